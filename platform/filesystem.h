@@ -1,0 +1,13 @@
+// Directories and files by path (bytes, UTF-8 on POSIX).
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+bool IsDirectory(const std::string& path);
+
+// Creates one directory; true on success.
+bool MakeDirectory(const std::string& path);
+
+}  // namespace platform

@@ -1,0 +1,14 @@
+#include <sys/stat.h>
+
+#include "platform/filesystem.h"
+
+namespace platform {
+
+bool IsDirectory(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool MakeDirectory(const std::string& path) { return ::mkdir(path.c_str(), 0777) == 0; }
+
+}  // namespace platform

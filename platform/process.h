@@ -1,0 +1,26 @@
+// Process and thread identity, the executable's location, and idling.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+std::uint32_t ProcessId();
+std::uint32_t CurrentThreadId();
+
+// Full path of the running executable; empty when it cannot be read.
+std::string ExecutablePath();
+
+// Directory of the running executable, with its trailing separator.
+std::string ExecutableDirectory();
+
+// Blocks the calling thread for good without using the processor.
+[[noreturn]] void IdleForever();
+
+void SleepMilliseconds(int milliseconds);
+
+// Value of an environment variable, or null.
+const char* GetEnvironment(const char* name);
+
+}  // namespace platform
