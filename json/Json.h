@@ -14,7 +14,7 @@
 #include <vector>
 
 class Json {
-public:
+  public:
     enum Type : std::uint32_t {
         Number = 0,
         String = 1,
@@ -45,12 +45,12 @@ public:
     // Nesting deeper than this is refused by the parser.
     static const int kMaxDepth = 512;
 
-    Json();                                 // Null
-    explicit Json(const char* text);        // parses the whole text
-    explicit Json(double number);           // Number
-    explicit Json(const std::string& text); // String, bytes copied unchanged
-    Json(const Json& other);                // deep copy
-    Json& operator=(const Json& other);     // deep copy; self-assignment does nothing
+    Json();                                  // Null
+    explicit Json(const char* text);         // parses the whole text
+    explicit Json(double number);            // Number
+    explicit Json(const std::string& text);  // String, bytes copied unchanged
+    Json(const Json& other);                 // deep copy
+    Json& operator=(const Json& other);      // deep copy; self-assignment does nothing
     virtual ~Json();
 
     Type kind() const { return kind_; }
@@ -71,7 +71,7 @@ public:
 
     std::string toString() const;
 
-private:
+  private:
     class Parser;
 
     void release();

@@ -6,7 +6,7 @@
 namespace platform {
 
 struct WallTime {
-    std::int64_t seconds;       // since 1970-01-01 00:00:00 UTC
+    std::int64_t seconds;        // since 1970-01-01 00:00:00 UTC
     std::uint32_t milliseconds;  // 0 to 999
 };
 

@@ -31,7 +31,8 @@ bool AutoResetEvent::WaitFor(int milliseconds) {
 bool Semaphore::Post() {
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (count_ >= maximum_) return false;
+        if (count_ >= maximum_)
+            return false;
         ++count_;
     }
     condition_.notify_one();

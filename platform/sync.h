@@ -9,7 +9,7 @@ namespace platform {
 
 // Auto-reset event, initially not signalled: Signal wakes one waiter, or the next one to wait.
 class AutoResetEvent {
-public:
+  public:
     AutoResetEvent() = default;
     AutoResetEvent(const AutoResetEvent&) = delete;
     AutoResetEvent& operator=(const AutoResetEvent&) = delete;
@@ -19,7 +19,7 @@ public:
     // Waits at most `milliseconds`; true when signalled.
     bool WaitFor(int milliseconds);
 
-private:
+  private:
     std::mutex mutex_;
     std::condition_variable condition_;
     bool signalled_ = false;
@@ -27,7 +27,7 @@ private:
 
 // Counting semaphore with a maximum count.
 class Semaphore {
-public:
+  public:
     explicit Semaphore(int maximum) : maximum_(maximum) {}
     Semaphore(const Semaphore&) = delete;
     Semaphore& operator=(const Semaphore&) = delete;
@@ -37,7 +37,7 @@ public:
     // Waits at most `milliseconds` for a count and takes it; true when taken.
     bool WaitFor(int milliseconds);
 
-private:
+  private:
     std::mutex mutex_;
     std::condition_variable condition_;
     int count_ = 0;

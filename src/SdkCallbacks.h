@@ -6,7 +6,7 @@
 #include "LiveRoom.h"
 
 class CILivePublisherCallback : public ZEGO::LIVEROOM::ILivePublisherCallback {
-public:
+  public:
     void OnPublishStateUpdate(int stateCode, const char* pszStreamID,
                               const ZEGO::LIVEROOM::ZegoPublishingStreamInfo& oStreamInfo) override;
     void OnJoinLiveRequest(int seq, const char* pszFromUserId, const char* pszFromUserName,
@@ -31,7 +31,7 @@ public:
 };
 
 class CILivePlayerCallback : public ZEGO::LIVEROOM::ILivePlayerCallback {
-public:
+  public:
     void OnPlayStateUpdate(int stateCode, const char* pszStreamID) override;
     void OnPlayQualityUpdate(const char* pszStreamID,
                              ZEGO::LIVEROOM::ZegoPlayQuality playQuality) override;
@@ -49,7 +49,7 @@ public:
 };
 
 class CIRoomCallback : public ZEGO::LIVEROOM::IRoomCallback {
-public:
+  public:
     void OnInitSDK(int errorCode) override;
     void OnLoginRoom(int errorCode, const char* pszRoomID,
                      const ZEGO::LIVEROOM::ZegoStreamInfo* pStreamInfo,
@@ -65,13 +65,13 @@ public:
     void OnStreamExtraInfoUpdated(ZEGO::LIVEROOM::ZegoStreamInfo* pStreamInfo,
                                   unsigned int streamCount, const char* pszRoomID) override;
     void OnCustomCommand(int errorCode, int requestSeq, const char* pszRoomID) override;
-    void OnRecvCustomCommand(const char* pszUserId, const char* pszUserName,
-                             const char* pszContent, const char* pszRoomID) override;
+    void OnRecvCustomCommand(const char* pszUserId, const char* pszUserName, const char* pszContent,
+                             const char* pszRoomID) override;
     ~CIRoomCallback() override = default;
 };
 
 class CIIMCallback : public ZEGO::LIVEROOM::IIMCallback {
-public:
+  public:
     void OnUpdateOnlineCount(int onlineCount, const char* pszRoomID) override;
     void OnSendRoomMessage(int errorCode, const char* pszRoomID, int sendSeq,
                            unsigned long long messageId) override;
@@ -83,13 +83,12 @@ public:
                            const char* pszRoomID) override;
     void OnSendConversationMessage(int errorCode, const char* pszRoomID,
                                    const char* pszConversationID, int sendSeq) override;
-    void OnRecvConversationMessage(const char* pszContent,
-                                   const char* pszConversationID) override;
+    void OnRecvConversationMessage(const char* pszContent, const char* pszConversationID) override;
     ~CIIMCallback() override = default;
 };
 
 class CIZegoDeviceStateCallback : public ZEGO::AV::IZegoDeviceStateCallback {
-public:
+  public:
     void OnAudioDeviceStateChanged(ZEGO::AV::AudioDeviceType deviceType,
                                    ZEGO::AV::DeviceInfo* deviceInfo,
                                    ZEGO::AV::DeviceState state) override;
@@ -99,7 +98,7 @@ public:
 };
 
 class CIZegoVideoRenderCallback : public ZEGO::LIVEROOM::IZegoVideoRenderCallback {
-public:
+  public:
     void OnVideoDataCallback(const unsigned char* pData, int dataLen, const char* pszStreamID,
                              int width, int height, int strides[4]) override;
 };

@@ -15,7 +15,8 @@ LocalTime ToLocalTime(std::int64_t seconds) {
     LocalTime out{};
     time_t t = static_cast<time_t>(seconds);
     tm broken{};
-    if (::localtime_r(&t, &broken) == nullptr) return out;
+    if (::localtime_r(&t, &broken) == nullptr)
+        return out;
     out.year = broken.tm_year + 1900;
     out.month = broken.tm_mon + 1;
     out.day = broken.tm_mday;

@@ -12,16 +12,20 @@ namespace platform {
 int ReadSome(int fd, void* buffer, std::size_t size) {
     for (;;) {
         ssize_t n = ::read(fd, buffer, size);
-        if (n >= 0) return static_cast<int>(n);
-        if (errno != EINTR) return -1;
+        if (n >= 0)
+            return static_cast<int>(n);
+        if (errno != EINTR)
+            return -1;
     }
 }
 
 int WriteSome(int fd, const void* data, std::size_t size) {
     for (;;) {
         ssize_t n = ::write(fd, data, size);
-        if (n >= 0) return static_cast<int>(n);
-        if (errno != EINTR) return -1;
+        if (n >= 0)
+            return static_cast<int>(n);
+        if (errno != EINTR)
+            return -1;
     }
 }
 
@@ -30,19 +34,24 @@ int WriteAll(int fd, const void* data, std::size_t size) {
     std::size_t left = size;
     while (left > 0) {
         int n = WriteSome(fd, p, left);
-        if (n <= 0) return -1;
+        if (n <= 0)
+            return -1;
         p += n;
         left -= static_cast<std::size_t>(n);
     }
     return static_cast<int>(size);
 }
 
-bool IsDescriptorOpen(int fd) { return ::fcntl(fd, F_GETFD) != -1 || errno != EBADF; }
+bool IsDescriptorOpen(int fd) {
+    return ::fcntl(fd, F_GETFD) != -1 || errno != EBADF;
+}
 
 bool ReserveDescriptor(int fd) {
-    if (IsDescriptorOpen(fd)) return true;
+    if (IsDescriptorOpen(fd))
+        return true;
     int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
-    if (null < 0) return false;
+    if (null < 0)
+        return false;
     if (null == fd) {
         // Numbers are handed out lowest first, so the null device may land right here.
         ::fcntl(fd, F_SETFD, 0);
@@ -53,9 +62,13 @@ bool ReserveDescriptor(int fd) {
     return ok;
 }
 
-void IgnoreBrokenPipe() { ::signal(SIGPIPE, SIG_IGN); }
+void IgnoreBrokenPipe() {
+    ::signal(SIGPIPE, SIG_IGN);
+}
 
-void CloseDescriptor(int fd) { ::close(fd); }
+void CloseDescriptor(int fd) {
+    ::close(fd);
+}
 
 const char* LastErrorText() {
     static thread_local char text[128];

@@ -51,13 +51,13 @@ struct DeviceInfo {
 
 // Device arrival and removal notifications. The SDK never deletes the object.
 class IZegoDeviceStateCallback {
-public:
+  public:
     virtual void OnAudioDeviceStateChanged(AudioDeviceType deviceType, DeviceInfo* deviceInfo,
                                            DeviceState state) = 0;
     virtual void OnVideoDeviceStateChanged(DeviceInfo* deviceInfo, DeviceState state) = 0;
     virtual void OnDeviceError(const char* deviceName, int errorCode) = 0;
 
-protected:
+  protected:
     ~IZegoDeviceStateCallback() = default;
 };
 

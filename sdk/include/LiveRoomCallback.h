@@ -8,7 +8,7 @@ namespace ZEGO {
 namespace LIVEROOM {
 
 class IRoomCallback {
-public:
+  public:
     virtual void OnInitSDK(int errorCode) = 0;
     virtual void OnLoginRoom(int errorCode, const char* pszRoomID,
                              const ZegoStreamInfo* pStreamInfo, unsigned int streamCount) = 0;
@@ -28,7 +28,7 @@ public:
 };
 
 class IIMCallback {
-public:
+  public:
     virtual void OnUpdateOnlineCount(int onlineCount, const char* pszRoomID) = 0;
     virtual void OnSendRoomMessage(int errorCode, const char* pszRoomID, int sendSeq,
                                    unsigned long long messageId) = 0;
@@ -46,11 +46,11 @@ public:
 };
 
 class ILivePublisherCallback {
-public:
+  public:
     virtual void OnPublishStateUpdate(int stateCode, const char* pszStreamID,
                                       const ZegoPublishingStreamInfo& oStreamInfo) = 0;
-    virtual void OnJoinLiveRequest(int seq, const char* pszFromUserId,
-                                   const char* pszFromUserName, const char* pszRoomID) = 0;
+    virtual void OnJoinLiveRequest(int seq, const char* pszFromUserId, const char* pszFromUserName,
+                                   const char* pszRoomID) = 0;
     virtual void OnInviteJoinLiveResponse(int result, const char* pszFromUserId,
                                           const char* pszFromUserName, int seq) = 0;
     virtual void OnEndJoinLive(int result, int seq, const char* pszRoomID) = 0;
@@ -71,7 +71,7 @@ public:
 };
 
 class ILivePlayerCallback {
-public:
+  public:
     virtual void OnPlayStateUpdate(int stateCode, const char* pszStreamID) = 0;
     virtual void OnPlayQualityUpdate(const char* pszStreamID, ZegoPlayQuality playQuality) = 0;
     virtual void OnPlayQualityLevel(const char* pszStreamID, int quality, double videoFPS,
@@ -90,12 +90,12 @@ public:
 // Receives every decoded or previewed frame while external rendering is on: 32-bit pixels,
 // bytes blue, green, red, alpha, rows strides[0] apart. The SDK never deletes the object.
 class IZegoVideoRenderCallback {
-public:
+  public:
     virtual void OnVideoDataCallback(const unsigned char* pData, int dataLen,
                                      const char* pszStreamID, int width, int height,
                                      int strides[4]) = 0;
 
-protected:
+  protected:
     ~IZegoVideoRenderCallback() = default;
 };
 
