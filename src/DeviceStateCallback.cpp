@@ -1,0 +1,11 @@
+// Device arrival, removal and error notifications are ignored.
+#include "SdkCallbacks.h"
+
+void CIZegoDeviceStateCallback::OnAudioDeviceStateChanged(ZEGO::AV::AudioDeviceType,
+                                                          ZEGO::AV::DeviceInfo*,
+                                                          ZEGO::AV::DeviceState) {}
+
+void CIZegoDeviceStateCallback::OnVideoDeviceStateChanged(ZEGO::AV::DeviceInfo*,
+                                                          ZEGO::AV::DeviceState) {}
+
+void CIZegoDeviceStateCallback::OnDeviceError(const char*, int) {}

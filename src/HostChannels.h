@@ -1,0 +1,35 @@
+// The descriptors to the host: commands in on 3, replies and events out on 4, frames of channel
+// c out on 5 + c. The two queues between the threads are filled here.
+#pragma once
+
+#include <cstddef>
+
+class Manager;
+
+const int kCommandDescriptor = 3;
+const int kReplyDescriptor = 4;
+const int kFrameDescriptorBase = 5;
+const std::size_t kReadBufferSize = 2048;
+
+// One read of at most kReadBufferSize - 1 bytes from descriptor 3 into `buffer` (which holds at
+// least that many). Returns the count, 0 at end of input, -1 on error.
+int ReadHost(char* buffer);
+
+// Writes all of `text` to descriptor 4, continuing short writes. Returns `length` or -1.
+int WriteHost(const char* text, std::size_t length);
+
+// Writes the 12 header bytes to descriptor 5 + channel. Returns 12 or -1.
+int WriteFrameHeader(int channel, const unsigned char* header12);
+
+// Writes all of `data` to descriptor 5 + channel. Returns `length` or -1.
+int WriteFrameData(int channel, const void* data, std::size_t length);
+
+// Cuts `text` into command objects (keeping an incomplete one for the next call), queues them
+// under commandLock and signals commandReady once.
+void PostCommand(Manager* manager, const char* text);
+
+// Queues a copy of an event text for descriptor 4; dropped while CurrentManager is null.
+void PostEvent(const char* text);
+
+// Writes the reply { "code": code, "type": "name" } to descriptor 4 from the calling thread.
+void SendResult(int code, const char* name);
