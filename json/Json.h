@@ -75,7 +75,8 @@ class Json {
     class Parser;
 
     void release();
-    void copyFrom(const Json& other);
+    void copyFrom(const Json& other);  // this value must be Null
+    void appendTo(std::string& out) const;
 
     Type kind_;
     void* payload_;
