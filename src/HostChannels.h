@@ -27,6 +27,8 @@ int WriteFrameData(int channel, const void* data, std::size_t length);
 // Cuts `text` into command objects (keeping an incomplete one for the next call), queues them
 // under commandLock and signals commandReady once.
 void PostCommand(Manager* manager, const char* text);
+// The same for `length` bytes, which may hold zero bytes.
+void PostCommand(Manager* manager, const char* data, std::size_t length);
 
 // Queues a copy of an event text for descriptor 4; dropped while CurrentManager is null.
 void PostEvent(const char* text);

@@ -1,0 +1,127 @@
+// Entry point of the bridge process: no arguments, no window; it runs until it is terminated.
+#include "Quorlane.h"
+
+#include <cstring>
+#include <exception>
+#include <future>
+#include <string>
+#include <system_error>
+#include <thread>
+
+#include "json/Json.h"
+#include "logging/qlog.h"
+#include "platform/descriptors.h"
+#include "platform/process.h"
+#include "src/Dispatch.h"
+#include "src/HostChannels.h"
+#include "src/Manager.h"
+
+namespace {
+
+const char kDaemonStartCommand[] = "{\"type\": \"DaemonStart\"}";
+
+// Starts `procedure` on a new thread kept in `thread`, and stores the thread's id in `id`.
+// False when the thread cannot be created.
+bool StartWorker(void (*procedure)(Manager*), Manager* manager, std::thread& thread,
+                 std::uint32_t& id) {
+    try {
+        std::promise<std::uint32_t> started;
+        std::future<std::uint32_t> startedId = started.get_future();
+        thread = std::thread([procedure, manager, started = std::move(started)]() mutable {
+            started.set_value(platform::CurrentThreadId());
+            procedure(manager);
+        });
+        id = startedId.get();
+        return true;
+    } catch (const std::system_error&) {
+        return false;
+    }
+}
+
+// Parses and dispatches one command text; a malformed command is logged and dropped.
+void RunCommand(Manager* manager, const std::string& text) {
+    try {
+        Json command(text.c_str());
+        Dispatch(command, manager);
+    } catch (const std::exception& e) {
+        QLOG(qlog::LOG_ERROR, "command dropped, e=%s, text=[%s]\r\n", e.what(), text.c_str());
+    }
+}
+
+}  // namespace
+
+std::int32_t StartUp() {
+    if (CurrentManager.load() == nullptr) {
+        CurrentManager.store(new Manager());
+        qlog::ILogManager* log = qlog::GetLogManager();
+        log->Config("config.cfg");
+        log->Start();
+    }
+    Manager* manager = CurrentManager.load();
+
+    if (!StartWorker(uimsg, manager, manager->uimsgThread, manager->uimsgThreadId)) {
+        QLOG(qlog::LOG_ERROR, "uimsg thread create failed\r\n");
+        return -1;
+    }
+    if (!StartWorker(callbkmsg, manager, manager->callbkmsgThread, manager->callbkmsgThreadId)) {
+        QLOG(qlog::LOG_ERROR, "callbkmsg thread create failed\r\n");
+        return -1;
+    }
+    if (!StartWorker(msgloop, manager, manager->msgloopThread, manager->msgloopThreadId)) {
+        QLOG(qlog::LOG_ERROR, "msgloop thread create failed\r\n");
+        return -1;
+    }
+    return 0;
+}
+
+void uimsg(Manager* manager) {
+    for (;;) {
+        manager->commandReady.Wait();
+        std::lock_guard<std::recursive_mutex> lock(manager->commandLock);
+        while (!manager->CommandQueue.empty()) {
+            const std::string text = std::move(manager->CommandQueue.front());
+            manager->CommandQueue.pop_front();
+            RunCommand(manager, text);
+        }
+    }
+}
+
+void callbkmsg(Manager* manager) {
+    for (;;) {
+        manager->eventReady.Wait();
+        std::lock_guard<std::recursive_mutex> lock(manager->eventLock);
+        while (!manager->EventQueue.empty()) {
+            const std::string text = std::move(manager->EventQueue.front());
+            manager->EventQueue.pop_front();
+            WriteHost(text.data(), text.size());
+        }
+    }
+}
+
+void msgloop(Manager* manager) {
+    PostCommand(manager, kDaemonStartCommand);
+    char buffer[kReadBufferSize];
+    for (;;) {
+        std::memset(buffer, 0, sizeof buffer);
+        const int count = ReadHost(buffer);
+        if (count < 1) {
+            // End of input stays for good and a read error is not expected to clear: report
+            // it once and park this thread; the rest of the process keeps running.
+            QLOG(qlog::LOG_ERROR, "RecvMessage return err. code: %d\r\n", count);
+            platform::IdleForever();
+        }
+        QLOG(qlog::LOG_DEBUG, "RecvMessage: [%s]\r\n", buffer);
+        PostCommand(manager, buffer, static_cast<std::size_t>(count));
+    }
+}
+
+int main() {
+    // A host that closes a pipe must make writes fail, not end the process; and no file opened
+    // later may take one of the host's descriptor numbers.
+    platform::IgnoreBrokenPipe();
+    for (int fd = 3; fd <= 9; ++fd) {
+        platform::ReserveDescriptor(fd);
+    }
+    StartUp();
+    platform::IdleForever();
+}

@@ -1,0 +1,77 @@
+#include "HostChannels.h"
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "Manager.h"
+#include "json/Json.h"
+#include "logging/qlog.h"
+#include "platform/descriptors.h"
+
+int ReadHost(char* buffer) {
+    return platform::ReadSome(kCommandDescriptor, buffer, kReadBufferSize - 1);
+}
+
+int WriteHost(const char* text, std::size_t length) {
+    return platform::WriteAll(kReplyDescriptor, text, length);
+}
+
+int WriteFrameHeader(int channel, const unsigned char* header12) {
+    return platform::WriteAll(kFrameDescriptorBase + channel, header12, 12);
+}
+
+int WriteFrameData(int channel, const void* data, std::size_t length) {
+    return platform::WriteAll(kFrameDescriptorBase + channel, data, length);
+}
+
+namespace {
+
+void LogSkipped(const ObjectFramer::Skipped& skipped) {
+    if (!skipped.outside.empty()) {
+        QLOG(qlog::LOG_ERROR, "bytes outside any command skipped: [%s]\r\n",
+             skipped.outside.c_str());
+    }
+    for (const std::string& prefix : skipped.dropped) {
+        QLOG(qlog::LOG_ERROR, "command longer than %u bytes dropped, begins [%s]\r\n",
+             static_cast<unsigned>(ObjectFramer::kMaxObjectBytes), prefix.c_str());
+    }
+}
+
+}  // namespace
+
+void PostCommand(Manager* manager, const char* data, std::size_t length) {
+    std::vector<std::string> objects;
+    ObjectFramer::Skipped skipped;
+    {
+        std::lock_guard<std::recursive_mutex> lock(manager->commandLock);
+        manager->commandFramer.Feed(data, length, objects, &skipped);
+        for (std::string& object : objects) {
+            manager->CommandQueue.push_back(std::move(object));
+        }
+        manager->commandReady.Signal();
+    }
+    LogSkipped(skipped);
+}
+
+void PostCommand(Manager* manager, const char* text) {
+    PostCommand(manager, text, std::strlen(text));
+}
+
+void PostEvent(const char* text) {
+    Manager* manager = CurrentManager.load();
+    if (manager == nullptr || text == nullptr) {
+        return;
+    }
+    std::lock_guard<std::recursive_mutex> lock(manager->eventLock);
+    manager->EventQueue.emplace_back(text);
+    manager->eventReady.Signal();
+}
+
+void SendResult(int code, const char* name) {
+    Json reply("{}");
+    reply["type"] = Json(std::string(name != nullptr ? name : ""));
+    reply["code"] = Json(static_cast<double>(code));
+    const std::string text = reply.toString();
+    WriteHost(text.data(), text.size());
+}

@@ -1,0 +1,231 @@
+#include "SdkZegoRoom.h"
+
+#include <cstring>
+#include <string>
+
+#include "logging/qlog.h"
+#include "platform/process.h"
+
+using namespace ZEGO;
+
+std::atomic<CIIMCallback*> ImCallbackInstance{nullptr};
+
+namespace {
+
+// Built-in credentials, set at configure time (QUORLANE_APP_ID, QUORLANE_APP_SIGN). The
+// signature is kept with a zero byte after its 32 bytes so that it prints as a text.
+const unsigned int kAppID = QUORLANE_APP_ID;
+const unsigned char kAppSign[33] = QUORLANE_APP_SIGN;
+const int kAppSignLength = 32;
+
+const AV::PublishChannelIndex kMainChannel = AV::PUBLISH_CHN_MAIN;
+const char* const kNoText = nullptr;
+
+}  // namespace
+
+SdkZegoRoom::SdkZegoRoom()
+    : publisherCallback(new CILivePublisherCallback),
+      playerCallback(new CILivePlayerCallback),
+      roomCallback(new CIRoomCallback),
+      imCallback(new CIIMCallback),
+      deviceStateCallback(new CIZegoDeviceStateCallback),
+      renderCallback(new CIZegoVideoRenderCallback) {
+    ImCallbackInstance.store(imCallback.get());
+}
+
+SdkZegoRoom::~SdkZegoRoom() {
+    publisherCallback.reset();
+    playerCallback.reset();
+    roomCallback.reset();
+    imCallback.reset();
+    deviceStateCallback.reset();
+    renderCallback.reset();
+}
+
+bool SdkZegoRoom::Init(const char* userID, const char* userName, int test) {
+    LIVEROOM::EnableExternalRender(true);
+
+    const std::string logDir = platform::ExecutableDirectory();
+    if (!LIVEROOM::SetLogDir(logDir.c_str())) {
+        QLOG(qlog::LOG_ERROR, "SetLogDir dir=%s, failed\r\n", logDir.c_str());
+    }
+    if (!LIVEROOM::SetBusinessType(0)) {
+        QLOG(qlog::LOG_ERROR, "SetBusinessType(1), failed\r\n");
+    }
+    LIVEROOM::SetUseTestEnv(test != 0);
+    if (!LIVEROOM::SetUser(userID, userName)) {
+        QLOG(qlog::LOG_ERROR, "SetUser user=%s, name=%s, failed\r\n", userID, userName);
+    }
+
+    AVE::ExtPrepSet settings;
+    settings.bEncode = false;
+    settings.nSampleRate = 0;
+    settings.nChannel = 0;
+    settings.nSamples = 0;
+    LIVEROOM::SetAudioPrep2(CopyAudioFrame, settings);
+
+    if (!LIVEROOM::InitSDK(kAppID, kAppSign, kAppSignLength)) {
+        QLOG(qlog::LOG_ERROR, "InitSDK appid=%u, key=%s, failed\r\n", kAppID,
+             reinterpret_cast<const char*>(kAppSign));
+    }
+    if (!LIVEROOM::SetLivePublisherCallback(publisherCallback.get())) {
+        QLOG(qlog::LOG_ERROR, "SetLivePublisherCallback, failed\r\n");
+    }
+    if (!LIVEROOM::SetLivePlayerCallback(playerCallback.get())) {
+        QLOG(qlog::LOG_ERROR, "SetLivePlayerCallback, failed\r\n");
+    }
+    if (!LIVEROOM::SetRoomCallback(roomCallback.get())) {
+        QLOG(qlog::LOG_ERROR, "SetRoomCallback, failed\r\n");
+    }
+    LIVEROOM::SetDeviceStateCallback(deviceStateCallback.get());
+
+    if (!EnableAux()) {
+        QLOG(qlog::LOG_ERROR, "EnableAux(false), failed\r\n");
+    }
+    const bool volumeSet = SetPlayVolume();
+    if (!volumeSet) {
+        QLOG(qlog::LOG_ERROR, "SetPlayVolume(100), failed\r\n");
+    }
+    return volumeSet;
+}
+
+bool SdkZegoRoom::SetVideoCaptureResolution(int width, int height) {
+    const bool ok = LIVEROOM::SetVideoCaptureResolution(width, height, kMainChannel);
+    if (!ok) {
+        QLOG(qlog::LOG_ERROR, "SetVideoCaptureResolution(%d, %d), failed\r\n", width, height);
+    }
+    return ok;
+}
+
+bool SdkZegoRoom::SetVideoEncodeResolution(int width, int height) {
+    const bool ok = LIVEROOM::SetVideoEncodeResolution(width, height, kMainChannel);
+    if (!ok) {
+        QLOG(qlog::LOG_ERROR, "SetVideoEncodeResolution(%d, %d), failed\r\n", width, height);
+    }
+    return ok;
+}
+
+bool SdkZegoRoom::SetPlayVolume() {
+    const bool ok = LIVEROOM::SetPlayVolume(100, kNoText);
+    if (!ok) {
+        QLOG(qlog::LOG_ERROR, "SetPlayVolume(%d, %s), failed\r\n", 100, kNoText);
+    }
+    return ok;
+}
+
+bool SdkZegoRoom::EnableCamera(bool on) {
+    const bool ok = LIVEROOM::EnableCamera(on, kMainChannel);
+    if (!ok) {
+        QLOG(qlog::LOG_ERROR, "EnableCamera(%d), failed\r\n", on ? 1 : 0);
+    }
+    return ok;
+}
+
+bool SdkZegoRoom::EnableMic(bool on) {
+    const bool ok = LIVEROOM::EnableMic(on);
+    if (!ok) {
+        QLOG(qlog::LOG_ERROR, "EnableMic(%d), failed\r\n", on ? 1 : 0);
+    }
+    return ok;
+}
+
+bool SdkZegoRoom::EnableSpeaker(bool on) {
+    const bool ok = LIVEROOM::EnableSpeaker(on);
+    if (!ok) {
+        QLOG(qlog::LOG_ERROR, "EnableSpeaker(%d), failed\r\n", on ? 1 : 0);
+    }
+    return ok;
+}
+
+bool SdkZegoRoom::LoginRoom(const char* roomID, int role, const char* roomName) {
+    LIVEROOM::SetExternalRenderCallback(renderCallback.get());
+    const bool ok = LIVEROOM::LoginRoom(roomID, role, roomName);
+    if (!ok) {
+        QLOG(qlog::LOG_ERROR, "LoginRoom(%s, %d, %s), failed\r\n", roomID, role, roomName);
+    }
+    return ok;
+}
+
+bool SdkZegoRoom::LogoutRoom() {
+    LIVEROOM::SetExternalRenderCallback(nullptr);
+    const bool ok = LIVEROOM::LogoutRoom();
+    if (!ok) {
+        QLOG(qlog::LOG_ERROR, "LogoutRoom(), failed\r\n");
+    }
+    return ok;
+}
+
+bool SdkZegoRoom::StartPlayingStream(const char* streamID) {
+    const bool ok = LIVEROOM::StartPlayingStream(streamID, nullptr, kNoText);
+    if (!ok) {
+        QLOG(qlog::LOG_ERROR, "StartPlayingStream(%s, %s), failed\r\n", streamID, kNoText);
+    }
+    return ok;
+}
+
+bool SdkZegoRoom::StopPlayingStream(const char* streamID) {
+    const bool ok = LIVEROOM::StopPlayingStream(streamID);
+    if (!ok) {
+        QLOG(qlog::LOG_ERROR, "StopPlayingStream(%s), failed\r\n", streamID);
+    }
+    return ok;
+}
+
+bool SdkZegoRoom::StartPublishing(const char* title, const char* streamID, int flag,
+                                  const char* params) {
+    const bool ok = LIVEROOM::StartPublishing(title, streamID, flag, params);
+    if (!ok) {
+        QLOG(qlog::LOG_ERROR, "StartPublishing(%s, %s, %d, %s), failed\r\n", title, streamID, flag,
+             params);
+    }
+    return ok;
+}
+
+bool SdkZegoRoom::StopPublishing(int flag) {
+    if (!LIVEROOM::StopPreview(kMainChannel)) {
+        QLOG(qlog::LOG_ERROR, "StopPreview faild ret=%d\r\n", 0);
+    }
+    const bool ok = LIVEROOM::StopPublishing(flag, kNoText, kMainChannel);
+    if (!ok) {
+        QLOG(qlog::LOG_ERROR, "StopPublishing(%d, %s, %d), failed\r\n", flag, kNoText, 0);
+    }
+    return ok;
+}
+
+bool SdkZegoRoom::EnableAux() {
+    const bool ok = LIVEROOM::EnableAux(false);
+    if (!ok) {
+        QLOG(qlog::LOG_ERROR, "EnableAux(%d) faild\r\n", 0);
+    }
+    return ok;
+}
+
+bool SdkZegoRoom::StartPreview() {
+    const bool ok = LIVEROOM::StartPreview(kMainChannel);
+    if (!ok) {
+        QLOG(qlog::LOG_ERROR, "StartPreview faild ret=%d\r\n", 0);
+    }
+    return ok;
+}
+
+bool SdkZegoRoom::StopPreview() {
+    const bool ok = LIVEROOM::StopPreview(kMainChannel);
+    if (!ok) {
+        QLOG(qlog::LOG_ERROR, "StopPreview faild ret=%d\r\n", 0);
+    }
+    return ok;
+}
+
+void CopyAudioFrame(const AVE::AudioFrame& in, AVE::AudioFrame& out) {
+    out.frameType = in.frameType;
+    out.samples = in.samples;
+    out.bytesPerSample = in.bytesPerSample;
+    out.channels = in.channels;
+    out.sampleRate = in.sampleRate;
+    out.timeStamp = in.timeStamp;
+    out.configLen = in.configLen;
+    out.bufLen = in.bufLen;
+    if (in.bufLen > 0 && in.buffer != nullptr && out.buffer != nullptr && in.buffer != out.buffer) {
+        std::memmove(out.buffer, in.buffer, static_cast<std::size_t>(in.bufLen));
+    }
+}
