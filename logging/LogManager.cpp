@@ -1,0 +1,415 @@
+#include "logging/LogManager.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "platform/process.h"
+
+namespace qlog {
+namespace {
+
+constexpr char kThreadBanner[] =
+    "-----------------  qlog thread started!   ----------------------------";
+constexpr int kStartTimeoutMilliseconds = 3000;
+constexpr int kIdleSleepMilliseconds = 100;
+constexpr int kHeldSleepMilliseconds = 1;
+
+std::atomic<std::uint64_t> nextInstanceId{1};
+
+// The executable's base name without its extension; "MainLog" when it cannot be read.
+std::string ExecutableBaseName() {
+    std::string path = platform::ExecutablePath();
+    if (path.empty())
+        return "MainLog";
+    std::size_t slash = path.find_last_of("\\/");
+    std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+    std::size_t dot = base.find_last_of('.');
+    if (dot != std::string::npos)
+        base.erase(dot);
+    return base.empty() ? "MainLog" : base;
+}
+
+}  // namespace
+
+LogManager::LogManager() : LogManager(LogManagerOptions()) {}
+
+LogManager::LogManager(const LogManagerOptions& options)
+    : environment_(options.environment != nullptr ? options.environment
+                                                  : LogEnvironment::Default()),
+      defaultPath_(options.defaultPath),
+      instanceId_(nextInstanceId.fetch_add(1)) {
+    for (LoggerEntry& entry : loggers_)
+        entry.path = defaultPath_;
+    char pid[32];
+    std::snprintf(pid, sizeof pid, "%06u", static_cast<unsigned>(platform::ProcessId()));
+    processIdText_ = pid;
+    processName_ = ExecutableBaseName();
+
+    LoggerEntry& main = loggers_[0];
+    main.enable.store(true);
+    main.key = "Main";
+    main.name = processName_;
+    loggerIds_["Main"] = 0;
+}
+
+LogManager::~LogManager() {
+    running_.store(false);
+    JoinThread();
+}
+
+bool LogManager::InRange(int loggerId) const {
+    return loggerId >= 0 && loggerId <= lastLoggerId_.load(std::memory_order_acquire);
+}
+
+bool LogManager::Start() {
+    if (running_.load())
+        return false;
+    startSignal_.Create();
+    JoinThread();
+    if (!StartThread())
+        return false;
+    return startSignal_.Wait(kStartTimeoutMilliseconds);
+}
+
+bool LogManager::Stop() {
+    if (!running_.exchange(false))
+        return false;
+    JoinThread();
+    return true;
+}
+
+void LogManager::Run() {
+    {
+        LockHelper::Guard guard(queueLock_);
+        acceptingRecords_ = true;
+    }
+    running_.store(true);
+    SubmitLog(0, LOG_ALARM, kThreadBanner, nullptr, 0);
+    const int last = lastLoggerId_.load(std::memory_order_acquire);
+    for (int id = 0; id <= last; ++id) {
+        LoggerEntry& entry = loggers_[id];
+        if (!entry.enable.load())
+            continue;
+        std::string line;
+        {
+            LockHelper::Guard guard(attributeLock_);
+            line = "logger id=" + std::to_string(id) + " key=" + entry.key + " name=" + entry.name +
+                   " path=" + entry.path;
+        }
+        line += " level=" + std::to_string(entry.level.load()) +
+                " display=" + (entry.display ? "1" : "0");
+        SubmitLog(0, LOG_ALARM, line.c_str(), nullptr, 0);
+    }
+    startSignal_.Post();
+
+    std::uint32_t pendingWrites[LOGGER_MAX] = {};
+    std::int64_t lastReloadCheck = environment_->Now().seconds;
+    for (;;) {
+        const bool held = writerHeld_.load(std::memory_order_relaxed) && running_.load();
+        std::unique_ptr<LogRecord> record;
+        if (!held) {
+            LockHelper::Guard guard(queueLock_);
+            record = queue_.Pop();
+        }
+        if (record) {
+            ProcessRecord(std::move(record), pendingWrites);
+            continue;
+        }
+        IdleFlush(pendingWrites);
+        platform::SleepMilliseconds(held ? kHeldSleepMilliseconds : kIdleSleepMilliseconds);
+        if (FinishIfStopped())
+            return;
+        const int interval = reloadInterval_.load();
+        const std::int64_t now = environment_->Now().seconds;
+        if (interval != 0 && now - lastReloadCheck > interval) {
+            ReloadConfig();
+            lastReloadCheck = now;
+        }
+    }
+}
+
+void LogManager::ProcessRecord(std::unique_ptr<LogRecord> record, std::uint32_t* pendingWrites) {
+    const int id = record->loggerId;
+    if (!InRange(id))
+        return;
+    LoggerEntry& entry = loggers_[id];
+    if (record->kind != RECORD_GENERAL) {
+        std::size_t length = record->length < 0 ? 0 : static_cast<std::size_t>(record->length);
+        std::string text(record->text, length < sizeof record->text ? length : 0);
+        if (record->kind == RECORD_ENABLE)
+            entry.enable.store(record->value != 0);
+        else
+            ApplyAttributeChange(entry, record->kind, record->value, text);
+        entry.file.reset();
+        return;
+    }
+    takenCount_.store(takenCount_.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+    if (!entry.enable.load() || record->level < entry.level.load())
+        return;
+    const std::uint32_t length = static_cast<std::uint32_t>(record->length);
+    if (entry.display)
+        Display(*record);
+    if (entry.outfile) {
+        if (!openLogger(*record))
+            return;
+        if (entry.file && length != 0) {
+            if (std::fwrite(record->text, 1, length, entry.file.get()) < length)
+                entry.file.reset();
+        }
+        entry.writtenBytes += length;
+        ++pendingWrites[id];
+    }
+    writeCount_.store(writeCount_.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+    writeBytes_.store(writeBytes_.load(std::memory_order_relaxed) + length,
+                      std::memory_order_relaxed);
+}
+
+void LogManager::IdleFlush(std::uint32_t* pendingWrites) {
+    const int last = lastLoggerId_.load(std::memory_order_acquire);
+    for (int id = 0; id <= last; ++id) {
+        LoggerEntry& entry = loggers_[id];
+        if (entry.enable.load()) {
+            if (pendingWrites[id] > 0) {
+                if (entry.file)
+                    std::fflush(entry.file.get());
+                pendingWrites[id] = 0;
+            }
+        } else if (entry.file) {
+            entry.file.reset();
+        }
+    }
+    environment_->FlushPlain();
+}
+
+bool LogManager::FinishIfStopped() {
+    if (running_.load())
+        return false;
+    {
+        LockHelper::Guard guard(queueLock_);
+        if (!queue_.Empty())
+            return false;
+        // From here on no producer can append a record that would never be written.
+        acceptingRecords_ = false;
+    }
+    const int last = lastLoggerId_.load(std::memory_order_acquire);
+    for (int id = 0; id <= last; ++id) {
+        if (loggers_[id].enable.load()) {
+            loggers_[id].enable.store(false);
+            closeLogger(id);
+        }
+    }
+    environment_->FlushPlain();
+    return true;
+}
+
+void LogManager::Display(const LogRecord& record) {
+    if (record.level <= LOG_DEBUG || record.level > LOG_FATAL) {
+        environment_->WritePlain(record.text, static_cast<std::size_t>(record.length));
+        return;
+    }
+    LockHelper::Guard guard(consoleLock_);
+    if (environment_->ConsoleAttached())
+        environment_->WriteColored(LevelColor(record.level), record.text);
+}
+
+void LogManager::PrintDiagnostic(const char* text) {
+    LockHelper::Guard guard(consoleLock_);
+    if (environment_->ConsoleAttached())
+        environment_->WriteColored(DIAGNOSTIC_COLOR, text);
+}
+
+void LogManager::TrimConfigText(std::string& text, const char* extra) {
+    if (text.empty())
+        return;
+    auto ignorable = [extra](char c) {
+        return c == '\r' || c == '\n' || c == '\t' || c == ' ' ||
+               (extra != nullptr && c != '\0' && std::strchr(extra, c) != nullptr);
+    };
+    std::size_t begin = 0;
+    if (text.size() >= 3 && static_cast<unsigned char>(text[0]) == 0xEF &&
+        static_cast<unsigned char>(text[1]) == 0xBB && static_cast<unsigned char>(text[2]) == 0xBF)
+        begin = 3;
+    while (begin < text.size() && ignorable(text[begin]))
+        ++begin;
+    std::size_t end = text.size();
+    while (end > begin && ignorable(text[end - 1]))
+        --end;
+    text = text.substr(begin, end - begin);
+}
+
+int LogManager::CreateLogger(const char* key) {
+    if (key == nullptr)
+        return -1;
+    std::string trimmed(key);
+    TrimConfigText(trimmed, nullptr);
+    LockHelper::Guard guard(attributeLock_);
+    auto found = loggerIds_.find(trimmed);
+    if (found != loggerIds_.end() && found->second != -1)
+        return found->second;
+    const int id = lastLoggerId_.load() + 1;
+    if (id >= LOGGER_MAX) {
+        PrintDiagnostic(
+            "qlog: CreateLogger can not create|writeover, because loggerid need < LOGGER_MAX! "
+            "\r\n");
+        return -1;
+    }
+    LoggerEntry& entry = loggers_[id];
+    entry.key = trimmed;
+    entry.name = trimmed;
+    entry.enable.store(true);
+    loggerIds_[trimmed] = id;
+    lastLoggerId_.store(id, std::memory_order_release);
+    return id;
+}
+
+int LogManager::LookupLogger(const char* key) {
+    if (key == nullptr)
+        return -1;
+    LockHelper::Guard guard(attributeLock_);
+    auto found = loggerIds_.find(key);
+    return found == loggerIds_.end() ? -1 : found->second;
+}
+
+bool LogManager::QueueAttributeChange(int loggerId, RecordKind kind, std::int32_t value,
+                                      const char* text) {
+    if (!InRange(loggerId))
+        return false;
+    const std::size_t length = text != nullptr ? std::strlen(text) : 0;
+    if (length >= static_cast<std::size_t>(LOG_LINE_MAX))
+        return false;
+    std::unique_ptr<LogRecord> record(new LogRecord);
+    record->loggerId = loggerId;
+    record->kind = kind;
+    record->value = value;
+    record->length = static_cast<std::int32_t>(length);
+    if (length > 0)
+        std::memcpy(record->text, text, length);
+    LockHelper::Guard guard(queueLock_);
+    queue_.Push(std::move(record));
+    return true;
+}
+
+void LogManager::ApplyAttributeChange(LoggerEntry& entry, int kind, std::int32_t value,
+                                      const std::string& text) {
+    switch (kind) {
+        case RECORD_NAME: {
+            LockHelper::Guard guard(attributeLock_);
+            entry.name = text;
+            break;
+        }
+        case RECORD_PATH: {
+            LockHelper::Guard guard(attributeLock_);
+            entry.path = text;
+            break;
+        }
+        case RECORD_LEVEL:
+            entry.level.store(value);
+            break;
+        case RECORD_FILE_LINE:
+            entry.fileLine.store(value != 0);
+            break;
+        case RECORD_DISPLAY:
+            entry.display = value != 0;
+            break;
+        case RECORD_OUT_FILE:
+            entry.outfile = value != 0;
+            break;
+        case RECORD_LIMIT_SIZE:
+            entry.limitsize = static_cast<std::uint32_t>(value);
+            break;
+        case RECORD_MONTH_DIR:
+            entry.monthdir = value != 0;
+            break;
+        default:
+            break;
+    }
+}
+
+bool LogManager::SetLoggerEnabled(int loggerId, bool enable) {
+    if (!InRange(loggerId))
+        return false;
+    if (enable)
+        loggers_[loggerId].enable.store(true);
+    return QueueAttributeChange(loggerId, RECORD_ENABLE, enable ? 1 : 0, nullptr);
+}
+
+bool LogManager::SetLoggerName(int loggerId, const char* name) {
+    if (!InRange(loggerId) || name == nullptr || *name == '\0')
+        return false;
+    return QueueAttributeChange(loggerId, RECORD_NAME, 0, name);
+}
+
+bool LogManager::SetLoggerPath(int loggerId, const char* path) {
+    if (!InRange(loggerId) || path == nullptr || *path == '\0')
+        return false;
+    std::string text(path);
+    if (text.back() != '/' && text.back() != '\\')
+        text += '/';
+    return QueueAttributeChange(loggerId, RECORD_PATH, 0, text.c_str());
+}
+
+bool LogManager::SetLoggerLevel(int loggerId, int level) {
+    if (!InRange(loggerId) || !IsValidLevel(level))
+        return false;
+    LoggerEntry& entry = loggers_[loggerId];
+    if (level < entry.level.load())
+        entry.level.store(level);
+    return QueueAttributeChange(loggerId, RECORD_LEVEL, level, nullptr);
+}
+
+bool LogManager::SetLoggerFileLine(int loggerId, bool enable) {
+    return QueueAttributeChange(loggerId, RECORD_FILE_LINE, enable ? 1 : 0, nullptr);
+}
+
+bool LogManager::SetLoggerDisplay(int loggerId, bool enable) {
+    return QueueAttributeChange(loggerId, RECORD_DISPLAY, enable ? 1 : 0, nullptr);
+}
+
+bool LogManager::SetLoggerOutFile(int loggerId, bool enable) {
+    return QueueAttributeChange(loggerId, RECORD_OUT_FILE, enable ? 1 : 0, nullptr);
+}
+
+bool LogManager::SetLoggerLimitSize(int loggerId, unsigned int megabytes) {
+    const std::uint32_t limit = megabytes == 0 ? NO_LIMIT_MEGABYTES : megabytes;
+    return QueueAttributeChange(loggerId, RECORD_LIMIT_SIZE, static_cast<std::int32_t>(limit),
+                                nullptr);
+}
+
+bool LogManager::SetLoggerMonthDir(int loggerId, bool enable) {
+    return QueueAttributeChange(loggerId, RECORD_MONTH_DIR, enable ? 1 : 0, nullptr);
+}
+
+bool LogManager::SetReloadInterval(int seconds) {
+    reloadInterval_.store(seconds);
+    return true;
+}
+
+bool LogManager::IsLoggerEnabled(int loggerId) {
+    return InRange(loggerId) && loggers_[loggerId].enable.load();
+}
+
+std::uint64_t LogManager::GetWriteCount() {
+    return writeCount_.load();
+}
+
+std::uint64_t LogManager::GetWriteBytes() {
+    return writeBytes_.load();
+}
+
+std::uint64_t LogManager::GetWaitingCount() {
+    // Taken first: it never runs ahead of the submitted count read after it.
+    const std::uint64_t taken = takenCount_.load();
+    return submittedCount_.load() - taken;
+}
+
+std::uint32_t LogManager::GetActiveLoggerCount() {
+    std::uint32_t count = 0;
+    const int last = lastLoggerId_.load(std::memory_order_acquire);
+    for (int id = 0; id <= last; ++id) {
+        if (loggers_[id].enable.load())
+            ++count;
+    }
+    return count;
+}
+
+}  // namespace qlog

@@ -1,0 +1,139 @@
+// The logging service: the logger table, the record queue and the writer thread.
+// Producers on any thread format and queue; the writer thread alone shows lines on the
+// console, writes files and applies attribute changes.
+//
+//   qlog::LogManager manager;            // or qlog::GetLogManager() for the process-wide one
+//   manager.Config("config.cfg");
+//   manager.Start();
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "logging/LockHelper.h"
+#include "logging/LogEnvironment.h"
+#include "logging/LogQueue.h"
+#include "logging/LogRecord.h"
+#include "logging/LoggerEntry.h"
+#include "logging/SemHelper.h"
+#include "logging/ThreadHelper.h"
+#include "logging/qlog.h"
+
+namespace qlog {
+
+struct LogManagerOptions {
+    // Clock and console; null means the real ones.
+    LogEnvironment* environment = nullptr;
+    // Directory of log files for loggers without a configured path.
+    std::string defaultPath = "./log/";
+};
+
+class LogManager : public ThreadHelper, public ILogManager {
+  public:
+    LogManager();
+    explicit LogManager(const LogManagerOptions& options);
+    ~LogManager() override;
+
+    void Run() override;
+
+    bool Config(const char* path) override;
+    bool ConfigFromText(const char* text) override;
+    int CreateLogger(const char* key) override;
+    bool Start() override;
+    bool Stop() override;
+    int LookupLogger(const char* key) override;
+    bool AcceptsLog(int loggerId, int level) override;
+    bool SubmitLog(int loggerId, int level, const char* text, const char* file, int line) override;
+    bool SetLoggerEnabled(int loggerId, bool enable) override;
+    bool SetLoggerName(int loggerId, const char* name) override;
+    bool SetLoggerPath(int loggerId, const char* path) override;
+    bool SetLoggerLevel(int loggerId, int level) override;
+    bool SetLoggerFileLine(int loggerId, bool enable) override;
+    bool SetLoggerDisplay(int loggerId, bool enable) override;
+    bool SetLoggerOutFile(int loggerId, bool enable) override;
+    bool SetLoggerLimitSize(int loggerId, unsigned int megabytes) override;
+    bool SetLoggerMonthDir(int loggerId, bool enable) override;
+    bool SetReloadInterval(int seconds) override;
+    bool ReloadConfig() override;
+    bool IsLoggerEnabled(int loggerId) override;
+    std::uint64_t GetWriteCount() override;
+    std::uint64_t GetWriteBytes() override;
+    std::uint64_t GetWaitingCount() override;
+    std::uint32_t GetActiveLoggerCount() override;
+
+    // Holds the writer thread before it takes the next record, so that tests and benchmarks
+    // can fill the queue first. Stop releases the hold.
+    void HoldWriter(bool hold) { writerHeld_.store(hold, std::memory_order_relaxed); }
+
+    // Drops the ignorable characters (carriage return, line feed, tab, blank and `extra`)
+    // at both ends of `text`, after skipping a leading UTF-8 byte-order mark.
+    static void TrimConfigText(std::string& text, const char* extra);
+    // Creates every missing directory along `path`.
+    static bool EnsureDirectory(const std::string& path);
+
+    const std::string& ProcessName() const { return processName_; }
+    const std::string& ProcessIdText() const { return processIdText_; }
+
+  private:
+    struct SectionSettings;
+    using SectionMap = std::map<std::string, SectionSettings>;
+
+    bool InRange(int loggerId) const;
+    bool QueueAttributeChange(int loggerId, RecordKind kind, std::int32_t value, const char* text);
+    void ApplyAttributeChange(LoggerEntry& entry, int kind, std::int32_t value,
+                              const std::string& text);
+    int FormatLine(LogRecord& record, int level, const char* text, const char* file, int line);
+
+    void ProcessRecord(std::unique_ptr<LogRecord> record, std::uint32_t* pendingWrites);
+    void IdleFlush(std::uint32_t* pendingWrites);
+    bool FinishIfStopped();
+    void Display(const LogRecord& record);
+    void PrintDiagnostic(const char* text);
+
+    bool openLogger(const LogRecord& record);
+    bool closeLogger(int loggerId);
+    bool IsSameDay(std::int64_t a, std::int64_t b);
+    int LocalDayKey(std::int64_t seconds);
+
+    bool ApplyConfigText(const std::string& text, bool update);
+    void ParseConfigText(const std::string& text, SectionMap& sections);
+    void ParseConfigLine(const std::string& piece, unsigned pieceNumber, std::string& currentKey,
+                         SectionMap& sections);
+    SectionSettings NewSection(const std::string& key) const;
+    bool ReadConfigFile(const std::string& path, std::string& text);
+
+    std::atomic<bool> running_{false};
+    SemHelper startSignal_;
+    LockHelper attributeLock_;
+    std::atomic<int> reloadInterval_{0};
+    std::uint32_t configChecksum_ = 0;
+    std::string processIdText_;
+    std::string processName_;
+    std::string configFile_;
+    std::map<std::string, int> loggerIds_;
+    std::atomic<int> lastLoggerId_{0};
+    LoggerEntry loggers_[LOGGER_MAX];
+    LogQueue queue_;
+    LockHelper queueLock_;
+    LockHelper consoleLock_;
+    std::atomic<std::uint64_t> writeCount_{0};
+    std::atomic<std::uint64_t> writeBytes_{0};
+    std::atomic<std::uint64_t> submittedCount_{0};
+    std::atomic<std::uint64_t> takenCount_{0};
+
+    LogEnvironment* environment_;
+    std::string defaultPath_;
+    std::uint64_t instanceId_;
+    // Guarded by the queue lock: whether an append will still be taken by the writer.
+    bool acceptingRecords_ = false;
+    std::atomic<bool> writerHeld_{false};
+    LockHelper configLock_;
+    // Writer thread only: the last local day computed.
+    std::int64_t dayCacheSeconds_ = 0;
+    int dayCacheKey_ = -1;
+};
+
+}  // namespace qlog

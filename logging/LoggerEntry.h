@@ -1,0 +1,43 @@
+// One logger: its settings, then the state of its current file.
+// Fields that producers read without a lock (enable, level, fileLine) are atomic; the rest
+// belong to the writer thread, except name and path, which are guarded by the attribute lock.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "logging/qlog.h"
+
+namespace qlog {
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+constexpr std::uint32_t DEFAULT_LIMIT_MEGABYTES = 100;
+constexpr std::uint32_t NO_LIMIT_MEGABYTES = 0xFFFFFFFFu;
+
+struct LoggerEntry {
+    std::string key;
+    std::string name;
+    std::string path = "./log/";
+    std::atomic<int> level{LOG_DEBUG};
+    bool display = true;
+    bool outfile = true;
+    bool monthdir = false;
+    std::uint32_t limitsize = DEFAULT_LIMIT_MEGABYTES;
+    std::atomic<bool> enable{false};
+    std::atomic<bool> fileLine{true};
+
+    std::int64_t fileCreationTime = 0;
+    int fileDayKey = -1;  // local day of fileCreationTime once known
+    std::uint32_t fileIndex = 0;
+    std::uint32_t writtenBytes = 0;
+    FilePtr file;
+};
+
+}  // namespace qlog
