@@ -1,13 +1,48 @@
 // Playing notifications: play state, quality, join-live answers, video size.
+#include "EventText.h"
 #include "SdkCallbacks.h"
 
 using namespace ZEGO::LIVEROOM;
 
-void CILivePlayerCallback::OnPlayStateUpdate(int, const char*) {}
-void CILivePlayerCallback::OnPlayQualityUpdate(const char*, ZegoPlayQuality) {}
+void CILivePlayerCallback::OnPlayStateUpdate(int stateCode, const char* pszStreamID) {
+    eventtext::Report("OnPlayStateUpdate",
+                      [&] { return eventtext::PlayStateUpdate(stateCode, pszStreamID); });
+}
+
+void CILivePlayerCallback::OnPlayQualityUpdate(const char* pszStreamID,
+                                               ZegoPlayQuality playQuality) {
+    eventtext::Report("OnPlayQualityUpdate",
+                      [&] { return eventtext::PlayQualityUpdate(pszStreamID, playQuality); });
+}
+
 void CILivePlayerCallback::OnPlayQualityLevel(const char*, int, double, double) {}
-void CILivePlayerCallback::OnJoinLiveResponse(int, const char*, const char*, int) {}
-void CILivePlayerCallback::OnRecvEndJoinLiveCommand(const char*, const char*, const char*) {}
-void CILivePlayerCallback::OnInviteJoinLiveRequest(int, const char*, const char*, const char*) {}
-void CILivePlayerCallback::OnVideoSizeChanged(const char*, int, int) {}
+
+void CILivePlayerCallback::OnJoinLiveResponse(int result, const char* pszFromUserId,
+                                              const char* pszFromUserName, int seq) {
+    eventtext::Report("OnJoinLiveResponse", [&] {
+        return eventtext::JoinLiveResponse(result, pszFromUserId, pszFromUserName, seq);
+    });
+}
+
+void CILivePlayerCallback::OnRecvEndJoinLiveCommand(const char* pszFromUserId,
+                                                    const char* pszFromUserName,
+                                                    const char* pszRoomID) {
+    eventtext::Report("OnRecvEndJoinLiveCommand", [&] {
+        return eventtext::RecvEndJoinLiveCommand(pszFromUserId, pszFromUserName, pszRoomID);
+    });
+}
+
+void CILivePlayerCallback::OnInviteJoinLiveRequest(int seq, const char* pszFromUserId,
+                                                   const char* pszFromUserName,
+                                                   const char* pszRoomID) {
+    eventtext::Report("OnInviteJoinLiveRequest", [&] {
+        return eventtext::InviteJoinLiveRequest(seq, pszFromUserId, pszFromUserName, pszRoomID);
+    });
+}
+
+void CILivePlayerCallback::OnVideoSizeChanged(const char* pszStreamID, int nWidth, int nHeight) {
+    eventtext::Report("OnVideoSizeChanged",
+                      [&] { return eventtext::VideoSizeChanged(pszStreamID, nWidth, nHeight); });
+}
+
 void CILivePlayerCallback::OnRemoteCameraStatusUpdate(const char*, int) {}

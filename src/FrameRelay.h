@@ -1,0 +1,52 @@
+// The video frame relay: each decoded 32-bit frame becomes planar YUV 4:2:0 behind a 12-byte
+// header on descriptor 5 + channel. Channel 0 (preview and unmapped streams) carries Y, U, V;
+// channels 1 to 4 carry Y, V, U.
+//   framerelay::RelayFrame(CurrentManager.load(), pixels, stride, streamID, width, height);
+#pragma once
+
+#include <cstddef>
+
+class Manager;
+
+namespace framerelay {
+
+constexpr int kChannelCount = 5;
+constexpr std::size_t kHeaderSize = 12;
+
+// Plane sizes of one frame; no row has a gap.
+struct FrameLayout {
+    int width = 0;
+    int height = 0;
+    std::size_t lumaSize = 0;  // width x height
+    int chromaWidth = 0;       // (width + 1) / 2
+    int chromaHeight = 0;      // (height + 1) / 2
+    std::size_t chromaSize = 0;
+    std::size_t payloadSize = 0;  // luma + 2 x chroma
+};
+
+// Fills `layout`; false when the width or height is 0 or below, or the payload length does not
+// fit the header's signed 32-bit field.
+bool PlanFrame(int width, int height, FrameLayout* layout);
+
+// Width, height and payload length as little-endian signed 32-bit integers.
+void EncodeFrameHeader(const FrameLayout& layout, unsigned char header[kHeaderSize]);
+
+// The channel of a stream: its entry in the Manager's channelMap (looked up under channelLock),
+// 0 for a null or unmapped stream ID or a mapped value outside 1 to 4.
+int ChannelOf(Manager& manager, const char* streamID);
+
+// Converts the frame into `out` (layout.payloadSize bytes) as Y, U, V.
+void ConvertFrame(const unsigned char* pixels, int stride, const FrameLayout& layout,
+                  unsigned char* out);
+
+// Writes header and planes of a converted frame to its channel in the channel's plane order.
+// Writes to one channel are serialised so frames never interleave; once a write fails, the
+// rest of the frame is skipped. Returns false when a write failed.
+bool WriteFrame(int channel, const FrameLayout& layout, const unsigned char* yuv);
+
+// The whole relay of one frame: nothing happens without a Manager, without pixels, or with
+// dimensions PlanFrame refuses. A null stride pointer means rows of 4 x width bytes.
+void RelayFrame(Manager* manager, const unsigned char* pixels, const int* strides,
+                const char* streamID, int width, int height);
+
+}  // namespace framerelay
