@@ -4,6 +4,7 @@
 #include <cstring>
 #include <exception>
 #include <future>
+#include <memory>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -100,9 +101,10 @@ void callbkmsg(Manager* manager) {
 
 void msgloop(Manager* manager) {
     PostCommand(manager, kDaemonStartCommand);
-    char buffer[kReadBufferSize];
+    const std::unique_ptr<char[]> storage(new char[kReadBufferSize]);
+    char* const buffer = storage.get();
     for (;;) {
-        std::memset(buffer, 0, sizeof buffer);
+        std::memset(buffer, 0, kReadBufferSize);
         const int count = ReadHost(buffer);
         if (count < 1) {
             // End of input stays for good and a read error is not expected to clear: report

@@ -1,0 +1,482 @@
+#include "tests/support/BridgeProcess.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/descriptors.h"
+#include "platform/process.h"
+
+namespace bridge_test {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char kGreeting[] = R"({ "code": 0, "type": "DaemonStart" })";
+const char kBarrier[] = R"({"type":"DaemonStart"})";
+const int kStartTimeoutMs = 20000;
+
+std::string MakeTemporaryDirectory() {
+    static std::atomic<int> counter{0};
+    const fs::path base = fs::temp_directory_path();
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        fs::path candidate = base / ("quorlane-e2e-" + std::to_string(platform::ProcessId()) + "-" +
+                                     std::to_string(counter++));
+        std::error_code error;
+        if (fs::create_directory(candidate, error)) {
+            return candidate.string();
+        }
+    }
+    return std::string();
+}
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+}  // namespace
+
+std::string CallText(const nlohmann::json& record) {
+    std::string text = record.value("call", std::string("?")) + "(";
+    if (record.contains("args")) {
+        bool first = true;
+        for (const nlohmann::json& argument : record["args"]) {
+            if (!first) {
+                text += ", ";
+            }
+            first = false;
+            text += argument.dump();
+        }
+    }
+    text += ")";
+    if (record.contains("result")) {
+        text += " -> " + record["result"].dump();
+    }
+    return text;
+}
+
+BridgeProcess::BridgeProcess() = default;
+
+BridgeProcess::~BridgeProcess() {
+    Stop();
+}
+
+bool BridgeProcess::Start() {
+    return Start(Options());
+}
+
+bool BridgeProcess::Start(const Options& options) {
+    directory_ = MakeTemporaryDirectory();
+    if (directory_.empty()) {
+        ADD_FAILURE() << "cannot create a temporary directory";
+        return false;
+    }
+    if (!options.configText.empty()) {
+        std::ofstream(fs::path(directory_) / "config.cfg", std::ios::binary) << options.configText;
+    }
+
+    // Child descriptor -> pipe; the child reads 3 and 10 and writes the others.
+    platform::Pipe pipes[9];
+    const int childNumbers[9] = {3, 4, 5, 6, 7, 8, 9, 10, 11};
+    platform::SpawnOptions spawn;
+    spawn.path = QUORLANE_BINARY;
+    spawn.workingDirectory = directory_;
+    spawn.stdoutPath = directory_ + "/stdout.txt";
+    spawn.stderrPath = directory_ + "/stderr.txt";
+    spawn.environment = options.environment;
+    spawn.environment.emplace_back("QUORLANE_SIM_CONTROL", "10,11");
+    for (int i = 0; i < 9; ++i) {
+        const int number = childNumbers[i];
+        const bool frame = number >= 5 && number <= 9;
+        if (frame && !options.frameDescriptors) {
+            continue;
+        }
+        if (!platform::MakePipe(&pipes[i])) {
+            ADD_FAILURE() << "cannot create a pipe";
+            return false;
+        }
+        const bool childReads = number == 3 || number == 10;
+        spawn.descriptors.emplace_back(number,
+                                       childReads ? pipes[i].read.Get() : pipes[i].write.Get());
+    }
+    if (!platform::MakePipe(&wake_)) {
+        ADD_FAILURE() << "cannot create a pipe";
+        return false;
+    }
+
+    std::string error;
+    if (!child_.Spawn(spawn, &error)) {
+        ADD_FAILURE() << "cannot start " << QUORLANE_BINARY << ": " << error;
+        return false;
+    }
+    commands_ = std::move(pipes[0].write);
+    requests_ = std::move(pipes[7].write);
+    outputs_[0] = std::move(pipes[1].read);
+    for (int channel = 0; channel < 5; ++channel) {
+        outputs_[1 + channel] = std::move(pipes[2 + channel].read);
+    }
+    outputs_[6] = std::move(pipes[8].read);
+    for (platform::UniqueFd& output : outputs_) {
+        if (output.Valid()) {
+            platform::SetNonBlocking(output.Get(), true);
+        }
+    }
+    platform::SetNonBlocking(wake_.read.Get(), true);
+    reader_ = std::thread([this] { ReaderLoop(); });
+
+    if (!WaitForObjects(1, kStartTimeoutMs)) {
+        ADD_FAILURE() << "no greeting from the bridge; stderr:\n" << Stderr();
+        return false;
+    }
+    return true;
+}
+
+void BridgeProcess::Stop() {
+    if (child_.Started()) {
+        platform::ExitStatus status;
+        if (child_.HasExited(&status)) {
+            ADD_FAILURE() << "the bridge ended during the test (" << status.Describe()
+                          << "); stderr:\n"
+                          << Stderr();
+        } else {
+            child_.KillAndWait();
+        }
+        const std::string errors = Stderr();
+        if (errors.find("Sanitizer") != std::string::npos) {
+            ADD_FAILURE() << "sanitizer report from the bridge:\n" << errors;
+        }
+    }
+    if (reader_.joinable()) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stopping_ = true;
+        }
+        const char wake = 's';
+        platform::WriteSome(wake_.write.Get(), &wake, 1);
+        reader_.join();
+    }
+    if (!directory_.empty() && platform::GetEnvironment("QUORLANE_KEEP_TEST_DIRS") == nullptr) {
+        std::error_code error;
+        fs::remove_all(directory_, error);
+    }
+}
+
+void BridgeProcess::ReaderLoop() {
+    std::vector<char> buffer(1 << 16);
+    for (;;) {
+        std::vector<platform::PollEntry> entries;
+        platform::PollEntry wake;
+        wake.fd = wake_.read.Get();
+        entries.push_back(wake);
+        for (platform::UniqueFd& output : outputs_) {
+            platform::PollEntry entry;
+            entry.fd = output.Get();  // -1 once closed: ignored
+            entries.push_back(entry);
+        }
+        platform::PollDescriptors(entries, 1000);
+
+        if (entries[0].readable) {
+            char drain[64];
+            while (platform::ReadNonBlocking(wake_.read.Get(), drain, sizeof drain) > 0) {
+            }
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (stopping_) {
+                return;
+            }
+            if (closeRepliesRequested_) {
+                outputs_[0].Reset();
+                closeRepliesRequested_ = false;
+                changed_.notify_all();
+            }
+        }
+        for (int index = 0; index < 7; ++index) {
+            const platform::PollEntry& entry = entries[1 + index];
+            if (entry.fd < 0 || !(entry.readable || entry.hangup || entry.error)) {
+                continue;
+            }
+            if (!outputs_[index].Valid() || outputs_[index].Get() != entry.fd) {
+                continue;
+            }
+            const long count = platform::ReadNonBlocking(entry.fd, buffer.data(), buffer.size());
+            if (count > 0) {
+                TakeOutput(index, buffer.data(), static_cast<std::size_t>(count));
+            } else if (count != platform::kIoWouldBlock) {
+                outputs_[index].Reset();
+            }
+        }
+    }
+}
+
+void BridgeProcess::TakeOutput(int index, const char* data, std::size_t size) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (index == 0) {
+        replyBytes_.append(data, size);
+        replyFramer_.Feed(data, size, objects_, nullptr);
+    } else if (index <= 5) {
+        frameBytes_[index - 1].append(data, size);
+    } else {
+        controlPending_.append(data, size);
+        std::size_t end;
+        while ((end = controlPending_.find('\n')) != std::string::npos) {
+            TakeControlLine(controlPending_.substr(0, end));
+            controlPending_.erase(0, end + 1);
+        }
+    }
+    changed_.notify_all();
+}
+
+void BridgeProcess::TakeControlLine(const std::string& line) {
+    if (line.empty()) {
+        return;
+    }
+    nlohmann::json value = nlohmann::json::parse(line, nullptr, false);
+    if (value.is_discarded()) {
+        ADD_FAILURE() << "unreadable control line: " << line;
+        return;
+    }
+    if (value.contains("call")) {
+        calls_.push_back(std::move(value));
+    } else {
+        answers_.push_back(std::move(value));
+    }
+}
+
+bool BridgeProcess::WaitUntil(const std::function<bool()>& ready, int timeoutMs) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), ready);
+}
+
+void BridgeProcess::Send(const std::string& bytes) {
+    ASSERT_EQ(platform::WriteAll(commands_.Get(), bytes.data(), bytes.size()),
+              static_cast<int>(bytes.size()))
+        << "write to descriptor 3 failed";
+}
+
+Exchange BridgeProcess::Run(const std::string& bytes, int daemonStartsInBytes) {
+    std::size_t objectsBefore;
+    std::size_t callsBefore;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        objectsBefore = objects_.size();
+        callsBefore = calls_.size();
+    }
+    if (!bytes.empty()) {
+        Send(bytes);
+    }
+    Send(kBarrier);
+
+    const int wanted = daemonStartsInBytes + 1;
+    std::size_t barrierIndex = 0;
+    const bool arrived = WaitUntil(
+        [&] {
+            int seen = 0;
+            for (std::size_t i = objectsBefore; i < objects_.size(); ++i) {
+                if (objects_[i] == kGreeting && ++seen == wanted) {
+                    barrierIndex = i;
+                    return true;
+                }
+            }
+            return false;
+        },
+        kStartTimeoutMs);
+    Exchange exchange;
+    if (!arrived) {
+        ADD_FAILURE() << "no reply to the barrier command; stderr:\n" << Stderr();
+        return exchange;
+    }
+    EXPECT_TRUE(Sync()) << "the simulated SDK did not answer a sync request";
+
+    std::lock_guard<std::mutex> lock(mutex_);
+    exchange.replies.assign(objects_.begin() + objectsBefore, objects_.begin() + barrierIndex);
+    for (std::size_t i = callsBefore; i < calls_.size(); ++i) {
+        exchange.calls.push_back(CallText(calls_[i]));
+    }
+    return exchange;
+}
+
+void BridgeProcess::Control(const nlohmann::json& request) {
+    const std::string line = request.dump() + "\n";
+    ASSERT_EQ(platform::WriteAll(requests_.Get(), line.data(), line.size()),
+              static_cast<int>(line.size()))
+        << "write to the control channel failed";
+}
+
+nlohmann::json BridgeProcess::Ask(const nlohmann::json& request, const std::string& answerOp,
+                                  int timeoutMs) {
+    std::size_t before;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        before = answers_.size();
+    }
+    Control(request);
+    nlohmann::json answer;
+    WaitUntil(
+        [&] {
+            for (std::size_t i = before; i < answers_.size(); ++i) {
+                if (answers_[i].value("op", std::string()) == answerOp) {
+                    answer = answers_[i];
+                    return true;
+                }
+            }
+            return false;
+        },
+        timeoutMs);
+    return answer;
+}
+
+bool BridgeProcess::Sync(int timeoutMs) {
+    int id;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        id = nextSyncId_++;
+    }
+    std::size_t before;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        before = answers_.size();
+    }
+    Control({{"op", "sync"}, {"id", id}});
+    return WaitUntil(
+        [&] {
+            for (std::size_t i = before; i < answers_.size(); ++i) {
+                if (answers_[i].value("op", std::string()) == "synced" &&
+                    answers_[i].value("id", -1) == id) {
+                    return true;
+                }
+            }
+            return false;
+        },
+        timeoutMs);
+}
+
+void BridgeProcess::SetResult(const std::string& function, const nlohmann::json& value) {
+    Control({{"op", "result"}, {"fn", function}, {"value", value}});
+    EXPECT_TRUE(Sync());
+}
+
+Lines BridgeProcess::Objects() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return objects_;
+}
+
+std::string BridgeProcess::ReplyBytes() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return replyBytes_;
+}
+
+bool BridgeProcess::WaitForObjects(std::size_t count, int timeoutMs) {
+    return WaitUntil([&] { return objects_.size() >= count; }, timeoutMs);
+}
+
+Lines BridgeProcess::Calls() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Lines lines;
+    for (const nlohmann::json& record : calls_) {
+        lines.push_back(CallText(record));
+    }
+    return lines;
+}
+
+bool BridgeProcess::NextFrame(int channel, Frame* frame, int timeoutMs) {
+    auto whole = [&] {
+        const std::string& bytes = frameBytes_[channel];
+        if (bytes.size() < 12) {
+            return false;
+        }
+        std::int32_t header[3];
+        for (int i = 0; i < 3; ++i) {
+            const unsigned char* p = reinterpret_cast<const unsigned char*>(bytes.data()) + 4 * i;
+            header[i] = static_cast<std::int32_t>(
+                static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+                static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24);
+        }
+        if (header[2] < 0 || bytes.size() < 12 + static_cast<std::size_t>(header[2])) {
+            return false;
+        }
+        frame->width = header[0];
+        frame->height = header[1];
+        frame->length = header[2];
+        frame->payload = bytes.substr(12, static_cast<std::size_t>(header[2]));
+        frameBytes_[channel].erase(0, 12 + static_cast<std::size_t>(header[2]));
+        return true;
+    };
+    return WaitUntil(whole, timeoutMs);
+}
+
+std::string BridgeProcess::LogText() {
+    std::string text;
+    const fs::path logDirectory = fs::path(directory_) / "log";
+    std::error_code error;
+    if (!fs::is_directory(logDirectory, error)) {
+        return text;
+    }
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::recursive_directory_iterator(logDirectory, error)) {
+        if (entry.is_regular_file()) {
+            files.push_back(entry.path());
+        }
+    }
+    std::sort(files.begin(), files.end());
+    for (const fs::path& file : files) {
+        text += ReadFile(file);
+    }
+    return text;
+}
+
+bool BridgeProcess::WaitForLog(const std::string& piece, int timeoutMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        if (LogText().find(piece) != std::string::npos) {
+            return true;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        platform::SleepMilliseconds(20);
+    }
+}
+
+int BridgeProcess::CountInLog(const std::string& piece) {
+    const std::string text = LogText();
+    int count = 0;
+    for (std::size_t at = text.find(piece); at != std::string::npos;
+         at = text.find(piece, at + piece.size())) {
+        ++count;
+    }
+    return count;
+}
+
+void BridgeProcess::CloseCommands() {
+    commands_.Reset();
+}
+
+void BridgeProcess::CloseReplies() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        closeRepliesRequested_ = true;
+    }
+    const char wake = 'c';
+    platform::WriteSome(wake_.write.Get(), &wake, 1);
+    WaitUntil([&] { return !closeRepliesRequested_; }, 5000);
+}
+
+bool BridgeProcess::Alive() {
+    return !child_.HasExited();
+}
+
+std::string BridgeProcess::Stderr() const {
+    if (directory_.empty()) {
+        return std::string();
+    }
+    return ReadFile(fs::path(directory_) / "stderr.txt");
+}
+
+}  // namespace bridge_test

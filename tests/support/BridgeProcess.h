@@ -1,0 +1,141 @@
+// Runs the built Quorlane binary as a host does, for end-to-end tests: pipes on descriptors 3 to
+// 9, the simulated SDK's control channel on 10 (requests in) and 11 (records and answers out),
+// a temporary working directory. A reader thread drains every output pipe, splits descriptor 4
+// into objects, keeps frame bytes per channel and parses the control lines.
+//
+//   BridgeProcess bridge;
+//   ASSERT_TRUE(bridge.Start());
+//   Exchange e = bridge.Run(R"({"type":"OpenMic"})");
+//   EXPECT_EQ(e.replies, Lines{R"({ "code": 1, "type": "OpenMic" })"});
+//   EXPECT_EQ(e.calls, Lines{"EnableMic(true) -> true"});
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "platform/spawn.h"
+#include "src/ObjectFramer.h"
+
+namespace bridge_test {
+
+using Lines = std::vector<std::string>;
+
+// What one step of a test produced: objects on descriptor 4 and SDK calls, in order.
+struct Exchange {
+    Lines replies;
+    Lines calls;  // rendered with CallText
+};
+
+// A decoded frame: the three header fields and the payload.
+struct Frame {
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::int32_t length = 0;
+    std::string payload;
+};
+
+// "Name(arg, ...) -> result" for one call record of the simulated SDK; " -> result" only when
+// the record has one.
+std::string CallText(const nlohmann::json& record);
+
+class BridgeProcess {
+  public:
+    struct Options {
+        bool frameDescriptors = true;  // pass descriptors 5 to 9
+        std::string configText;        // written to config.cfg when not empty
+        std::vector<std::pair<std::string, std::string>> environment;
+    };
+
+    BridgeProcess();
+    ~BridgeProcess();
+    BridgeProcess(const BridgeProcess&) = delete;
+    BridgeProcess& operator=(const BridgeProcess&) = delete;
+
+    // Starts the bridge and waits for its greeting. On failure returns false and records a
+    // test failure with the reason.
+    bool Start();
+    bool Start(const Options& options);
+
+    // Writes bytes to descriptor 3 in one write.
+    void Send(const std::string& bytes);
+
+    // Writes `bytes`, then the barrier command {"type":"DaemonStart"}, waits for the barrier's
+    // reply and for the SDK calls made before it. Returns the objects and calls in between.
+    // `daemonStartsInBytes` counts the DaemonStart commands inside `bytes` itself.
+    Exchange Run(const std::string& bytes, int daemonStartsInBytes = 0);
+
+    // Sends one control request line (a JSON object) to the simulated SDK.
+    void Control(const nlohmann::json& request);
+    // Sends a sync request and waits for its answer; true when it came in time.
+    bool Sync(int timeoutMs = 10000);
+    // Sends a request that has an answer with the given "op" and returns that answer.
+    nlohmann::json Ask(const nlohmann::json& request, const std::string& answerOp,
+                       int timeoutMs = 10000);
+    // Makes `function` of the simulated SDK return `value` from now on.
+    void SetResult(const std::string& function, const nlohmann::json& value);
+
+    // Objects received on descriptor 4 so far, and every byte of it.
+    Lines Objects();
+    std::string ReplyBytes();
+    // Waits until at least `count` objects arrived on descriptor 4.
+    bool WaitForObjects(std::size_t count, int timeoutMs = 10000);
+    // Call records received so far, rendered with CallText.
+    Lines Calls();
+
+    // Waits for the next whole frame on `channel` (0 to 4); false on time-out.
+    bool NextFrame(int channel, Frame* frame, int timeoutMs = 10000);
+
+    // Text of every log file under <dir>/log/, and a wait for a piece of it.
+    std::string LogText();
+    bool WaitForLog(const std::string& piece, int timeoutMs = 10000);
+    // Occurrences of `piece` in the log text.
+    int CountInLog(const std::string& piece);
+
+    // Closes the host's end of descriptor 3 (end of input for the bridge) or of 4.
+    void CloseCommands();
+    void CloseReplies();
+
+    bool Alive();
+    int Pid() const { return child_.Pid(); }
+    const std::string& Directory() const { return directory_; }
+    // What the bridge wrote to standard error (sanitizer reports end up here).
+    std::string Stderr() const;
+
+  private:
+    void ReaderLoop();
+    void TakeOutput(int index, const char* data, std::size_t size);
+    void TakeControlLine(const std::string& line);
+    bool WaitUntil(const std::function<bool()>& ready, int timeoutMs);
+    void Stop();
+
+    std::string directory_;
+    platform::ChildProcess child_;
+    platform::UniqueFd commands_;  // host end of 3
+    platform::UniqueFd requests_;  // host end of 10
+    platform::Pipe wake_;
+    std::thread reader_;
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    // Host read ends, index 0: descriptor 4, 1 to 5: descriptors 5 to 9, 6: descriptor 11.
+    platform::UniqueFd outputs_[7];
+    bool closeRepliesRequested_ = false;
+    bool stopping_ = false;
+    ObjectFramer replyFramer_;
+    std::string replyBytes_;
+    Lines objects_;
+    std::string frameBytes_[5];
+    std::string controlPending_;
+    std::vector<nlohmann::json> calls_;
+    std::vector<nlohmann::json> answers_;
+    int nextSyncId_ = 1;
+};
+
+}  // namespace bridge_test
