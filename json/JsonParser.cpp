@@ -25,7 +25,9 @@ enum CharClass : std::uint8_t {
 struct CharClassTable {
     std::uint8_t classes[256] = {};
     constexpr CharClassTable() {
-        classes[' '] = classes['\t'] = classes['\n'] = classes['\r'] = kWhitespace;
+        for (unsigned char c : {' ', '\t', '\n', '\r'}) {
+            classes[c] = kWhitespace;
+        }
         for (int c = '0'; c <= '9'; ++c) {
             classes[c] = kDigit;
         }
@@ -37,8 +39,8 @@ struct CharClassTable {
             classes[c] |= kStringStop;
         }
         classes[127] = kStringStop;
-        classes['"'] = kStringStop;
-        classes['\\'] = kStringStop;
+        classes[static_cast<unsigned char>('"')] = kStringStop;
+        classes[static_cast<unsigned char>('\\')] = kStringStop;
     }
 };
 
