@@ -69,6 +69,8 @@ class Json {
     // Elements of an Array; 1 for every other kind.
     int size() const;
 
+    // One line, members in key order, strings written unchanged, numbers as "%g" would write
+    // them; infinities and NaN, which JSON cannot express, are written as null.
     std::string toString() const;
 
   private:
