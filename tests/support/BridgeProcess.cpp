@@ -385,6 +385,10 @@ Lines BridgeProcess::Calls() {
     return lines;
 }
 
+bool BridgeProcess::WaitForCalls(std::size_t count, int timeoutMs) {
+    return WaitUntil([&] { return calls_.size() >= count; }, timeoutMs);
+}
+
 bool BridgeProcess::NextFrame(int channel, Frame* frame, int timeoutMs) {
     auto whole = [&] {
         const std::string& bytes = frameBytes_[channel];
@@ -432,9 +436,13 @@ std::string BridgeProcess::LogText() {
 }
 
 bool BridgeProcess::WaitForLog(const std::string& piece, int timeoutMs) {
+    return WaitForLogCount(piece, 1, timeoutMs);
+}
+
+bool BridgeProcess::WaitForLogCount(const std::string& piece, int count, int timeoutMs) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
-        if (LogText().find(piece) != std::string::npos) {
+        if (CountInLog(piece) >= count) {
             return true;
         }
         if (std::chrono::steady_clock::now() >= deadline) {

@@ -86,8 +86,9 @@ class BridgeProcess {
     std::string ReplyBytes();
     // Waits until at least `count` objects arrived on descriptor 4.
     bool WaitForObjects(std::size_t count, int timeoutMs = 10000);
-    // Call records received so far, rendered with CallText.
+    // Call records received so far, rendered with CallText, and a wait for `count` of them.
     Lines Calls();
+    bool WaitForCalls(std::size_t count, int timeoutMs = 10000);
 
     // Waits for the next whole frame on `channel` (0 to 4); false on time-out.
     bool NextFrame(int channel, Frame* frame, int timeoutMs = 10000);
@@ -95,8 +96,9 @@ class BridgeProcess {
     // Text of every log file under <dir>/log/, and a wait for a piece of it.
     std::string LogText();
     bool WaitForLog(const std::string& piece, int timeoutMs = 10000);
-    // Occurrences of `piece` in the log text.
+    // Occurrences of `piece` in the log text, and a wait for at least `count` of them.
     int CountInLog(const std::string& piece);
+    bool WaitForLogCount(const std::string& piece, int count, int timeoutMs = 10000);
 
     // Closes the host's end of descriptor 3 (end of input for the bridge) or of 4.
     void CloseCommands();

@@ -1,0 +1,192 @@
+// Login, logout, entering and leaving a room, and commands that do nothing.
+#include <string>
+
+#include "tests/bridge/BridgeFixture.h"
+
+namespace bridge_test {
+namespace {
+
+using Session = BridgeTest;
+
+const char kLogin[] = R"({"type":"Login","param":{"userID":"u1","userName":"User One","test":1}})";
+
+TEST_F(Session, LoginRunsTheWholeSetUpAndReplies) {
+    Exchange e = bridge.Run(kLogin);
+    EXPECT_EQ(e.calls, LoginCalls("u1", "User One", true));
+    EXPECT_EQ(e.replies, Lines{Reply(1, "Login")});
+
+    // "test" with a fraction is truncated; 0 selects the normal environment.
+    e = bridge.Run(R"({"type":"Login","param":{"userID":"u2","userName":"N","test":0.9}})");
+    EXPECT_EQ(e.calls, LoginCalls("u2", "N", false));
+    EXPECT_EQ(e.replies, Lines{Reply(1, "Login")});
+    EXPECT_EQ(bridge.CountInLog("login param 3"), 0);
+}
+
+TEST_F(Session, LoginWithABooleanOrWithoutTestLogsAndUsesTheNormalEnvironment) {
+    Exchange e =
+        bridge.Run(R"({"type":"Login","param":{"userID":"u1","userName":"User One","test":true}})");
+    EXPECT_EQ(e.calls, LoginCalls("u1", "User One", false));
+    EXPECT_EQ(e.replies, Lines{Reply(1, "Login")});
+    ASSERT_TRUE(bridge.WaitForLog("LOG_ERROR login param 3, e=a bad conversion\r\n"));
+
+    e = bridge.Run(R"({"type":"Login","param":{"userName":"User One","userID":"u1"}})");
+    EXPECT_EQ(e.calls, LoginCalls("u1", "User One", false));
+    EXPECT_EQ(e.replies, Lines{Reply(1, "Login")});
+    EXPECT_TRUE(bridge.WaitForLogCount("login param 3, e=a bad conversion", 2));
+}
+
+TEST_F(Session, LoginWithoutUserIDIsDroppedWithoutAnySdkCall) {
+    Exchange e = bridge.Run(R"({"type":"Login","param":{"userName":"x","test":1}})");
+    EXPECT_TRUE(e.calls.empty());
+    EXPECT_TRUE(e.replies.empty());
+    EXPECT_TRUE(bridge.WaitForLog("command dropped, e=a bad conversion"));
+}
+
+TEST_F(Session, AFailingInitSdkDoesNotFailTheLogin) {
+    bridge.SetResult("InitSDK", false);
+    bridge.SetResult("SetRoomCallback", false);
+    Exchange e = bridge.Run(kLogin);
+    Lines expected = LoginCalls("u1", "User One", true);
+    expected[6].replace(expected[6].size() - 4, 4, "false");
+    expected[9] = "SetRoomCallback(\"object\") -> false";
+    EXPECT_EQ(e.calls, expected);
+    EXPECT_EQ(e.replies, Lines{Reply(1, "Login")});
+    EXPECT_TRUE(bridge.WaitForLog("LOG_ERROR InitSDK appid=" + std::to_string(QUORLANE_APP_ID) +
+                                  ", key=" + QUORLANE_APP_SIGN + ", failed\r\n"));
+    EXPECT_TRUE(bridge.WaitForLog("LOG_ERROR SetRoomCallback, failed\r\n"));
+    EXPECT_EQ(bridge.CountInLog("Login failed"), 0);
+}
+
+TEST_F(Session, AFailingPlayVolumeFailsTheLoginWithEveryLine) {
+    bridge.SetResult("SetPlayVolume", false);
+    bridge.SetResult("EnableAux", false);
+    Exchange e = bridge.Run(kLogin);
+    Lines expected = LoginCalls("u1", "User One", true);
+    expected[11] = "EnableAux(false) -> false";
+    expected[12] = "SetPlayVolume(100, null) -> false";
+    EXPECT_EQ(e.calls, expected);
+    EXPECT_EQ(e.replies, Lines{Reply(0, "Login")});
+    ASSERT_TRUE(bridge.WaitForLog("Login failed"));
+    const std::string log = bridge.LogText();
+    const char* inOrder[] = {
+        "LOG_ERROR EnableAux(0) faild\r\n",
+        "LOG_ERROR EnableAux(false), failed\r\n",
+        "LOG_ERROR SetPlayVolume(100, (null)), failed\r\n",
+        "LOG_ERROR SetPlayVolume(100), failed\r\n",
+        "LOG_ERROR InitSDK failed, userID:u1, userName:User One\r\n",
+        "LOG_ERROR Login failed\r\n",
+    };
+    std::size_t at = 0;
+    for (const char* line : inOrder) {
+        const std::size_t found = log.find(line, at);
+        EXPECT_NE(found, std::string::npos) << "missing or out of order: " << line << "\n" << log;
+        if (found != std::string::npos) {
+            at = found;
+        }
+    }
+}
+
+TEST_F(Session, OtherSetUpFailuresAreOnlyLogged) {
+    bridge.SetResult("SetLogDir", false);
+    bridge.SetResult("SetBusinessType", false);
+    bridge.SetResult("SetUser", false);
+    bridge.SetResult("SetLivePublisherCallback", false);
+    bridge.SetResult("SetLivePlayerCallback", false);
+    Exchange e = bridge.Run(kLogin);
+    EXPECT_EQ(e.replies, Lines{Reply(1, "Login")});
+    EXPECT_EQ(e.calls.size(), 13u);
+    EXPECT_TRUE(bridge.WaitForLog("SetLogDir dir=" + BinaryDirectory() + ", failed\r\n"));
+    EXPECT_TRUE(bridge.WaitForLog("SetBusinessType(1), failed\r\n"));
+    EXPECT_TRUE(bridge.WaitForLog("SetUser user=u1, name=User One, failed\r\n"));
+    EXPECT_TRUE(bridge.WaitForLog("SetLivePublisherCallback, failed\r\n"));
+    EXPECT_TRUE(bridge.WaitForLog("SetLivePlayerCallback, failed\r\n"));
+}
+
+TEST_F(Session, LogoutWithoutLoginShutsTheSdkDownAndReplies) {
+    Exchange e = bridge.Run(R"({"type":"Logout"})");
+    EXPECT_EQ(e.calls, (Lines{
+                           "SetExternalRenderCallback(null)",
+                           "LogoutRoom() -> true",
+                           "SetLivePublisherCallback(null) -> true",
+                           "SetLivePlayerCallback(null) -> true",
+                           "SetRoomCallback(null) -> true",
+                           "SetIMCallback(null) -> true",
+                           "SetDeviceStateCallback(null)",
+                           "UnInitSDK() -> true",
+                       }));
+    EXPECT_EQ(e.replies, Lines{Reply(0, "Logout")});
+
+    // Failures change neither the calls nor the reply.
+    bridge.SetResult("LogoutRoom", false);
+    bridge.SetResult("UnInitSDK", false);
+    e = bridge.Run(R"({"type":"Logout","param":{"ignored":true}})");
+    EXPECT_EQ(e.calls.size(), 8u);
+    EXPECT_EQ(e.replies, Lines{Reply(0, "Logout")});
+    EXPECT_TRUE(bridge.WaitForLog("LOG_ERROR exit room failed\r\n"));
+}
+
+TEST_F(Session, LogoutStopsThePlayedStreamsAndALaterLoginSetsUpAgain) {
+    bridge.Run(kLogin);
+    bridge.Run(R"({"type":"RequestView","param":["s2","s1"]})");
+    Exchange e = bridge.Run(R"({"type":"Logout"})");
+    ASSERT_GE(e.calls.size(), 2u);
+    EXPECT_EQ(e.calls[0], "StopPlayingStream(\"s1\") -> true");
+    EXPECT_EQ(e.calls[1], "StopPlayingStream(\"s2\") -> true");
+    EXPECT_EQ(e.calls.size(), 10u);
+    e = bridge.Run(kLogin);
+    EXPECT_EQ(e.calls, LoginCalls("u1", "User One", true));
+}
+
+TEST_F(Session, EnterRoomRegistersTheRenderCallbackThenLogsIn) {
+    Exchange e = bridge.Run(
+        R"({"type":"EnterRoom","param":{"RoomName":"Room One","RoomID":"r1","role":1.7}})");
+    EXPECT_EQ(e.calls, (Lines{"SetExternalRenderCallback(\"object\")",
+                              "LoginRoom(\"r1\", 1, \"Room One\") -> true"}));
+    EXPECT_TRUE(e.replies.empty()) << "the reply comes from the login report";
+
+    bridge.SetResult("LoginRoom", false);
+    e = bridge.Run(R"({"type":"EnterRoom","param":{"role":-2.9,"RoomID":"r2","RoomName":"Two"}})");
+    EXPECT_EQ(e.calls, (Lines{"SetExternalRenderCallback(\"object\")",
+                              "LoginRoom(\"r2\", -2, \"Two\") -> false"}));
+    EXPECT_TRUE(e.replies.empty());
+    EXPECT_TRUE(bridge.WaitForLog("LOG_ERROR LoginRoom(r2, -2, Two), failed\r\n"));
+    EXPECT_TRUE(bridge.WaitForLog("LOG_ERROR role:-2, enter roomid:r2, roomname:Two failed\r\n"));
+}
+
+TEST_F(Session, EnterRoomWithAMissingArgumentMakesNoCall) {
+    Exchange e =
+        bridge.Run(R"({"type":"EnterRoom","param":{"RoomName":"Room One","RoomID":"r1"}})");
+    EXPECT_TRUE(e.calls.empty());
+    e = bridge.Run(R"({"type":"EnterRoom","param":{"RoomName":"A","RoomID":"r1","role":false}})");
+    EXPECT_TRUE(e.calls.empty());
+    e = bridge.Run(R"({"type":"EnterRoom"})");
+    EXPECT_TRUE(e.calls.empty());
+    EXPECT_TRUE(e.replies.empty());
+}
+
+TEST_F(Session, ExitRoomStopsViewsThenWithdrawsTheRenderCallback) {
+    bridge.Run(R"({"type":"RequestView","param":["b","a"]})");
+    Exchange e = bridge.Run(R"({"type":"ExitRoom"})");
+    EXPECT_EQ(e.calls,
+              (Lines{"StopPlayingStream(\"a\") -> true", "StopPlayingStream(\"b\") -> true",
+                     "SetExternalRenderCallback(null)", "LogoutRoom() -> true"}));
+    EXPECT_TRUE(e.replies.empty());
+}
+
+TEST_F(Session, InitUnknownAndMiscasedTypesDoNothing) {
+    Exchange e = bridge.Run(
+        R"({"type":"Init"}{"type":"Init","param":5}{"type":"opencamera"}{"type":" OpenCamera"})"
+        R"({"type":"OpenCamera "}{"type":"Nothing","param":{}}{"param":1,"type":"LOGIN"})");
+    EXPECT_TRUE(e.calls.empty());
+    EXPECT_TRUE(e.replies.empty());
+    EXPECT_EQ(bridge.CountInLog("command dropped"), 0);
+}
+
+TEST_F(Session, DaemonStartRepliesEachTime) {
+    Exchange e = bridge.Run(R"({"type":"DaemonStart","param":[1]})", 1);
+    EXPECT_EQ(e.replies, Lines{Reply(0, "DaemonStart")});
+    EXPECT_TRUE(e.calls.empty());
+}
+
+}  // namespace
+}  // namespace bridge_test
