@@ -1,0 +1,58 @@
+#include "sdk/sim/FrameSource.h"
+
+#include <chrono>
+
+namespace sim {
+namespace {
+
+// How often a source without a render callback looks again.
+constexpr std::chrono::milliseconds kIdlePoll(5);
+
+}  // namespace
+
+FrameSource::FrameSource(CallbackRegistry& registry, FrameSpec spec, double fps)
+    : shared_(std::make_shared<Shared>()) {
+    thread_ = std::thread(&FrameSource::Run, shared_, std::ref(registry), std::move(spec), fps);
+}
+
+FrameSource::~FrameSource() {
+    {
+        std::lock_guard<std::mutex> lock(shared_->mutex);
+        shared_->stop = true;
+    }
+    shared_->wake.notify_all();
+    if (std::this_thread::get_id() == thread_.get_id())
+        thread_.detach();  // the thread holds its own share of the state and ends by itself
+    else
+        thread_.join();
+}
+
+void FrameSource::Run(std::shared_ptr<Shared> shared, CallbackRegistry& registry, FrameSpec spec,
+                      double fps) {
+    using Clock = std::chrono::steady_clock;
+    FramePixels pixels(spec);
+    std::chrono::nanoseconds period(0);
+    if (fps > 0)
+        period = std::chrono::nanoseconds(static_cast<long long>(1e9 / fps));
+    Clock::time_point due = Clock::now();
+    std::uint64_t index = 0;
+    while (!shared->stop.load(std::memory_order_relaxed)) {
+        if (period.count() > 0) {
+            std::unique_lock<std::mutex> lock(shared->mutex);
+            if (shared->wake.wait_until(lock, due, [&] { return shared->stop.load(); }))
+                break;
+            due += period;
+            Clock::time_point now = Clock::now();
+            if (due < now - period)
+                due = now;  // fell far behind (a slow callback): do not burst to catch up
+        }
+        if (DeliverFrame(registry, spec, pixels, index)) {
+            ++index;
+        } else if (period.count() == 0) {
+            std::unique_lock<std::mutex> lock(shared->mutex);
+            shared->wake.wait_for(lock, kIdlePoll, [&] { return shared->stop.load(); });
+        }
+    }
+}
+
+}  // namespace sim

@@ -1,0 +1,38 @@
+// A periodic frame source of scripted mode: its own thread hands frames of one spec to the
+// render callback, `fps` per second, or as fast as the callback returns when `fps` is 0.
+// While no render callback is registered it delivers nothing and waits cheaply.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "sdk/sim/CallbackRegistry.h"
+#include "sdk/sim/FrameSpec.h"
+
+namespace sim {
+
+class FrameSource {
+  public:
+    FrameSource(CallbackRegistry& registry, FrameSpec spec, double fps);
+    // Stops the thread and waits for it (unless called from the source's own callback).
+    ~FrameSource();
+    FrameSource(const FrameSource&) = delete;
+    FrameSource& operator=(const FrameSource&) = delete;
+
+  private:
+    struct Shared {
+        std::mutex mutex;
+        std::condition_variable wake;
+        std::atomic<bool> stop{false};
+    };
+    static void Run(std::shared_ptr<Shared> shared, CallbackRegistry& registry, FrameSpec spec,
+                    double fps);
+
+    std::shared_ptr<Shared> shared_;
+    std::thread thread_;
+};
+
+}  // namespace sim

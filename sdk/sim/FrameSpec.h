@@ -1,0 +1,55 @@
+// What a `frame` or `source` request asks for, the pixels it delivers, and the delivery of
+// one frame to the render callback.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "sdk/sim/CallbackRegistry.h"
+#include "sdk/sim/Patterns.h"
+#include "sdk/sim/RequestArgs.h"
+
+namespace sim {
+
+// Largest frame a request may ask for, in bytes (stride x height).
+constexpr long long kMaxFrameBytes = 256ll << 20;
+
+struct FrameSpec {
+    std::optional<std::string> stream;  // no value: a null stream ID
+    int width = 0;
+    int height = 0;
+    int stride = 0;
+    PatternKind pattern = PatternKind::Bars;
+    Bgra color{0, 0, 0, 255};
+    bool nullPixels = false;
+
+    // Frames whose width or height is 0 or below carry a small zeroed buffer instead of a
+    // picture (a receiver has to reject them anyway).
+    bool Degenerate() const { return width <= 0 || height <= 0; }
+    // stride x height, limited to the range of an int.
+    int DataLength() const;
+};
+
+// Reads stream, width, height, stride, pattern, color and pixels; raises RequestError.
+FrameSpec ParseFrameSpec(const Json& request);
+
+// The pixels of a spec, prepared once.
+class FramePixels {
+  public:
+    explicit FramePixels(const FrameSpec& spec);
+    const std::uint8_t* Frame(std::uint64_t index) const;
+
+  private:
+    std::unique_ptr<PatternImage> image_;
+    std::vector<std::uint8_t> zeros_;
+    bool null_ = false;
+};
+
+// Hands frame `index` to the registered render callback; false when none is registered.
+bool DeliverFrame(CallbackRegistry& registry, const FrameSpec& spec, const FramePixels& pixels,
+                  std::uint64_t index);
+
+}  // namespace sim

@@ -1,0 +1,25 @@
+// Writes whole lines to a descriptor from any thread; lines never interleave.
+#pragma once
+
+#include <mutex>
+#include <string>
+
+namespace sim {
+
+class LineWriter {
+  public:
+    explicit LineWriter(int fd) : fd_(fd) {}
+    LineWriter(const LineWriter&) = delete;
+    LineWriter& operator=(const LineWriter&) = delete;
+
+    // Writes `line` and a line end in one piece. Once a write fails (the reader has gone),
+    // later lines are dropped.
+    void WriteLine(const std::string& line);
+
+  private:
+    std::mutex mutex_;
+    int fd_;
+    bool failed_ = false;
+};
+
+}  // namespace sim

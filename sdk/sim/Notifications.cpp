@@ -1,0 +1,355 @@
+#include "sdk/sim/Notifications.h"
+
+#include <array>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <vector>
+
+namespace sim {
+namespace {
+
+using namespace ZEGO::LIVEROOM;
+
+std::vector<ZegoStreamInfo> StreamRecords(const Json& args) {
+    const Json& list = ArrayArg(args, "streams");
+    std::vector<ZegoStreamInfo> records(list.size());
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        const Json& item = list[i];
+        if (!item.is_object())
+            throw RequestError("\"streams\" must hold objects");
+        ZegoStreamInfo& r = records[i];
+        std::memset(&r, 0, sizeof r);
+        CopyText(r.szUserId, sizeof r.szUserId, TextArg(item, "userID").str());
+        CopyText(r.szUserName, sizeof r.szUserName, TextArg(item, "userName").str());
+        CopyText(r.szStreamId, sizeof r.szStreamId, TextArg(item, "streamID").str());
+        CopyText(r.szExtraInfo, sizeof r.szExtraInfo, TextArg(item, "extraInfo").str());
+    }
+    return records;
+}
+
+std::vector<ZegoRoomMessage> MessageRecords(const Json& args) {
+    const Json& list = ArrayArg(args, "messages");
+    std::vector<ZegoRoomMessage> records(list.size());
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        const Json& item = list[i];
+        if (!item.is_object())
+            throw RequestError("\"messages\" must hold objects");
+        ZegoRoomMessage& r = records[i];
+        std::memset(&r, 0, sizeof r);
+        CopyText(r.szUserId, sizeof r.szUserId, TextArg(item, "userID").str());
+        CopyText(r.szUserName, sizeof r.szUserName, TextArg(item, "userName").str());
+        CopyText(r.szContent, sizeof r.szContent, TextArg(item, "content").str());
+        r.messageId = Unsigned64Arg(item, "messageID");
+        r.type = static_cast<ZEGO::ROOM::ZegoMessageType>(IntArg(item, "type"));
+        r.priority = static_cast<ZEGO::ROOM::ZegoMessagePriority>(IntArg(item, "priority"));
+        r.category = static_cast<ZEGO::ROOM::ZegoMessageCategory>(IntArg(item, "category"));
+    }
+    return records;
+}
+
+// The three URL lists of a publishing stream information, with the texts they point at.
+class UrlLists {
+  public:
+    explicit UrlLists(const Json& object) {
+        static const char* const kNames[3] = {"rtmp", "flv", "hls"};
+        static const char* const kCounts[3] = {"rtmpCount", "flvCount", "hlsCount"};
+        for (int list = 0; list < 3; ++list) {
+            const Json& urls = ArrayArg(object, kNames[list]);
+            for (const Json& url : urls) {
+                if (!url.is_string())
+                    throw RequestError(std::string("\"") + kNames[list] + "\" must hold strings");
+                if (texts_[list].size() < static_cast<std::size_t>(kMaxURLs))
+                    texts_[list].push_back(url.get<std::string>());
+            }
+            counts_[list] = Has(object, kCounts[list])
+                                ? UnsignedArg(object, kCounts[list])
+                                : static_cast<unsigned int>(texts_[list].size());
+        }
+    }
+    UrlLists(const UrlLists&) = delete;
+    UrlLists& operator=(const UrlLists&) = delete;
+
+    // Slots without a URL hold the empty text.
+    void Fill(ZegoPublishingStreamInfo* info) const {
+        const char** slots[3] = {info->arrRtmpURLs, info->arrFlvURLs, info->arrHlsURLs};
+        unsigned int* counts[3] = {&info->uiRtmpURLCount, &info->uiFlvURLCount,
+                                   &info->uiHlsURLCount};
+        for (int list = 0; list < 3; ++list) {
+            for (int i = 0; i < kMaxURLs; ++i) {
+                slots[list][i] = static_cast<std::size_t>(i) < texts_[list].size()
+                                     ? texts_[list][i].c_str()
+                                     : "";
+            }
+            *counts[list] = counts_[list];
+        }
+    }
+
+  private:
+    std::array<std::vector<std::string>, 3> texts_;
+    std::array<unsigned int, 3> counts_{};
+};
+
+ZegoStreamQuality QualityRecord(const Json& args) {
+    const Json& q = ObjectArg(args, "quality");
+    ZegoStreamQuality quality{};
+    quality.fps = DoubleArg(q, "fps");
+    quality.kbps = DoubleArg(q, "kbps");
+    quality.rtt = IntArg(q, "rtt");
+    quality.pktLostRate = IntArg(q, "pktLostRate");
+    quality.quality = IntArg(q, "quality");
+    return quality;
+}
+
+template <class Interface>
+using Invoke = std::function<void(Interface*)>;
+
+template <class Interface>
+bool To(CallbackRegistry& registry, Slot slot, const Invoke<Interface>& invoke) {
+    return registry.Deliver<Interface>(slot, invoke);
+}
+
+using Emitter = std::function<bool(CallbackRegistry&, const Json&)>;
+
+bool EmitPublishState(CallbackRegistry& registry, const Json& args) {
+    int state = IntArg(args, "stateCode");
+    ArgText stream = TextArg(args, "streamID");
+    UrlLists urls(ObjectArg(args, "info"));
+    ZegoPublishingStreamInfo info{};
+    urls.Fill(&info);
+    return To<ILivePublisherCallback>(registry, Slot::Publisher, [&](ILivePublisherCallback* c) {
+        c->OnPublishStateUpdate(state, stream.get(), info);
+    });
+}
+
+bool EmitMixStream(CallbackRegistry& registry, const Json& args) {
+    const Json& result = ObjectArg(args, "result");
+    ArgText mixStream = TextArg(args, "mixStreamID");
+    int seq = IntArg(args, "seq");
+    ZegoMixStreamResult record{};
+    record.uiErrorCode = IntArg(result, "errorCode");
+    std::vector<std::string> missing;
+    for (const Json& id : ArrayArg(result, "nonExists")) {
+        if (!id.is_string())
+            throw RequestError("\"nonExists\" must hold strings");
+        if (missing.size() < static_cast<std::size_t>(kMaxNonExistsStreams))
+            missing.push_back(id.get<std::string>());
+    }
+    for (int i = 0; i < kMaxNonExistsStreams; ++i) {
+        record.ppNonExistsStreamIDList[i] =
+            static_cast<std::size_t>(i) < missing.size() ? missing[i].c_str() : "";
+    }
+    record.nNonExistsStreamCount = Has(result, "nonExistsCount") ? IntArg(result, "nonExistsCount")
+                                                                 : static_cast<int>(missing.size());
+    const Json& output = ObjectArg(result, "output");
+    CopyText(record.oStreamInfo.szStreamID, sizeof record.oStreamInfo.szStreamID,
+             TextArg(output, "streamID").str());
+    CopyText(record.oStreamInfo.szMixStreamID, sizeof record.oStreamInfo.szMixStreamID,
+             TextArg(output, "mixStreamID").str());
+    UrlLists urls(output);
+    urls.Fill(&record.oStreamInfo.urls);
+    return To<ILivePublisherCallback>(registry, Slot::Publisher, [&](ILivePublisherCallback* c) {
+        c->OnMixStream(record, mixStream.get(), seq);
+    });
+}
+
+const std::map<std::string, Emitter>& Emitters() {
+    static const std::map<std::string, Emitter> table = {
+        // Room notifications.
+        {"OnLoginRoom",
+         [](CallbackRegistry& r, const Json& a) {
+             int error = IntArg(a, "errorCode");
+             ArgText room = TextArg(a, "roomID");
+             auto streams = StreamRecords(a);
+             return To<IRoomCallback>(r, Slot::Room, [&](IRoomCallback* c) {
+                 c->OnLoginRoom(error, room.get(), streams.data(),
+                                static_cast<unsigned int>(streams.size()));
+             });
+         }},
+        {"OnLogoutRoom",
+         [](CallbackRegistry& r, const Json& a) {
+             int error = IntArg(a, "errorCode");
+             ArgText room = TextArg(a, "roomID");
+             return To<IRoomCallback>(
+                 r, Slot::Room, [&](IRoomCallback* c) { c->OnLogoutRoom(error, room.get()); });
+         }},
+        {"OnKickOut",
+         [](CallbackRegistry& r, const Json& a) {
+             int reason = IntArg(a, "reason");
+             ArgText room = TextArg(a, "roomID");
+             return To<IRoomCallback>(r, Slot::Room,
+                                      [&](IRoomCallback* c) { c->OnKickOut(reason, room.get()); });
+         }},
+        {"OnDisconnect",
+         [](CallbackRegistry& r, const Json& a) {
+             int error = IntArg(a, "errorCode");
+             ArgText room = TextArg(a, "roomID");
+             return To<IRoomCallback>(
+                 r, Slot::Room, [&](IRoomCallback* c) { c->OnDisconnect(error, room.get()); });
+         }},
+        {"OnStreamUpdated",
+         [](CallbackRegistry& r, const Json& a) {
+             auto type = static_cast<ZegoStreamUpdateType>(IntArg(a, "updateCode"));
+             auto streams = StreamRecords(a);
+             ArgText room = TextArg(a, "roomID");
+             return To<IRoomCallback>(r, Slot::Room, [&](IRoomCallback* c) {
+                 c->OnStreamUpdated(type, streams.data(), static_cast<unsigned int>(streams.size()),
+                                    room.get());
+             });
+         }},
+        {"OnStreamExtraInfoUpdated",
+         [](CallbackRegistry& r, const Json& a) {
+             auto streams = StreamRecords(a);
+             ArgText room = TextArg(a, "roomID");
+             return To<IRoomCallback>(r, Slot::Room, [&](IRoomCallback* c) {
+                 c->OnStreamExtraInfoUpdated(streams.data(),
+                                             static_cast<unsigned int>(streams.size()), room.get());
+             });
+         }},
+        {"OnCustomCommand",
+         [](CallbackRegistry& r, const Json& a) {
+             int error = IntArg(a, "errorCode");
+             int seq = IntArg(a, "seq");
+             ArgText room = TextArg(a, "roomID");
+             return To<IRoomCallback>(r, Slot::Room, [&](IRoomCallback* c) {
+                 c->OnCustomCommand(error, seq, room.get());
+             });
+         }},
+        {"OnRecvCustomCommand",
+         [](CallbackRegistry& r, const Json& a) {
+             ArgText user = TextArg(a, "userID"), name = TextArg(a, "userName"),
+                     content = TextArg(a, "content"), room = TextArg(a, "roomID");
+             return To<IRoomCallback>(r, Slot::Room, [&](IRoomCallback* c) {
+                 c->OnRecvCustomCommand(user.get(), name.get(), content.get(), room.get());
+             });
+         }},
+        // Room messages.
+        {"OnSendRoomMessage",
+         [](CallbackRegistry& r, const Json& a) {
+             int error = IntArg(a, "errorCode");
+             ArgText room = TextArg(a, "roomID");
+             int seq = IntArg(a, "seq");
+             std::uint64_t id = Unsigned64Arg(a, "messageID");
+             return To<IIMCallback>(r, Slot::IM, [&](IIMCallback* c) {
+                 c->OnSendRoomMessage(error, room.get(), seq, id);
+             });
+         }},
+        {"OnRecvRoomMessage",
+         [](CallbackRegistry& r, const Json& a) {
+             auto messages = MessageRecords(a);
+             ArgText room = TextArg(a, "roomID");
+             return To<IIMCallback>(r, Slot::IM, [&](IIMCallback* c) {
+                 c->OnRecvRoomMessage(messages.data(), static_cast<unsigned int>(messages.size()),
+                                      room.get());
+             });
+         }},
+        // Publisher notifications.
+        {"OnPublishStateUpdate", EmitPublishState},
+        {"OnJoinLiveRequest",
+         [](CallbackRegistry& r, const Json& a) {
+             int seq = IntArg(a, "seq");
+             ArgText user = TextArg(a, "userID"), name = TextArg(a, "userName"),
+                     room = TextArg(a, "roomID");
+             return To<ILivePublisherCallback>(r, Slot::Publisher, [&](ILivePublisherCallback* c) {
+                 c->OnJoinLiveRequest(seq, user.get(), name.get(), room.get());
+             });
+         }},
+        {"OnInviteJoinLiveResponse",
+         [](CallbackRegistry& r, const Json& a) {
+             int result = IntArg(a, "result");
+             ArgText user = TextArg(a, "userID"), name = TextArg(a, "userName");
+             int seq = IntArg(a, "seq");
+             return To<ILivePublisherCallback>(r, Slot::Publisher, [&](ILivePublisherCallback* c) {
+                 c->OnInviteJoinLiveResponse(result, user.get(), name.get(), seq);
+             });
+         }},
+        {"OnEndJoinLive",
+         [](CallbackRegistry& r, const Json& a) {
+             int result = IntArg(a, "result");
+             int seq = IntArg(a, "seq");
+             ArgText room = TextArg(a, "roomID");
+             return To<ILivePublisherCallback>(r, Slot::Publisher, [&](ILivePublisherCallback* c) {
+                 c->OnEndJoinLive(result, seq, room.get());
+             });
+         }},
+        {"OnPublishQualityUpdate",
+         [](CallbackRegistry& r, const Json& a) {
+             ArgText stream = TextArg(a, "streamID");
+             ZegoStreamQuality quality = QualityRecord(a);
+             return To<ILivePublisherCallback>(r, Slot::Publisher, [&](ILivePublisherCallback* c) {
+                 c->OnPublishQualityUpdate(stream.get(), quality);
+             });
+         }},
+        {"OnCaptureVideoSizeChanged",
+         [](CallbackRegistry& r, const Json& a) {
+             int width = IntArg(a, "width"), height = IntArg(a, "height");
+             return To<ILivePublisherCallback>(r, Slot::Publisher, [&](ILivePublisherCallback* c) {
+                 c->OnCaptureVideoSizeChanged(width, height);
+             });
+         }},
+        {"OnMixStream", EmitMixStream},
+        // Player notifications.
+        {"OnPlayStateUpdate",
+         [](CallbackRegistry& r, const Json& a) {
+             int state = IntArg(a, "stateCode");
+             ArgText stream = TextArg(a, "streamID");
+             return To<ILivePlayerCallback>(r, Slot::Player, [&](ILivePlayerCallback* c) {
+                 c->OnPlayStateUpdate(state, stream.get());
+             });
+         }},
+        {"OnPlayQualityUpdate",
+         [](CallbackRegistry& r, const Json& a) {
+             ArgText stream = TextArg(a, "streamID");
+             ZegoStreamQuality quality = QualityRecord(a);
+             return To<ILivePlayerCallback>(r, Slot::Player, [&](ILivePlayerCallback* c) {
+                 c->OnPlayQualityUpdate(stream.get(), quality);
+             });
+         }},
+        {"OnJoinLiveResponse",
+         [](CallbackRegistry& r, const Json& a) {
+             int result = IntArg(a, "result");
+             ArgText user = TextArg(a, "userID"), name = TextArg(a, "userName");
+             int seq = IntArg(a, "seq");
+             return To<ILivePlayerCallback>(r, Slot::Player, [&](ILivePlayerCallback* c) {
+                 c->OnJoinLiveResponse(result, user.get(), name.get(), seq);
+             });
+         }},
+        {"OnRecvEndJoinLiveCommand",
+         [](CallbackRegistry& r, const Json& a) {
+             ArgText user = TextArg(a, "userID"), name = TextArg(a, "userName"),
+                     room = TextArg(a, "roomID");
+             return To<ILivePlayerCallback>(r, Slot::Player, [&](ILivePlayerCallback* c) {
+                 c->OnRecvEndJoinLiveCommand(user.get(), name.get(), room.get());
+             });
+         }},
+        {"OnInviteJoinLiveRequest",
+         [](CallbackRegistry& r, const Json& a) {
+             int seq = IntArg(a, "seq");
+             ArgText user = TextArg(a, "userID"), name = TextArg(a, "userName"),
+                     room = TextArg(a, "roomID");
+             return To<ILivePlayerCallback>(r, Slot::Player, [&](ILivePlayerCallback* c) {
+                 c->OnInviteJoinLiveRequest(seq, user.get(), name.get(), room.get());
+             });
+         }},
+        {"OnVideoSizeChanged",
+         [](CallbackRegistry& r, const Json& a) {
+             ArgText stream = TextArg(a, "streamID");
+             int width = IntArg(a, "width"), height = IntArg(a, "height");
+             return To<ILivePlayerCallback>(r, Slot::Player, [&](ILivePlayerCallback* c) {
+                 c->OnVideoSizeChanged(stream.get(), width, height);
+             });
+         }},
+    };
+    return table;
+}
+
+}  // namespace
+
+bool EmitNotification(CallbackRegistry& registry, const std::string& name, const Json& args) {
+    auto it = Emitters().find(name);
+    if (it == Emitters().end())
+        throw RequestError("unknown notification \"" + name + "\"");
+    return it->second(registry, args);
+}
+
+}  // namespace sim

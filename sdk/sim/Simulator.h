@@ -1,0 +1,121 @@
+// The simulated SDK's one process-wide object: the state a real SDK keeps (initialisation,
+// user, room, playing streams, preview, publishing), the registered callbacks, the mode (demo
+// room, or scripted through the control channel) and the results it hands back.
+//
+// Lock order: mutex_ may be held while DemoRoom's lock or a LineWriter's lock is taken. It is
+// never held while the registry waits for deliveries or while a thread is joined.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+
+#include "LiveRoom.h"
+#include "sdk/sim/CallbackRegistry.h"
+#include "sdk/sim/FrameSpec.h"
+#include "sdk/sim/RequestArgs.h"
+
+namespace sim {
+
+class ControlChannel;
+class DemoRoom;
+class FrameSource;
+class LineWriter;
+
+class Simulator {
+  public:
+    // Created on first use; reads QUORLANE_SIM_CONTROL then. Never destroyed.
+    static Simulator& Get();
+
+    Simulator(const Simulator&) = delete;
+    Simulator& operator=(const Simulator&) = delete;
+
+    // Scripted mode on the given descriptors; false when a channel is already open.
+    bool StartControl(int in, int out);
+    // Ends scripted mode and resets everything to a fresh demo-mode SDK. Waits for the
+    // channel's thread, which ends once its input has reached its end.
+    void StopControl();
+    bool Scripted();
+
+    CallbackRegistry& Registry() { return registry_; }
+
+    // A call record (scripted mode only): {"call":name,"args":[...]} plus "result" when given.
+    void Record(const char* function, Json args, const Json* result = nullptr);
+    // A line to the control channel's output (scripted mode only).
+    void Answer(const Json& line);
+
+    // Control requests.
+    static bool HasResult(const std::string& function);
+    static bool ReturnsNumber(const std::string& function);
+    void SetResult(const std::string& function, std::optional<long long> value);
+    void StartSource(const FrameSpec& spec, double fps);
+    void StopSource(const std::optional<std::string>& stream);
+
+    // The SDK functions.
+    void EnableExternalRender(bool enable);
+    bool SetLogDir(const char* directory);
+    bool SetBusinessType(int type);
+    void SetUseTestEnv(bool useTestEnv);
+    bool SetUser(const char* userID, const char* userName);
+    void SetAudioPrep2(ZEGO::LIVEROOM::AudioPrepCallback callback);
+    bool InitSDK(unsigned int appID, const unsigned char* signature, int signatureLength);
+    bool UnInitSDK();
+    bool SetCallback(const char* function, Slot slot, void* object);
+    void SetDeviceStateCallback(void* object);
+    void SetExternalRenderCallback(void* object);
+    bool EnableAux(bool enable);
+    bool SetPlayVolume(int volume, const char* streamID);
+    bool LoginRoom(const char* roomID, int role, const char* roomName);
+    bool LogoutRoom();
+    bool StartPlayingStream(const char* streamID);
+    bool StopPlayingStream(const char* streamID);
+    bool StartPublishing(const char* title, const char* streamID, int flag, const char* params);
+    bool StopPublishing(int flag, ZEGO::AV::PublishChannelIndex index);
+    bool StartPreview(ZEGO::AV::PublishChannelIndex index);
+    bool StopPreview(ZEGO::AV::PublishChannelIndex index);
+    bool EnableCamera(bool enable, ZEGO::AV::PublishChannelIndex index);
+    bool EnableMic(bool enable);
+    bool EnableSpeaker(bool enable);
+    bool SetVideoCaptureResolution(int width, int height, ZEGO::AV::PublishChannelIndex index);
+    bool SetVideoEncodeResolution(int width, int height, ZEGO::AV::PublishChannelIndex index);
+    int SendRoomMessage(const char* content);
+
+  private:
+    Simulator();
+
+    // The result of `function`: in scripted mode what the control channel set (default true),
+    // in the demo room whether the call is allowed in the current state. Needs mutex_.
+    bool Outcome(const char* function, bool allowed);
+    // A fresh positive sequence number for SendRoomMessage. Needs mutex_.
+    int NextSequence();
+    // Forgets room, streams, preview and publishing; hands the threads to stop to the caller.
+    void ResetLocked(std::unique_ptr<DemoRoom>* demo,
+                     std::map<std::optional<std::string>, std::unique_ptr<FrameSource>>* sources);
+
+    std::mutex mutex_;
+    CallbackRegistry registry_;
+
+    std::unique_ptr<ControlChannel> channel_;
+    std::shared_ptr<LineWriter> output_;
+    std::map<std::string, long long> results_;
+    std::map<std::optional<std::string>, std::unique_ptr<FrameSource>> sources_;
+    std::unique_ptr<DemoRoom> demo_;
+
+    bool initialized_ = false;
+    bool externalRender_ = false;
+    std::string userID_;
+    std::string roomID_;
+    bool inRoom_ = false;  // from a login call until the logout
+    std::set<std::string> playing_;
+    bool previewing_ = false;
+    std::string publishing_;  // stream ID; empty when not publishing
+    bool camera_ = true;
+    int captureWidth_ = 640;
+    int captureHeight_ = 360;
+    int nextSequence_ = 1;
+};
+
+}  // namespace sim
