@@ -1,0 +1,327 @@
+// Frame relay throughput and cost.
+//
+// 1. End to end: the bridge with the simulated SDK's frame source at full speed (1920x1080),
+//    one channel and then all five at once, read by this process as a host; against raw pipe
+//    throughput of the same frame bytes written by a second process, measured in the same run.
+// 2. The relay alone (conversion and writes to the null device) against libyuv's ARGBToI420
+//    alone, per frame.
+//
+// Usage: relay_bench [seconds per measurement, default 2]
+#include <libyuv/convert.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/descriptors.h"
+#include "platform/process.h"
+#include "platform/spawn.h"
+#include "src/FrameRelay.h"
+#include "src/Manager.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+const int kWidth = 1920;
+const int kHeight = 1080;
+const std::size_t kPayload = kWidth * kHeight * 3 / 2;
+const std::size_t kFrameBytes = framerelay::kHeaderSize + kPayload;
+
+double SecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// ---- the second process of the baseline: writes frames to descriptors 5.. until they fail ----
+
+int RunPipeWriter(int channels) {
+    platform::IgnoreBrokenPipe();
+    framerelay::FrameLayout layout;
+    framerelay::PlanFrame(kWidth, kHeight, &layout);
+    std::vector<std::thread> writers;
+    for (int channel = 0; channel < channels; ++channel) {
+        writers.emplace_back([channel, &layout] {
+            std::vector<unsigned char> payload(kPayload, 0x80);
+            unsigned char header[framerelay::kHeaderSize];
+            framerelay::EncodeFrameHeader(layout, header);
+            const int fd = 5 + channel;
+            for (;;) {
+                if (platform::WriteAll(fd, header, sizeof header) < 0)
+                    return;
+                if (platform::WriteAll(fd, payload.data(), payload.size()) < 0)
+                    return;
+            }
+        });
+    }
+    for (std::thread& writer : writers)
+        writer.join();
+    return 0;
+}
+
+// ---- reading frame descriptors as a host does ----
+
+struct Throughput {
+    double bytesPerSecond = 0;
+    double framesPerSecond = 0;
+};
+
+// Reads every descriptor as fast as possible (also draining `others`, whose bytes do not
+// count); measures after a warm-up.
+Throughput Measure(const std::vector<int>& frameFds, const std::vector<int>& others, double warmUp,
+                   double seconds) {
+    std::vector<char> buffer(1 << 20);
+    std::uint64_t counted = 0;
+    bool measuring = false;
+    Clock::time_point start = Clock::now();
+    const Clock::time_point begin = start;
+    for (;;) {
+        const double elapsed = SecondsSince(measuring ? start : begin);
+        if (!measuring && elapsed >= warmUp) {
+            measuring = true;
+            start = Clock::now();
+            counted = 0;
+        } else if (measuring && elapsed >= seconds) {
+            break;
+        }
+        std::vector<platform::PollEntry> entries;
+        for (int fd : frameFds)
+            entries.push_back(platform::PollEntry{fd});
+        for (int fd : others)
+            entries.push_back(platform::PollEntry{fd});
+        if (platform::PollDescriptors(entries, 100) < 0)
+            break;
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            if (!(entries[i].readable || entries[i].hangup))
+                continue;
+            const long n = platform::ReadNonBlocking(entries[i].fd, buffer.data(), buffer.size());
+            if (n > 0 && i < frameFds.size())
+                counted += static_cast<std::uint64_t>(n);
+        }
+    }
+    const double duration = SecondsSince(start);
+    Throughput result;
+    result.bytesPerSecond = counted / duration;
+    result.framesPerSecond = result.bytesPerSecond / kFrameBytes;
+    return result;
+}
+
+Throughput RawPipeBaseline(int channels, double seconds) {
+    platform::Pipe pipes[5];
+    platform::SpawnOptions spawn;
+    spawn.path = platform::ExecutablePath();
+    spawn.args = {"--pipe-writer", std::to_string(channels)};
+    std::vector<int> fds;
+    for (int channel = 0; channel < channels; ++channel) {
+        platform::MakePipe(&pipes[channel]);
+        spawn.descriptors.emplace_back(5 + channel, pipes[channel].write.Get());
+        platform::SetNonBlocking(pipes[channel].read.Get(), true);
+        fds.push_back(pipes[channel].read.Get());
+    }
+    platform::ChildProcess child;
+    std::string error;
+    if (!child.Spawn(spawn, &error)) {
+        std::fprintf(stderr, "cannot start the pipe writer: %s\n", error.c_str());
+        std::exit(1);
+    }
+    for (int channel = 0; channel < channels; ++channel)
+        pipes[channel].write.Reset();
+    const Throughput result = Measure(fds, {}, 0.3, seconds);
+    child.KillAndWait();
+    return result;
+}
+
+// ---- the bridge as a host runs it ----
+
+class Bridge {
+  public:
+    bool Start() {
+        directory_ = std::filesystem::temp_directory_path() /
+                     ("quorlane-relay-bench-" + std::to_string(platform::ProcessId()));
+        std::filesystem::create_directories(directory_);
+        platform::SpawnOptions spawn;
+        spawn.path = QUORLANE_BINARY;
+        spawn.workingDirectory = directory_.string();
+        spawn.stdoutPath = (directory_ / "stdout.txt").string();
+        spawn.stderrPath = (directory_ / "stderr.txt").string();
+        spawn.environment = {{"QUORLANE_SIM_CONTROL", "10,11"}};
+        const int numbers[9] = {3, 4, 5, 6, 7, 8, 9, 10, 11};
+        for (int i = 0; i < 9; ++i) {
+            if (!platform::MakePipe(&pipes_[i]))
+                return false;
+            const bool childReads = numbers[i] == 3 || numbers[i] == 10;
+            spawn.descriptors.emplace_back(
+                numbers[i], childReads ? pipes_[i].read.Get() : pipes_[i].write.Get());
+        }
+        std::string error;
+        if (!child_.Spawn(spawn, &error)) {
+            std::fprintf(stderr, "cannot start the bridge: %s\n", error.c_str());
+            return false;
+        }
+        for (int i = 0; i < 9; ++i) {
+            const bool childReads = numbers[i] == 3 || numbers[i] == 10;
+            (childReads ? pipes_[i].read : pipes_[i].write).Reset();
+            if (!childReads)
+                platform::SetNonBlocking(pipes_[i].read.Get(), true);
+        }
+        return WaitForReplies(1);
+    }
+
+    ~Bridge() {
+        child_.KillAndWait();
+        std::error_code ignored;
+        std::filesystem::remove_all(directory_, ignored);
+    }
+
+    void Command(const std::string& text) { Write(pipes_[0].write.Get(), text); }
+    void Control(const std::string& line) { Write(pipes_[7].write.Get(), line + "\n"); }
+
+    // Waits until `count` replies of the start-up command have arrived on descriptor 4 in all.
+    bool WaitForReplies(int count) {
+        const std::string greeting = R"({ "code": 0, "type": "DaemonStart" })";
+        const Clock::time_point start = Clock::now();
+        while (SecondsSince(start) < 20) {
+            std::vector<platform::PollEntry> entries = {platform::PollEntry{pipes_[1].read.Get()},
+                                                        platform::PollEntry{pipes_[8].read.Get()}};
+            platform::PollDescriptors(entries, 100);
+            char buffer[4096];
+            long n;
+            while ((n = platform::ReadNonBlocking(pipes_[1].read.Get(), buffer, sizeof buffer)) > 0)
+                replies_.append(buffer, static_cast<std::size_t>(n));
+            while (platform::ReadNonBlocking(pipes_[8].read.Get(), buffer, sizeof buffer) > 0) {
+            }
+            int seen = 0;
+            for (std::size_t at = replies_.find(greeting); at != std::string::npos;
+                 at = replies_.find(greeting, at + 1))
+                ++seen;
+            if (seen >= count)
+                return true;
+        }
+        std::fprintf(stderr, "no reply from the bridge\n");
+        return false;
+    }
+
+    std::vector<int> FrameFds(int channels) const {
+        std::vector<int> fds;
+        for (int channel = 0; channel < channels; ++channel)
+            fds.push_back(pipes_[2 + channel].read.Get());
+        return fds;
+    }
+    std::vector<int> OtherFds() const { return {pipes_[1].read.Get(), pipes_[8].read.Get()}; }
+
+  private:
+    static void Write(int fd, const std::string& text) {
+        platform::WriteAll(fd, text.data(), text.size());
+    }
+
+    std::filesystem::path directory_;
+    // Child descriptors 3, 4, 5 to 9, 10, 11.
+    platform::Pipe pipes_[9];
+    platform::ChildProcess child_;
+    std::string replies_;
+};
+
+Throughput BridgeRelay(int channels, double seconds) {
+    Bridge bridge;
+    if (!bridge.Start())
+        std::exit(1);
+    bridge.Command(R"({"type":"Login","param":{"userID":"bench","userName":"Bench","test":0}})");
+    bridge.Command(R"({"type":"EnterRoom","param":{"RoomName":"Bench","RoomID":"b1","role":1}})");
+    if (channels > 1)
+        bridge.Command(R"({"type":"RequestView","param":["s1","s2","s3","s4"]})");
+    bridge.Command(R"({"type":"DaemonStart"})");
+    if (!bridge.WaitForReplies(2))
+        std::exit(1);
+    const char* streams[5] = {"null", "\"s1\"", "\"s2\"", "\"s3\"", "\"s4\""};
+    for (int channel = 0; channel < channels; ++channel) {
+        bridge.Control(
+            std::string(R"({"op":"source","stream":)") + streams[channel] +
+            R"(,"width":1920,"height":1080,"fps":0,"pattern":"solid","color":"#3366CC"})");
+    }
+    return Measure(bridge.FrameFds(channels), bridge.OtherFds(), 0.5, seconds);
+}
+
+// ---- the relay's own cost per frame ----
+
+struct PerFrame {
+    double relay = 0;  // seconds per frame
+    double convert = 0;
+};
+
+PerFrame RelayCost(int frames) {
+    // Channel 0 to the null device, so writes cost next to nothing.
+    if (platform::IsDescriptorOpen(5) || !platform::ReserveDescriptor(5)) {
+        std::fprintf(stderr, "descriptor 5 is in use; cannot measure the relay alone\n");
+        std::exit(1);
+    }
+    std::vector<unsigned char> pixels(static_cast<std::size_t>(kWidth) * kHeight * 4);
+    for (std::size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = static_cast<unsigned char>(i * 7);
+    std::vector<unsigned char> yuv(kPayload);
+    framerelay::FrameLayout layout;
+    framerelay::PlanFrame(kWidth, kHeight, &layout);
+    Manager manager;
+    int strides[4] = {kWidth * 4, 0, 0, 0};
+
+    std::vector<double> relay, convert;
+    for (int round = 0; round < 7; ++round) {
+        Clock::time_point start = Clock::now();
+        for (int i = 0; i < frames; ++i) {
+            libyuv::ARGBToI420(pixels.data(), strides[0], yuv.data(), kWidth,
+                               yuv.data() + layout.lumaSize, layout.chromaWidth,
+                               yuv.data() + layout.lumaSize + layout.chromaSize, layout.chromaWidth,
+                               kWidth, kHeight);
+        }
+        convert.push_back(SecondsSince(start) / frames);
+        start = Clock::now();
+        for (int i = 0; i < frames; ++i) {
+            framerelay::RelayFrame(&manager, pixels.data(), strides, nullptr, kWidth, kHeight);
+        }
+        relay.push_back(SecondsSince(start) / frames);
+    }
+    std::sort(relay.begin(), relay.end());
+    std::sort(convert.begin(), convert.end());
+    return {relay[relay.size() / 2], convert[convert.size() / 2]};
+}
+
+void PrintThroughput(const char* name, const Throughput& bridge, const Throughput& raw,
+                     double goal) {
+    const double ratio = bridge.bytesPerSecond / raw.bytesPerSecond;
+    std::printf(
+        "%-14s bridge %8.1f frames/s %8.1f MB/s | raw pipe %8.1f frames/s %8.1f MB/s | "
+        "ratio %.2f (goal >= %.2f) %s\n",
+        name, bridge.framesPerSecond, bridge.bytesPerSecond / 1e6, raw.framesPerSecond,
+        raw.bytesPerSecond / 1e6, ratio, goal, ratio >= goal ? "met" : "MISSED");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc >= 3 && std::strcmp(argv[1], "--pipe-writer") == 0) {
+        return RunPipeWriter(std::atoi(argv[2]));
+    }
+    const double seconds = argc >= 2 ? std::atof(argv[1]) : 2.0;
+    platform::IgnoreBrokenPipe();
+
+    const PerFrame cost = RelayCost(60);
+    const double costRatio = cost.relay / cost.convert;
+    std::printf(
+        "relay alone    %.3f ms/frame | ARGBToI420 alone %.3f ms/frame | ratio %.2f "
+        "(goal <= 1.20) %s\n",
+        cost.relay * 1e3, cost.convert * 1e3, costRatio, costRatio <= 1.2 ? "met" : "MISSED");
+
+    const Throughput oneRaw = RawPipeBaseline(1, seconds);
+    const Throughput oneBridge = BridgeRelay(1, seconds);
+    PrintThroughput("one channel", oneBridge, oneRaw, 0.75);
+
+    const Throughput fiveRaw = RawPipeBaseline(5, seconds);
+    const Throughput fiveBridge = BridgeRelay(5, seconds);
+    PrintThroughput("five channels", fiveBridge, fiveRaw, 0.60);
+    return 0;
+}
