@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
+#include <random>
 #include <string>
 
 #include "json/Json.h"
@@ -74,6 +76,31 @@ TEST(JsonParser, NumberGrammar) {
     }
     EXPECT_TRUE(std::signbit(Json("-0").asNumber()));
     EXPECT_EQ(Json("1e999").asNumber(), std::atof("1e999"));
+}
+
+TEST(JsonParser, NumbersConvertExactlyAsAtof) {
+    // Random texts of the number grammar: many digits, long fractions, extreme exponents.
+    std::mt19937 random(2024);
+    auto digits = [&](int count) {
+        std::string text;
+        for (int i = 0; i < count; ++i) {
+            text += static_cast<char>('0' + random() % 10);
+        }
+        return text;
+    };
+    for (int i = 0; i < 20000; ++i) {
+        std::string text = (random() % 2 ? "-" : "") + std::to_string(random() % 1000);
+        if (random() % 2) {
+            text += "." + digits(1 + random() % 25);
+        }
+        if (random() % 2) {
+            text += (random() % 2 ? "e" : "E") + std::string(random() % 2 ? "-" : "+") +
+                    std::to_string(random() % 700);
+        }
+        const double parsed = Json(text.c_str()).asNumber();
+        const double expected = std::atof(text.c_str());
+        ASSERT_EQ(std::memcmp(&parsed, &expected, sizeof parsed), 0) << text;
+    }
 }
 
 TEST(JsonParser, TopLevelValues) {
