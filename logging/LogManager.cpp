@@ -13,6 +13,7 @@ constexpr char kThreadBanner[] =
 constexpr int kStartTimeoutMilliseconds = 3000;
 constexpr int kIdleSleepMilliseconds = 100;
 constexpr int kHeldSleepMilliseconds = 1;
+constexpr std::size_t kSpareRecords = 1024;
 
 std::atomic<std::uint64_t> nextInstanceId{1};
 
@@ -36,6 +37,7 @@ LogManager::LogManager() : LogManager(LogManagerOptions()) {}
 LogManager::LogManager(const LogManagerOptions& options)
     : environment_(options.environment != nullptr ? options.environment
                                                   : LogEnvironment::Default()),
+      pool_(kSpareRecords),
       defaultPath_(options.defaultPath),
       instanceId_(nextInstanceId.fetch_add(1)) {
     for (LoggerEntry& entry : loggers_)
@@ -104,15 +106,21 @@ void LogManager::Run() {
 
     std::uint32_t pendingWrites[LOGGER_MAX] = {};
     std::int64_t lastReloadCheck = environment_->Now().seconds;
+    LogQueue batch;
+    LogQueue used;
     for (;;) {
+        // Everything queued so far is taken at once and handled in order.
         const bool held = writerHeld_.load(std::memory_order_relaxed) && running_.load();
-        std::unique_ptr<LogRecord> record;
         if (!held) {
             LockHelper::Guard guard(queueLock_);
-            record = queue_.Pop();
+            batch.Append(queue_);
         }
-        if (record) {
-            ProcessRecord(std::move(record), pendingWrites);
+        if (!batch.Empty()) {
+            while (std::unique_ptr<LogRecord> record = batch.Pop()) {
+                ProcessRecord(*record, pendingWrites);
+                used.Push(std::move(record));
+            }
+            pool_.GiveBack(used);
             continue;
         }
         IdleFlush(pendingWrites);
@@ -128,32 +136,32 @@ void LogManager::Run() {
     }
 }
 
-void LogManager::ProcessRecord(std::unique_ptr<LogRecord> record, std::uint32_t* pendingWrites) {
-    const int id = record->loggerId;
+void LogManager::ProcessRecord(const LogRecord& record, std::uint32_t* pendingWrites) {
+    const int id = record.loggerId;
     if (!InRange(id))
         return;
     LoggerEntry& entry = loggers_[id];
-    if (record->kind != RECORD_GENERAL) {
-        std::size_t length = record->length < 0 ? 0 : static_cast<std::size_t>(record->length);
-        std::string text(record->text, length < sizeof record->text ? length : 0);
-        if (record->kind == RECORD_ENABLE)
-            entry.enable.store(record->value != 0);
+    if (record.kind != RECORD_GENERAL) {
+        std::size_t length = record.length < 0 ? 0 : static_cast<std::size_t>(record.length);
+        std::string text(record.text, length < sizeof record.text ? length : 0);
+        if (record.kind == RECORD_ENABLE)
+            entry.enable.store(record.value != 0);
         else
-            ApplyAttributeChange(entry, record->kind, record->value, text);
+            ApplyAttributeChange(entry, record.kind, record.value, text);
         entry.file.reset();
         return;
     }
     takenCount_.store(takenCount_.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
-    if (!entry.enable.load() || record->level < entry.level.load())
+    if (!entry.enable.load() || record.level < entry.level.load())
         return;
-    const std::uint32_t length = static_cast<std::uint32_t>(record->length);
+    const std::uint32_t length = static_cast<std::uint32_t>(record.length);
     if (entry.display)
-        Display(*record);
+        Display(record);
     if (entry.outfile) {
-        if (!openLogger(*record))
+        if (!openLogger(record))
             return;
         if (entry.file && length != 0) {
-            if (std::fwrite(record->text, 1, length, entry.file.get()) < length)
+            if (std::fwrite(record.text, 1, length, entry.file.get()) < length)
                 entry.file.reset();
         }
         entry.writtenBytes += length;
@@ -277,7 +285,7 @@ bool LogManager::QueueAttributeChange(int loggerId, RecordKind kind, std::int32_
     const std::size_t length = text != nullptr ? std::strlen(text) : 0;
     if (length >= static_cast<std::size_t>(LOG_LINE_MAX))
         return false;
-    std::unique_ptr<LogRecord> record(new LogRecord);
+    std::unique_ptr<LogRecord> record = pool_.Take();
     record->loggerId = loggerId;
     record->kind = kind;
     record->value = value;
@@ -377,6 +385,27 @@ bool LogManager::SetLoggerLimitSize(int loggerId, unsigned int megabytes) {
 
 bool LogManager::SetLoggerMonthDir(int loggerId, bool enable) {
     return QueueAttributeChange(loggerId, RECORD_MONTH_DIR, enable ? 1 : 0, nullptr);
+}
+
+LoggerSettings LogManager::DescribeLogger(int loggerId) {
+    LoggerSettings settings;
+    if (loggerId < 0 || loggerId >= LOGGER_MAX)
+        return settings;
+    const LoggerEntry& entry = loggers_[loggerId];
+    LockHelper::Guard guard(attributeLock_);
+    settings.key = entry.key;
+    settings.name = entry.name;
+    settings.path = entry.path;
+    settings.level = entry.level.load();
+    settings.display = entry.display;
+    settings.outfile = entry.outfile;
+    settings.monthdir = entry.monthdir;
+    settings.limitsize = entry.limitsize;
+    settings.enable = entry.enable.load();
+    settings.fileLine = entry.fileLine.load();
+    settings.fileIndex = entry.fileIndex;
+    settings.fileOpen = entry.file != nullptr;
+    return settings;
 }
 
 bool LogManager::SetReloadInterval(int seconds) {

@@ -18,11 +18,28 @@
 #include "logging/LogQueue.h"
 #include "logging/LogRecord.h"
 #include "logging/LoggerEntry.h"
+#include "logging/RecordPool.h"
 #include "logging/SemHelper.h"
 #include "logging/ThreadHelper.h"
 #include "logging/qlog.h"
 
 namespace qlog {
+
+// A copy of one logger's settings and file state.
+struct LoggerSettings {
+    std::string key;
+    std::string name;
+    std::string path;
+    int level = 0;
+    bool display = false;
+    bool outfile = false;
+    bool monthdir = false;
+    std::uint32_t limitsize = 0;
+    bool enable = false;
+    bool fileLine = false;
+    std::uint32_t fileIndex = 0;
+    bool fileOpen = false;
+};
 
 struct LogManagerOptions {
     // Clock and console; null means the real ones.
@@ -68,6 +85,10 @@ class LogManager : public ThreadHelper, public ILogManager {
     // can fill the queue first. Stop releases the hold.
     void HoldWriter(bool hold) { writerHeld_.store(hold, std::memory_order_relaxed); }
 
+    // The settings of a logger 0 to LOGGER_MAX - 1. Only while the writer thread is not
+    // running: it owns most of these fields while it runs.
+    LoggerSettings DescribeLogger(int loggerId);
+
     // Drops the ignorable characters (carriage return, line feed, tab, blank and `extra`)
     // at both ends of `text`, after skipping a leading UTF-8 byte-order mark.
     static void TrimConfigText(std::string& text, const char* extra);
@@ -87,7 +108,7 @@ class LogManager : public ThreadHelper, public ILogManager {
                               const std::string& text);
     int FormatLine(LogRecord& record, int level, const char* text, const char* file, int line);
 
-    void ProcessRecord(std::unique_ptr<LogRecord> record, std::uint32_t* pendingWrites);
+    void ProcessRecord(const LogRecord& record, std::uint32_t* pendingWrites);
     void IdleFlush(std::uint32_t* pendingWrites);
     bool FinishIfStopped();
     void Display(const LogRecord& record);
@@ -125,6 +146,7 @@ class LogManager : public ThreadHelper, public ILogManager {
     std::atomic<std::uint64_t> takenCount_{0};
 
     LogEnvironment* environment_;
+    RecordPool pool_;
     std::string defaultPath_;
     std::uint64_t instanceId_;
     // Guarded by the queue lock: whether an append will still be taken by the writer.

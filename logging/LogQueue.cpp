@@ -18,6 +18,19 @@ void LogQueue::Push(std::unique_ptr<LogRecord> record) {
     ++count_;
 }
 
+void LogQueue::Append(LogQueue& other) {
+    if (other.head_ == nullptr)
+        return;
+    if (tail_ != nullptr)
+        tail_->next = other.head_;
+    else
+        head_ = other.head_;
+    tail_ = other.tail_;
+    count_ += other.count_;
+    other.head_ = other.tail_ = nullptr;
+    other.count_ = 0;
+}
+
 std::unique_ptr<LogRecord> LogQueue::Pop() {
     LogRecord* raw = head_;
     if (raw == nullptr)

@@ -19,6 +19,9 @@ class LogQueue {
     // The oldest record, or null when the queue is empty.
     std::unique_ptr<LogRecord> Pop();
 
+    // Moves every record of `other` to the end of this queue.
+    void Append(LogQueue& other);
+
     bool Empty() const { return head_ == nullptr; }
     std::size_t Count() const { return count_; }
 

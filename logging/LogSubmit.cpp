@@ -93,7 +93,7 @@ bool LogManager::AcceptsLog(int loggerId, int level) {
 bool LogManager::SubmitLog(int loggerId, int level, const char* text, const char* file, int line) {
     if (!AcceptsLog(loggerId, level))
         return false;
-    std::unique_ptr<LogRecord> record(new LogRecord);
+    std::unique_ptr<LogRecord> record = pool_.Take();
     record->loggerId = loggerId;
     record->kind = RECORD_GENERAL;
     record->value = 0;

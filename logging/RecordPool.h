@@ -1,0 +1,31 @@
+// A bounded stock of spare log records, so that producers reuse memory that the writer
+// thread has finished with instead of allocating fresh pages for every line.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <mutex>
+
+#include "logging/LogQueue.h"
+#include "logging/LogRecord.h"
+
+namespace qlog {
+
+class RecordPool {
+  public:
+    explicit RecordPool(std::size_t capacity) : capacity_(capacity) {}
+    RecordPool(const RecordPool&) = delete;
+    RecordPool& operator=(const RecordPool&) = delete;
+
+    // A spare record, or a newly allocated one. Its fields are not reset.
+    std::unique_ptr<LogRecord> Take();
+    // Keeps the records of `used` up to the capacity and frees the rest; `used` ends empty.
+    void GiveBack(LogQueue& used);
+
+  private:
+    std::mutex mutex_;
+    LogQueue spare_;
+    std::size_t capacity_;
+};
+
+}  // namespace qlog
