@@ -4,10 +4,13 @@
 #include <libyuv/convert.h>
 
 #include <climits>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
+#include <utility>
 
 #include "HostChannels.h"
 #include "Manager.h"
@@ -19,22 +22,85 @@ namespace {
 // One lock per channel: frames of two streams on one channel never interleave.
 std::mutex channelWriteLocks[kChannelCount];
 
-// A conversion buffer per thread, grown to the largest frame seen and kept: no allocation per
-// frame on a steady stream.
-class ThreadBuffer {
+// A growable byte buffer whose contents are not initialised; kept at its largest size.
+class FrameBuffer {
   public:
-    unsigned char* Get(std::size_t size) {
+    unsigned char* Reserve(std::size_t size) {
         if (size > capacity_) {
             data_.reset(new unsigned char[size]);
             capacity_ = size;
         }
         return data_.get();
     }
+    unsigned char* Data() const { return data_.get(); }
+    void Swap(FrameBuffer& other) noexcept {
+        data_.swap(other.data_);
+        std::swap(capacity_, other.capacity_);
+    }
 
   private:
     std::unique_ptr<unsigned char[]> data_;
     std::size_t capacity_ = 0;
 };
+
+// The writer of one channel: a thread that writes converted frames, one at a time and whole,
+// while the delivering thread converts the next one. One frame waits at most; a delivering
+// thread that finds the slot taken blocks until the writer takes it, so a full pipe still
+// holds up the SDK thread, one frame later.
+class ChannelWriter {
+  public:
+    explicit ChannelWriter(int channel) : channel_(channel), thread_([this] { Run(); }) {}
+    ChannelWriter(const ChannelWriter&) = delete;
+    ChannelWriter& operator=(const ChannelWriter&) = delete;
+
+    // Queues the frame in `frame`, which receives a spare buffer in exchange.
+    void Submit(const FrameLayout& layout, FrameBuffer& frame) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        slotFree_.wait(lock, [this] { return !pending_; });
+        slot_.Swap(frame);
+        slotLayout_ = layout;
+        pending_ = true;
+        frameReady_.notify_one();
+    }
+
+  private:
+    void Run() {
+        FrameBuffer writing;
+        for (;;) {
+            FrameLayout layout;
+            {
+                std::unique_lock<std::mutex> lock(mutex_);
+                frameReady_.wait(lock, [this] { return pending_; });
+                slot_.Swap(writing);
+                layout = slotLayout_;
+                pending_ = false;
+                slotFree_.notify_all();
+            }
+            WriteFrame(channel_, layout, writing.Data());
+        }
+    }
+
+    const int channel_;
+    std::mutex mutex_;
+    std::condition_variable frameReady_;
+    std::condition_variable slotFree_;
+    FrameBuffer slot_;
+    FrameLayout slotLayout_;
+    bool pending_ = false;
+    std::thread thread_;  // last: starts once the fields above exist
+};
+
+// The writers live as long as the process, like the bridge's other threads: never destroyed,
+// never joined.
+ChannelWriter& WriterOf(int channel) {
+    static ChannelWriter* const* writers = [] {
+        static ChannelWriter* all[kChannelCount];
+        for (int c = 0; c < kChannelCount; ++c)
+            all[c] = new ChannelWriter(c);
+        return all;
+    }();
+    return *writers[channel];
+}
 
 void PutLittleEndian32(unsigned char* out, std::int32_t value) {
     const auto bits = static_cast<std::uint32_t>(value);
@@ -127,10 +193,12 @@ void RelayFrame(Manager* manager, const unsigned char* pixels, const int* stride
         return;
     const int stride = strides != nullptr ? strides[0] : static_cast<int>(packedStride);
 
-    thread_local ThreadBuffer buffer;
-    unsigned char* yuv = buffer.Get(layout.payloadSize);
-    ConvertFrame(pixels, stride, layout, yuv);
-    WriteFrame(channel, layout, yuv);
+    // Each delivering thread converts into a buffer of its own, which it trades for a spare one
+    // when it hands the frame to the channel's writer: no allocation per frame once the
+    // buffers have grown to the frame size.
+    thread_local FrameBuffer buffer;
+    ConvertFrame(pixels, stride, layout, buffer.Reserve(layout.payloadSize));
+    WriterOf(channel).Submit(layout, buffer);
 }
 
 }  // namespace framerelay
