@@ -78,7 +78,7 @@ void DrawStreamPicture(std::uint8_t* pixels, int width, int height, int stride,
     FillRect(pixels, width, height, stride, bandX, 0, bandWidth, height, band);
     int block = std::max(1, height / 8);
     FillRect(pixels, width, height, stride, Bounce(frameIndex, 7, width - block),
-             Bounce(frameIndex, 5, height - block), block, block, Bgra{255, 255, 255, 255});
+             Bounce(frameIndex, 5, height - block), block, block, Bgra{0, 220, 255, 255});
     DrawLabel(pixels, width, height, stride, streamID, 12, height / 2, Bgra{255, 255, 255, 255});
     std::string counter = std::to_string(frameIndex);
     DrawText(pixels, width, height, stride, 8, height - 8 - kGlyphHeight * 2, 2, counter,
