@@ -143,7 +143,8 @@ class Soak {
     std::uint64_t frames_[host::kChannels] = {};
     // Send times of the commands still waiting for their answer, per answer type.
     std::map<std::string, std::deque<Clock::time_point>> waiting_;
-    std::vector<double> trips_;  // microseconds
+    std::vector<double> trips_;         // replies, microseconds
+    std::vector<double> confirmTrips_;  // room message confirmations (events), microseconds
     std::uint64_t unexpected_ = 0;
     std::vector<std::string> streams_;
     bool sawStreams_ = false;
@@ -175,8 +176,8 @@ void Soak::OnMessage(const host::BridgeMessage& m) {
         ++unexpected_;
         return;
     }
-    trips_.push_back(std::chrono::duration<double>(Clock::now() - it->second.front()).count() *
-                     1e6);
+    double trip = std::chrono::duration<double>(Clock::now() - it->second.front()).count() * 1e6;
+    (m.kind == host::BridgeMessage::Kind::Reply ? trips_ : confirmTrips_).push_back(trip);
     it->second.pop_front();
 }
 
@@ -218,7 +219,6 @@ int Soak::Run() {
     }
     std::printf("bridge %s, pid %d, working directory %s\n", options_.bridge.c_str(),
                 session_.Pid(), dir);
-    std::int64_t rssStart = session_.ResidentBytes();
 
     // Log in, enter the demo room, play what it has, preview and publish.
     Send(R"({"type":"DaemonStart"})", "DaemonStart");
@@ -226,6 +226,11 @@ int Soak::Run() {
     Send(R"({"type":"Login","param":{"userID":"soak","userName":"Soak","test":1}})", "Login");
     Send(R"({"type":"EnterRoom","param":{"RoomName":"Demo Room","RoomID":"demo","role":1}})",
          "EnterRoom");
+    if (!PumpUntil(15, [&] { return waiting_["DaemonStart"].size() < 2; })) {
+        std::fprintf(stderr, "FAIL: the bridge did not start\n");
+        return 1;
+    }
+    std::int64_t rssStart = session_.ResidentBytes();
     if (!PumpUntil(15, [&] { return sawStreams_; })) {
         std::fprintf(stderr, "FAIL: no stream list from the demo room (%s)\n",
                      session_.Ended() ? session_.Status().Describe().c_str() : "timed out");
@@ -260,6 +265,7 @@ int Soak::Run() {
 
     // The soak itself; the set-up commands' round trips do not count.
     trips_.clear();
+    confirmTrips_.clear();
     auto start = Clock::now();
     auto nextCommand = start;
     std::size_t probe = 0;
@@ -325,13 +331,19 @@ int Soak::Run() {
                     c >= playing ? ", idle: no stream for it" : "");
     }
     double median = Percentile(trips_, 0.5);
-    std::printf("  commands: %llu sent, %zu answers, %zu missing, %llu unexpected\n",
-                static_cast<unsigned long long>(sent), trips_.size(), lost,
-                static_cast<unsigned long long>(unexpected_));
-    std::printf("  round trip: median %.1f us, p99 %.1f us, max %.1f us\n", median,
+    std::printf(
+        "  commands: %llu sent, %zu replies, %zu room message confirmations, %zu "
+        "missing, %llu unexpected\n",
+        static_cast<unsigned long long>(sent), trips_.size(), confirmTrips_.size(), lost,
+        static_cast<unsigned long long>(unexpected_));
+    std::printf("  reply round trip: median %.1f us, p99 %.1f us, max %.1f us\n", median,
                 Percentile(trips_, 0.99), Percentile(trips_, 1.0));
-    std::printf("  round trip / pipe echo (median): %.1fx\n",
+    std::printf("  reply round trip / pipe echo (median): %.1fx\n",
                 echoMedian > 0 ? median / echoMedian : 0.0);
+    std::printf(
+        "  room message confirmation (SDK thread, event queue): median %.1f us, max "
+        "%.1f us\n",
+        Percentile(confirmTrips_, 0.5), Percentile(confirmTrips_, 1.0));
     std::printf(
         "  bridge memory: %.1f MiB at start, %.1f MiB after 10 s, %.1f MiB peak, %.1f MiB "
         "at end (%+.1f%% after 10 s)\n",

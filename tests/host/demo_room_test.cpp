@@ -1,0 +1,111 @@
+// The host tool against the real bridge on the simulated SDK's demo room.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+#include <regex>
+
+#include "tests/host/HostRun.h"
+
+namespace {
+
+const char kSession[] =
+    "timeout 10s\n"
+    "wait reply DaemonStart code 0\n"
+    "{\"type\":\"Login\",\"param\":{\"userID\":\"t1\",\"userName\":\"Tester\",\"test\":1}}\n"
+    "wait reply Login code 1\n"
+    "{\"type\":\"EnterRoom\",\"param\":{\"RoomName\":\"Demo\",\"RoomID\":\"demo\",\"role\":1}}\n"
+    "wait reply EnterRoom code 0\n"
+    "wait event StreamsList\n"
+    "{\"type\":\"RequestView\",\"param\":[\"demo-1\",\"demo-2\",\"demo-3\"]}\n"
+    "wait frames 1 5\n"
+    "wait frames 2 5\n"
+    "wait frames 3 5\n"
+    "{\"type\":\"OpenCamera\"}\n"
+    "wait reply OpenCamera code 1\n"
+    "{\"type\":\"StartPreview\"}\n"
+    "wait reply StartPreview code 1\n"
+    "wait frames 0 5\n"
+    "{\"type\":\"SendRoomMessage\",\"param\":{\"messageContent\":\"hi\",\"priority\":2,"
+    "\"category\":1,\"type\":1}}\n"
+    "wait event SendRoomMessage\n"
+    "{\"type\":\"StopPreview\"}\n"
+    "wait reply StopPreview code 1\n"
+    "{\"type\":\"ExitRoom\"}\n"
+    "{\"type\":\"Logout\"}\n"
+    "wait reply Logout code 0\n";
+
+// Frame count of a channel in the transcript's closing table.
+long TableFrames(const std::string& transcript, int channel) {
+    std::smatch m;
+    std::regex row("\\n\\s+" + std::to_string(channel) + "\\s+(\\d+)\\s+");
+    return std::regex_search(transcript, m, row) ? std::stol(m[1]) : -1;
+}
+
+std::string CommandOutput(const std::string& command) {
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen(command.c_str(), "r"), ::pclose);
+    std::string out;
+    char buffer[256];
+    while (pipe && std::fgets(buffer, sizeof buffer, pipe.get()))
+        out += buffer;
+    return out;
+}
+
+// Share of pixels whose channel `main` exceeds both others by 50.
+double DominantShare(const hosttest::Png& png, int main) {
+    std::size_t hits = 0, total = png.rgb.size() / 3;
+    for (std::size_t i = 0; i < png.rgb.size(); i += 3) {
+        int v[3] = {png.rgb[i], png.rgb[i + 1], png.rgb[i + 2]};
+        if (v[main] > v[(main + 1) % 3] + 50 && v[main] > v[(main + 2) % 3] + 50)
+            ++hits;
+    }
+    return total ? static_cast<double>(hits) / total : 0;
+}
+
+TEST(DemoRoom, HostToolRecordsEveryPlayingChannel) {
+    hosttest::HostRun run = hosttest::RunHost(kSession, QUORLANE_BRIDGE_PATH);
+    ASSERT_EQ(run.exitCode, 0) << run.transcript;
+    const std::string& t = run.transcript;
+    for (const char* line :
+         {"reply   Login code 1", "reply   EnterRoom code 0", "event   StreamsList",
+          "\"StreamId\":\"demo-1\"", "event   SendRoomMessage", "reply   StartPreview code 1",
+          "reply   Logout code 0", "session complete"})
+        EXPECT_NE(t.find(line), std::string::npos) << line << "\n" << t;
+    EXPECT_EQ(t.find("FAILED"), std::string::npos) << t;
+
+    bool haveProbe = !CommandOutput("command -v ffprobe").empty();
+    for (int c = 0; c < 4; ++c) {
+        std::string path = run.out + "/channel-" + std::to_string(c) + ".y4m";
+        hosttest::Y4m y = hosttest::ReadY4m(path);
+        ASSERT_TRUE(y.valid) << path << ": " << y.error;
+        EXPECT_EQ(y.width, 640);
+        EXPECT_EQ(y.height, 360);
+        EXPECT_GE(y.frames.size(), 5u);
+        EXPECT_EQ(static_cast<long>(y.frames.size()), TableFrames(t, c)) << t;
+        if (haveProbe) {
+            std::string probe = CommandOutput(
+                "ffprobe -v error -count_frames -select_streams v:0 -show_entries "
+                "stream=width,height,nb_read_frames -of csv=p=0 '" +
+                path + "'");
+            EXPECT_EQ(probe, "640,360," + std::to_string(y.frames.size()) + "\n") << path;
+        }
+
+        hosttest::Png png = hosttest::ReadPng(run.out + "/channel-" + std::to_string(c) + ".png");
+        ASSERT_TRUE(png.valid) << png.error;
+        EXPECT_EQ(png.width, 640);
+        EXPECT_EQ(png.height, 360);
+    }
+    EXPECT_FALSE(hosttest::FileExists(run.out + "/channel-4.y4m"));
+    EXPECT_EQ(TableFrames(t, 4), 0);
+
+    // demo-2 is drawn on red, demo-3 on green: with the chroma planes in the wrong order they
+    // would come out blue and purple.
+    EXPECT_GT(DominantShare(hosttest::ReadPng(run.out + "/channel-2.png"), 0), 0.5);
+    EXPECT_GT(DominantShare(hosttest::ReadPng(run.out + "/channel-3.png"), 1), 0.5);
+
+    hosttest::Png sheet = hosttest::ReadPng(run.out + "/contact-sheet.png");
+    ASSERT_TRUE(sheet.valid) << sheet.error;
+    EXPECT_GT(sheet.width, 4 * 320);  // four channels side by side
+}
+
+}  // namespace
