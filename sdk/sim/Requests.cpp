@@ -136,6 +136,8 @@ void ExecuteRequest(Simulator& simulator, const std::string& line) {
         simulator.Answer({{"op", "error"}, {"message", std::string("not JSON: ") + e.what()}});
     } catch (const std::exception& e) {
         simulator.Answer({{"op", "error"}, {"message", e.what()}});
+    } catch (...) {
+        simulator.Answer({{"op", "error"}, {"message", "a notification raised an exception"}});
     }
 }
 

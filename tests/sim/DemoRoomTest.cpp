@@ -123,6 +123,13 @@ TEST_F(DemoRoomTest, APlayedStreamReportsItsStateSizeAndFramesUntilStopped) {
     }
     EXPECT_NE(frames[0].bytes, frames[1].bytes) << "the picture must move";
 
+    // Quality every few seconds.
+    EXPECT_TRUE(recorder.WaitForEvent(
+        [](const std::vector<std::string>& t) {
+            return HasPrefix(t, "OnPlayQualityUpdate(\"demo-2\",{15,");
+        },
+        5000ms));
+
     ASSERT_TRUE(StopPlayingStream("demo-2"));
     std::this_thread::sleep_for(100ms);  // a frame already on its way may still land
     std::size_t stopped = recorder.FrameCount();
@@ -167,6 +174,11 @@ TEST_F(DemoRoomTest, PreviewPublishingAndMessages) {
         return Contains(t, published) && HasPrefix(t, confirmed);
     }));
     EXPECT_TRUE(Contains(recorder.EventTexts(), "OnCaptureVideoSizeChanged(640,360)"));
+    EXPECT_TRUE(recorder.WaitForEvent(
+        [](const std::vector<std::string>& t) {
+            return HasPrefix(t, "OnPublishQualityUpdate(\"mine\",{15,");
+        },
+        5000ms));
 
     // Camera off: the preview stops delivering.
     ASSERT_TRUE(EnableCamera(false, kMain));

@@ -24,6 +24,10 @@ class GuardedRenderer : public IZegoVideoRenderCallback {
             ++violations;
         if (data != nullptr && width > 0 && height > 0)
             checksum += data[strides[0] * (height - 1) + 4 * (width - 1)];
+        // Stay a moment, so an unregistration that does not wait for us would show.
+        std::this_thread::sleep_for(std::chrono::microseconds(50));
+        if (!open.load())
+            ++violations;
         ++frames;
     }
     std::atomic<bool> open{false};
