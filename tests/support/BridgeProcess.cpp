@@ -19,6 +19,10 @@ namespace {
 
 const char kGreeting[] = R"({ "code": 0, "type": "DaemonStart" })";
 const char kBarrier[] = R"({"type":"DaemonStart"})";
+// The simulated SDK opens its control channel on its first use; this command makes one SDK call
+// that changes nothing a test looks at.
+const char kWarmUpCommand[] = R"({"type":"StopPreview"})";
+const char kWarmUpReply[] = R"({ "code": 1, "type": "StopPreview" })";
 const int kStartTimeoutMs = 20000;
 
 std::string MakeTemporaryDirectory() {
@@ -136,6 +140,23 @@ bool BridgeProcess::Start(const Options& options) {
         ADD_FAILURE() << "no greeting from the bridge; stderr:\n" << Stderr();
         return false;
     }
+    return WarmUp();
+}
+
+bool BridgeProcess::WarmUp() {
+    Send(kWarmUpCommand);
+    if (!WaitUntil([&] { return objects_.size() >= 2; }, kStartTimeoutMs) || !Sync()) {
+        ADD_FAILURE() << "the bridge or the simulated SDK did not answer at start; stderr:\n"
+                      << Stderr();
+        return false;
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (objects_[1] != kWarmUpReply) {
+        ADD_FAILURE() << "unexpected second object: " << objects_[1];
+        return false;
+    }
+    objects_.erase(objects_.begin() + 1);
+    calls_.clear();
     return true;
 }
 
@@ -245,6 +266,9 @@ void BridgeProcess::TakeControlLine(const std::string& line) {
     if (value.contains("call")) {
         calls_.push_back(std::move(value));
     } else {
+        if (value.value("op", std::string()) == "error") {
+            ADD_FAILURE() << "the simulated SDK refused a request: " << line;
+        }
         answers_.push_back(std::move(value));
     }
 }
@@ -374,6 +398,20 @@ std::string BridgeProcess::ReplyBytes() {
 
 bool BridgeProcess::WaitForObjects(std::size_t count, int timeoutMs) {
     return WaitUntil([&] { return objects_.size() >= count; }, timeoutMs);
+}
+
+bool BridgeProcess::WaitForObjectsWith(const std::string& piece, std::size_t count, int timeoutMs) {
+    return WaitUntil(
+        [&] {
+            std::size_t found = 0;
+            for (const std::string& object : objects_) {
+                if (object.find(piece) != std::string::npos) {
+                    ++found;
+                }
+            }
+            return found >= count;
+        },
+        timeoutMs);
 }
 
 Lines BridgeProcess::Calls() {

@@ -58,8 +58,9 @@ class BridgeProcess {
     BridgeProcess(const BridgeProcess&) = delete;
     BridgeProcess& operator=(const BridgeProcess&) = delete;
 
-    // Starts the bridge and waits for its greeting. On failure returns false and records a
-    // test failure with the reason.
+    // Starts the bridge and waits for its greeting; then makes the simulated SDK open its
+    // control channel with one StopPreview command, whose reply and call record are forgotten.
+    // On failure returns false and records a test failure with the reason.
     bool Start();
     bool Start(const Options& options);
 
@@ -86,6 +87,8 @@ class BridgeProcess {
     std::string ReplyBytes();
     // Waits until at least `count` objects arrived on descriptor 4.
     bool WaitForObjects(std::size_t count, int timeoutMs = 10000);
+    // Waits until at least `count` objects on descriptor 4 contain `piece`.
+    bool WaitForObjectsWith(const std::string& piece, std::size_t count, int timeoutMs = 10000);
     // Call records received so far, rendered with CallText, and a wait for `count` of them.
     Lines Calls();
     bool WaitForCalls(std::size_t count, int timeoutMs = 10000);
@@ -111,6 +114,7 @@ class BridgeProcess {
     std::string Stderr() const;
 
   private:
+    bool WarmUp();
     void ReaderLoop();
     void TakeOutput(int index, const char* data, std::size_t size);
     void TakeControlLine(const std::string& line);
