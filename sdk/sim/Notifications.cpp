@@ -101,6 +101,14 @@ ZegoStreamQuality QualityRecord(const Json& args) {
     return quality;
 }
 
+ZEGO::AV::DeviceInfo DeviceRecord(const Json& args) {
+    ZEGO::AV::DeviceInfo info;
+    std::memset(&info, 0, sizeof info);
+    CopyText(info.szDeviceId, sizeof info.szDeviceId, TextArg(args, "deviceID").str());
+    CopyText(info.szDeviceName, sizeof info.szDeviceName, TextArg(args, "deviceName").str());
+    return info;
+}
+
 template <class Interface>
 using Invoke = std::function<void(Interface*)>;
 
@@ -338,6 +346,177 @@ const std::map<std::string, Emitter>& Emitters() {
              return To<ILivePlayerCallback>(r, Slot::Player, [&](ILivePlayerCallback* c) {
                  c->OnVideoSizeChanged(stream.get(), width, height);
              });
+         }},
+        // Notifications the bridge ignores; emitting them shows that it does.
+        {"OnInitSDK",
+         [](CallbackRegistry& r, const Json& a) {
+             int error = IntArg(a, "errorCode");
+             return To<IRoomCallback>(r, Slot::Room,
+                                      [&](IRoomCallback* c) { c->OnInitSDK(error); });
+         }},
+        {"OnReconnect",
+         [](CallbackRegistry& r, const Json& a) {
+             int error = IntArg(a, "errorCode");
+             ArgText room = TextArg(a, "roomID");
+             return To<IRoomCallback>(r, Slot::Room,
+                                      [&](IRoomCallback* c) { c->OnReconnect(error, room.get()); });
+         }},
+        {"OnTempBroken",
+         [](CallbackRegistry& r, const Json& a) {
+             int error = IntArg(a, "errorCode");
+             ArgText room = TextArg(a, "roomID");
+             return To<IRoomCallback>(
+                 r, Slot::Room, [&](IRoomCallback* c) { c->OnTempBroken(error, room.get()); });
+         }},
+        {"OnUpdateOnlineCount",
+         [](CallbackRegistry& r, const Json& a) {
+             int count = IntArg(a, "onlineCount");
+             ArgText room = TextArg(a, "roomID");
+             return To<IIMCallback>(
+                 r, Slot::IM, [&](IIMCallback* c) { c->OnUpdateOnlineCount(count, room.get()); });
+         }},
+        {"OnUserUpdate",
+         [](CallbackRegistry& r, const Json& a) {
+             const Json& list = ArrayArg(a, "users");
+             std::vector<ZegoUser> users(list.size());
+             for (std::size_t i = 0; i < list.size(); ++i) {
+                 if (!list[i].is_object())
+                     throw RequestError("\"users\" must hold objects");
+                 std::memset(&users[i], 0, sizeof users[i]);
+                 CopyText(users[i].szUserId, sizeof users[i].szUserId,
+                          TextArg(list[i], "userID").str());
+                 CopyText(users[i].szUserName, sizeof users[i].szUserName,
+                          TextArg(list[i], "userName").str());
+             }
+             return To<IIMCallback>(r, Slot::IM, [&](IIMCallback* c) {
+                 c->OnUserUpdate(users.data(), static_cast<unsigned int>(users.size()));
+             });
+         }},
+        {"OnSendBigRoomMessage",
+         [](CallbackRegistry& r, const Json& a) {
+             int error = IntArg(a, "errorCode");
+             ArgText room = TextArg(a, "roomID");
+             int seq = IntArg(a, "seq");
+             ArgText id = TextArg(a, "messageID");
+             return To<IIMCallback>(r, Slot::IM, [&](IIMCallback* c) {
+                 c->OnSendBigRoomMessage(error, room.get(), seq, id.get());
+             });
+         }},
+        {"OnRecvBigRoomMessage",
+         [](CallbackRegistry& r, const Json& a) {
+             ArgText content = TextArg(a, "content"), room = TextArg(a, "roomID");
+             return To<IIMCallback>(r, Slot::IM, [&](IIMCallback* c) {
+                 c->OnRecvBigRoomMessage(content.get(), room.get());
+             });
+         }},
+        {"OnSendConversationMessage",
+         [](CallbackRegistry& r, const Json& a) {
+             int error = IntArg(a, "errorCode");
+             ArgText room = TextArg(a, "roomID"), conversation = TextArg(a, "conversationID");
+             int seq = IntArg(a, "seq");
+             return To<IIMCallback>(r, Slot::IM, [&](IIMCallback* c) {
+                 c->OnSendConversationMessage(error, room.get(), conversation.get(), seq);
+             });
+         }},
+        {"OnRecvConversationMessage",
+         [](CallbackRegistry& r, const Json& a) {
+             ArgText content = TextArg(a, "content"), conversation = TextArg(a, "conversationID");
+             return To<IIMCallback>(r, Slot::IM, [&](IIMCallback* c) {
+                 c->OnRecvConversationMessage(content.get(), conversation.get());
+             });
+         }},
+        {"OnPublishQualityLevel",
+         [](CallbackRegistry& r, const Json& a) {
+             ArgText stream = TextArg(a, "streamID");
+             int quality = IntArg(a, "quality");
+             double fps = DoubleArg(a, "fps"), kbps = DoubleArg(a, "kbps");
+             return To<ILivePublisherCallback>(r, Slot::Publisher, [&](ILivePublisherCallback* c) {
+                 c->OnPublishQualityLevel(stream.get(), quality, fps, kbps);
+             });
+         }},
+        {"OnAuxCallback",
+         [](CallbackRegistry& r, const Json& a) {
+             std::vector<unsigned char> data(
+                 static_cast<std::size_t>(IntArgInRange(a, "bytes", 0, 1 << 20, 0)), 0);
+             int length = static_cast<int>(data.size()), rate = IntArg(a, "sampleRate"),
+                 channels = IntArg(a, "channels");
+             return To<ILivePublisherCallback>(r, Slot::Publisher, [&](ILivePublisherCallback* c) {
+                 c->OnAuxCallback(data.data(), &length, &rate, &channels);
+             });
+         }},
+        {"OnPreviewSnapshot",
+         [](CallbackRegistry& r, const Json&) {
+             return To<ILivePublisherCallback>(r, Slot::Publisher, [&](ILivePublisherCallback* c) {
+                 c->OnPreviewSnapshot(nullptr);
+             });
+         }},
+        {"OnRelayCDNStateUpdate",
+         [](CallbackRegistry& r, const Json& a) {
+             ArgText stream = TextArg(a, "streamID");
+             int state = IntArg(a, "state");
+             return To<ILivePublisherCallback>(r, Slot::Publisher, [&](ILivePublisherCallback* c) {
+                 c->OnRelayCDNStateUpdate(stream.get(), state);
+             });
+         }},
+        {"OnUpdateMixStreamConfig",
+         [](CallbackRegistry& r, const Json& a) {
+             unsigned int error = UnsignedArg(a, "errorCode");
+             ArgText mix = TextArg(a, "mixStreamID");
+             return To<ILivePublisherCallback>(r, Slot::Publisher, [&](ILivePublisherCallback* c) {
+                 c->OnUpdateMixStreamConfig(error, mix.get());
+             });
+         }},
+        {"OnCaptureVideoFirstFrame",
+         [](CallbackRegistry& r, const Json&) {
+             return To<ILivePublisherCallback>(r, Slot::Publisher, [&](ILivePublisherCallback* c) {
+                 c->OnCaptureVideoFirstFrame();
+             });
+         }},
+        {"OnPlayQualityLevel",
+         [](CallbackRegistry& r, const Json& a) {
+             ArgText stream = TextArg(a, "streamID");
+             int quality = IntArg(a, "quality");
+             double fps = DoubleArg(a, "fps"), kbps = DoubleArg(a, "kbps");
+             return To<ILivePlayerCallback>(r, Slot::Player, [&](ILivePlayerCallback* c) {
+                 c->OnPlayQualityLevel(stream.get(), quality, fps, kbps);
+             });
+         }},
+        {"OnRemoteCameraStatusUpdate",
+         [](CallbackRegistry& r, const Json& a) {
+             ArgText stream = TextArg(a, "streamID");
+             int status = IntArg(a, "status");
+             return To<ILivePlayerCallback>(r, Slot::Player, [&](ILivePlayerCallback* c) {
+                 c->OnRemoteCameraStatusUpdate(stream.get(), status);
+             });
+         }},
+        // Device notifications.
+        {"OnAudioDeviceStateChanged",
+         [](CallbackRegistry& r, const Json& a) {
+             auto type = static_cast<ZEGO::AV::AudioDeviceType>(IntArg(a, "deviceType"));
+             ZEGO::AV::DeviceInfo info = DeviceRecord(a);
+             auto state = static_cast<ZEGO::AV::DeviceState>(IntArg(a, "state"));
+             return To<ZEGO::AV::IZegoDeviceStateCallback>(
+                 r, Slot::DeviceState, [&](ZEGO::AV::IZegoDeviceStateCallback* c) {
+                     c->OnAudioDeviceStateChanged(type, &info, state);
+                 });
+         }},
+        {"OnVideoDeviceStateChanged",
+         [](CallbackRegistry& r, const Json& a) {
+             ZEGO::AV::DeviceInfo info = DeviceRecord(a);
+             auto state = static_cast<ZEGO::AV::DeviceState>(IntArg(a, "state"));
+             return To<ZEGO::AV::IZegoDeviceStateCallback>(
+                 r, Slot::DeviceState, [&](ZEGO::AV::IZegoDeviceStateCallback* c) {
+                     c->OnVideoDeviceStateChanged(&info, state);
+                 });
+         }},
+        {"OnDeviceError",
+         [](CallbackRegistry& r, const Json& a) {
+             ArgText device = TextArg(a, "deviceName");
+             int error = IntArg(a, "errorCode");
+             return To<ZEGO::AV::IZegoDeviceStateCallback>(
+                 r, Slot::DeviceState, [&](ZEGO::AV::IZegoDeviceStateCallback* c) {
+                     c->OnDeviceError(device.get(), error);
+                 });
          }},
     };
     return table;

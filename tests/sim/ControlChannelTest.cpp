@@ -256,6 +256,63 @@ TEST_F(ControlChannelTest, EmitArgumentsBecomeTheSdkRecords) {
         << texts[0];
 }
 
+TEST_F(ControlChannelTest, EveryOtherNotificationOfTheInterfacesCanBeEmittedToo) {
+    SetRoomCallback(&recorder);
+    SetIMCallback(&recorder);
+    SetLivePublisherCallback(&recorder);
+    SetLivePlayerCallback(&recorder);
+    SetDeviceStateCallback(&recorder);
+    SyncLines();
+    const std::vector<std::pair<Json, std::string>> cases = {
+        {{{"cb", "OnInitSDK"}, {"args", {{"errorCode", 2}}}}, "OnInitSDK(2)"},
+        {{{"cb", "OnReconnect"}, {"args", {{"errorCode", 1}, {"roomID", "r"}}}},
+         "OnReconnect(1,\"r\")"},
+        {{{"cb", "OnTempBroken"}, {"args", {{"roomID", "r"}}}}, "OnTempBroken(0,\"r\")"},
+        {{{"cb", "OnUpdateOnlineCount"}, {"args", {{"onlineCount", 5}}}},
+         "OnUpdateOnlineCount(5,\"\")"},
+        {{{"cb", "OnUserUpdate"}, {"args", {{"users", {{{"userID", "a"}}, {{"userID", "b"}}}}}}},
+         "OnUserUpdate(2)"},
+        {{{"cb", "OnSendBigRoomMessage"}, {"args", {{"seq", 3}, {"messageID", "m"}}}},
+         "OnSendBigRoomMessage(0,\"\",3,\"m\")"},
+        {{{"cb", "OnRecvBigRoomMessage"}, {"args", {{"content", "c"}}}},
+         "OnRecvBigRoomMessage(\"c\",\"\")"},
+        {{{"cb", "OnSendConversationMessage"}, {"args", {{"conversationID", "k"}, {"seq", 1}}}},
+         "OnSendConversationMessage(0,\"\",\"k\",1)"},
+        {{{"cb", "OnRecvConversationMessage"}, {"args", {{"content", nullptr}}}},
+         "OnRecvConversationMessage(null,\"\")"},
+        {{{"cb", "OnPublishQualityLevel"}, {"args", {{"streamID", "s"}, {"quality", 2}}}},
+         "OnPublishQualityLevel(\"s\",2)"},
+        {{{"cb", "OnAuxCallback"}, {"args", {{"bytes", 16}}}}, "OnAuxCallback()"},
+        {{{"cb", "OnPreviewSnapshot"}}, "OnPreviewSnapshot()"},
+        {{{"cb", "OnRelayCDNStateUpdate"}, {"args", {{"streamID", "s"}, {"state", 4}}}},
+         "OnRelayCDNStateUpdate(\"s\",4)"},
+        {{{"cb", "OnUpdateMixStreamConfig"}, {"args", {{"errorCode", 9}}}},
+         "OnUpdateMixStreamConfig(9,\"\")"},
+        {{{"cb", "OnCaptureVideoFirstFrame"}}, "OnCaptureVideoFirstFrame()"},
+        {{{"cb", "OnPlayQualityLevel"}, {"args", {{"streamID", "p"}, {"quality", 1}}}},
+         "OnPlayQualityLevel(\"p\",1)"},
+        {{{"cb", "OnRemoteCameraStatusUpdate"}, {"args", {{"streamID", "p"}, {"status", 1}}}},
+         "OnRemoteCameraStatusUpdate(\"p\",1)"},
+        {{{"cb", "OnAudioDeviceStateChanged"}, {"args", {{"deviceName", "mic"}}}},
+         "OnAudioDeviceStateChanged()"},
+        {{{"cb", "OnVideoDeviceStateChanged"}}, "OnVideoDeviceStateChanged()"},
+        {{{"cb", "OnDeviceError"}, {"args", {{"deviceName", "cam"}, {"errorCode", 3}}}},
+         "OnDeviceError(\"cam\",3)"},
+    };
+    for (const auto& [emit, expected] : cases) {
+        recorder.Clear();
+        Json request = emit;
+        request["op"] = "emit";
+        auto answer = Request(request);
+        ASSERT_EQ(answer.size(), 1u) << request;
+        EXPECT_EQ(answer[0]["delivered"], true) << request;
+        EXPECT_EQ(recorder.EventTexts(), std::vector<std::string>{expected}) << request;
+    }
+    SetDeviceStateCallback(nullptr);
+    SyncLines();
+    EXPECT_EQ(Emit("OnDeviceError", Json::object())["delivered"], false);
+}
+
 TEST_F(ControlChannelTest, FramesCarryTheRequestedArguments) {
     Json bars = {
         {"op", "frame"}, {"stream", "s1"}, {"width", 16}, {"height", 2}, {"pattern", "bars"}};
