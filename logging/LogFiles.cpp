@@ -8,6 +8,7 @@ namespace qlog {
 namespace {
 
 constexpr std::uint32_t kMegabyteShift = 20;
+constexpr std::size_t kFileBufferSize = 64 * 1024;
 // Limits whose byte count does not fit in 32 bits act as the largest representable limit.
 constexpr std::uint32_t kLargestLimitMegabytes = 4095;
 
@@ -105,6 +106,10 @@ bool LogManager::openLogger(const LogRecord& record) {
         entry.outfile = false;
         return false;
     }
+    // Lines reach the disk when the queue runs empty; until then a larger buffer saves calls.
+    if (!entry.fileBuffer)
+        entry.fileBuffer.reset(new char[kFileBufferSize]);
+    std::setvbuf(entry.file.get(), entry.fileBuffer.get(), _IOFBF, kFileBufferSize);
     return true;
 }
 

@@ -1,9 +1,9 @@
 #include "logging/LogManager.h"
 
+#include "platform/process.h"
+
 #include <cstdio>
 #include <cstring>
-
-#include "platform/process.h"
 
 namespace qlog {
 namespace {
@@ -12,10 +12,19 @@ constexpr char kThreadBanner[] =
     "-----------------  qlog thread started!   ----------------------------";
 constexpr int kStartTimeoutMilliseconds = 3000;
 constexpr int kIdleSleepMilliseconds = 100;
-constexpr int kHeldSleepMilliseconds = 1;
 constexpr std::size_t kSpareRecords = 1024;
 
 std::atomic<std::uint64_t> nextInstanceId{1};
+
+// Only the writer thread touches log files, so the stream lock can be skipped where the C
+// library allows it.
+std::size_t WriteToFile(const char* data, std::size_t length, std::FILE* file) {
+#ifdef __GLIBC__
+    return fwrite_unlocked(data, 1, length, file);
+#else
+    return std::fwrite(data, 1, length, file);
+#endif
+}
 
 // The executable's base name without its extension; "MainLog" when it cannot be read.
 std::string ExecutableBaseName() {
@@ -56,6 +65,7 @@ LogManager::LogManager(const LogManagerOptions& options)
 
 LogManager::~LogManager() {
     running_.store(false);
+    writerWake_.Signal();
     JoinThread();
 }
 
@@ -73,9 +83,16 @@ bool LogManager::Start() {
     return startSignal_.Wait(kStartTimeoutMilliseconds);
 }
 
+void LogManager::HoldWriter(bool hold) {
+    writerHeld_.store(hold, std::memory_order_relaxed);
+    if (!hold)
+        writerWake_.Signal();
+}
+
 bool LogManager::Stop() {
     if (!running_.exchange(false))
         return false;
+    writerWake_.Signal();
     JoinThread();
     return true;
 }
@@ -124,7 +141,7 @@ void LogManager::Run() {
             continue;
         }
         IdleFlush(pendingWrites);
-        platform::SleepMilliseconds(held ? kHeldSleepMilliseconds : kIdleSleepMilliseconds);
+        writerWake_.WaitFor(kIdleSleepMilliseconds);
         if (FinishIfStopped())
             return;
         const int interval = reloadInterval_.load();
@@ -161,7 +178,7 @@ void LogManager::ProcessRecord(const LogRecord& record, std::uint32_t* pendingWr
         if (!openLogger(record))
             return;
         if (entry.file && length != 0) {
-            if (std::fwrite(record.text, 1, length, entry.file.get()) < length)
+            if (WriteToFile(record.text, length, entry.file.get()) < length)
                 entry.file.reset();
         }
         entry.writtenBytes += length;

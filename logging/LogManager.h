@@ -22,6 +22,7 @@
 #include "logging/SemHelper.h"
 #include "logging/ThreadHelper.h"
 #include "logging/qlog.h"
+#include "platform/sync.h"
 
 namespace qlog {
 
@@ -83,7 +84,7 @@ class LogManager : public ThreadHelper, public ILogManager {
 
     // Holds the writer thread before it takes the next record, so that tests and benchmarks
     // can fill the queue first. Stop releases the hold.
-    void HoldWriter(bool hold) { writerHeld_.store(hold, std::memory_order_relaxed); }
+    void HoldWriter(bool hold);
 
     // The settings of a logger 0 to LOGGER_MAX - 1. Only while the writer thread is not
     // running: it owns most of these fields while it runs.
@@ -152,6 +153,9 @@ class LogManager : public ThreadHelper, public ILogManager {
     // Guarded by the queue lock: whether an append will still be taken by the writer.
     bool acceptingRecords_ = false;
     std::atomic<bool> writerHeld_{false};
+    // Ends the writer's idle wait early: on Stop, on release of a hold, and when the queue
+    // grows long enough that records would stop being recycled.
+    platform::AutoResetEvent writerWake_;
     LockHelper configLock_;
     // Writer thread only: the last local day computed.
     std::int64_t dayCacheSeconds_ = 0;

@@ -24,6 +24,7 @@ enum RecordKind : std::int32_t {
 };
 
 struct LogRecord {
+    LogRecord* next = nullptr;  // queue link, owned by LogQueue; first, beside the header
     std::int32_t loggerId = 0;
     std::int32_t kind = RECORD_GENERAL;
     std::int32_t value = 0;
@@ -32,7 +33,6 @@ struct LogRecord {
     std::uint32_t milliseconds = 0;  // 0 to 999
     std::int32_t length = 0;         // bytes of text in use, terminator not counted
     char text[LOG_LINE_MAX];         // a line (terminated) or a changed name/path (not)
-    LogRecord* next = nullptr;       // queue link, owned by LogQueue
 };
 
 inline bool IsValidLevel(int level) {

@@ -8,6 +8,8 @@ namespace qlog {
 namespace {
 
 constexpr std::size_t kLineCapacity = LOG_LINE_MAX - 1;
+// Half the writer's stock of spare records: woken here, it recycles them before they run out.
+constexpr std::size_t kWakeQueueLength = 512;
 
 // Appends to a record's text area, keeping at most kLineCapacity characters and noting
 // whether anything had to be cut.
@@ -103,11 +105,17 @@ bool LogManager::SubmitLog(int loggerId, int level, const char* text, const char
     record->milliseconds = now.milliseconds;
     record->length = FormatLine(*record, level, text, file, line);
 
-    LockHelper::Guard guard(queueLock_);
-    if (!acceptingRecords_)
-        return false;
-    queue_.Push(std::move(record));
-    submittedCount_.store(submittedCount_.load(std::memory_order_relaxed) + 1);
+    bool wakeWriter = false;
+    {
+        LockHelper::Guard guard(queueLock_);
+        if (!acceptingRecords_)
+            return false;
+        queue_.Push(std::move(record));
+        submittedCount_.store(submittedCount_.load(std::memory_order_relaxed) + 1);
+        wakeWriter = queue_.Count() == kWakeQueueLength;
+    }
+    if (wakeWriter)
+        writerWake_.Signal();
     return true;
 }
 

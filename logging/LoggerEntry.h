@@ -37,6 +37,8 @@ struct LoggerEntry {
     int fileDayKey = -1;  // local day of fileCreationTime once known
     std::uint32_t fileIndex = 0;
     std::uint32_t writtenBytes = 0;
+    // The stream's buffer: declared first so that it outlives the stream.
+    std::unique_ptr<char[]> fileBuffer;
     FilePtr file;
 };
 

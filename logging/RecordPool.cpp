@@ -2,11 +2,22 @@
 
 namespace qlog {
 
+RecordPool::~RecordPool() {
+    while (spare_ != nullptr) {
+        std::unique_ptr<LogRecord> record(spare_);
+        spare_ = record->next;
+    }
+}
+
 std::unique_ptr<LogRecord> RecordPool::Take() {
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (std::unique_ptr<LogRecord> record = spare_.Pop())
+        if (spare_ != nullptr) {
+            std::unique_ptr<LogRecord> record(spare_);
+            spare_ = record->next;
+            --spareCount_;
             return record;
+        }
     }
     return std::unique_ptr<LogRecord>(new LogRecord);
 }
@@ -15,11 +26,13 @@ void RecordPool::GiveBack(LogQueue& used) {
     if (used.Empty())
         return;
     std::lock_guard<std::mutex> lock(mutex_);
-    while (spare_.Count() < capacity_) {
+    while (spareCount_ < capacity_) {
         std::unique_ptr<LogRecord> record = used.Pop();
         if (!record)
             return;
-        spare_.Push(std::move(record));
+        record->next = spare_;
+        spare_ = record.release();
+        ++spareCount_;
     }
     while (used.Pop()) {
     }

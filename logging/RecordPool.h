@@ -16,6 +16,7 @@ class RecordPool {
     explicit RecordPool(std::size_t capacity) : capacity_(capacity) {}
     RecordPool(const RecordPool&) = delete;
     RecordPool& operator=(const RecordPool&) = delete;
+    ~RecordPool();
 
     // A spare record, or a newly allocated one. Its fields are not reset.
     std::unique_ptr<LogRecord> Take();
@@ -24,7 +25,9 @@ class RecordPool {
 
   private:
     std::mutex mutex_;
-    LogQueue spare_;
+    // A stack, so that the records used last, still in cache, are used first.
+    LogRecord* spare_ = nullptr;
+    std::size_t spareCount_ = 0;
     std::size_t capacity_;
 };
 

@@ -26,6 +26,10 @@ TEST(LogManager, DefaultsOfTheMainLogger) {
     EXPECT_TRUE(m.IsLoggerEnabled(0));
     EXPECT_FALSE(m.IsLoggerEnabled(1));
     EXPECT_FALSE(m.IsLoggerEnabled(-1));
+
+    LogManager production;  // the real clock and console, files under ./log/
+    EXPECT_EQ(production.DescribeLogger(0).path, "./log/");
+    EXPECT_EQ(production.DescribeLogger(1).path, "./log/");
 }
 
 TEST(LogManager, CreateLookupTrimAndTheEleventhLogger) {
