@@ -118,13 +118,5 @@ TEST_F(Devices, WatermarksReplyCodeOneWithTheSdkNames) {
                      Reply(1, "SetPreviewWaterMarkRect")}));
 }
 
-TEST_F(Devices, AWatermarkRectWithAMissingSideMakesNoCall) {
-    Exchange e = bridge.Run(R"({"type":"SetWaterrect","param":{"bottom":40,"right":30,"top":20}})"
-                            R"({"type":"SetWaterpath","param":{"path":7}})");
-    EXPECT_TRUE(e.calls.empty());
-    EXPECT_TRUE(e.replies.empty());
-    EXPECT_TRUE(bridge.WaitForLogCount("command dropped", 2));
-}
-
 }  // namespace
 }  // namespace bridge_test

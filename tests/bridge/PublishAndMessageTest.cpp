@@ -24,13 +24,6 @@ TEST_F(Publishing, StartPushRtmpPublishesWithItsArguments) {
         "LOG_ERROR StartPublishing failed, pszTitle:T, pszStreamID:s, flag:0, pszParams:\r\n"));
 }
 
-TEST_F(Publishing, StartPushRtmpWithoutAFlagMakesNoCall) {
-    Exchange e =
-        bridge.Run(R"({"type":"StartPushRtmp","param":{"Params":"p","StreamID":"s","Title":"t"}})");
-    EXPECT_TRUE(e.calls.empty());
-    EXPECT_TRUE(bridge.WaitForLog("command dropped"));
-}
-
 TEST_F(Publishing, StopPushRtmpStopsThePreviewFirst) {
     Exchange e = bridge.Run(R"({"type":"StopPushRtmp","param":{"flag":7}})");
     EXPECT_EQ(e.calls, (Lines{"StopPreview(0) -> true", "StopPublishing(0, null, 0) -> true"}));

@@ -128,12 +128,5 @@ TEST_F(Views, ADuplicateIdIsPlayedTwiceAndKeepsTheLaterChannel) {
     EXPECT_TRUE(bridge.NextFrame(3, &frame));
 }
 
-TEST_F(Views, ANonTextElementDropsTheRequest) {
-    bridge.Run(R"({"type":"RequestView","param":["x"]})");
-    Exchange e = bridge.Run(R"({"type":"RequestView","param":["a",5]})");
-    EXPECT_TRUE(e.calls.empty());
-    EXPECT_TRUE(bridge.WaitForLog("command dropped, e=a bad conversion"));
-}
-
 }  // namespace
 }  // namespace bridge_test
