@@ -17,6 +17,9 @@ inline const char* NullSafe(const char* text) {
 inline const char* NullSafe(char* text) {
     return text != nullptr ? text : "(null)";
 }
+inline const char* NullSafe(std::nullptr_t) {
+    return "(null)";
+}
 template <typename T>
 inline T NullSafe(T value) {
     return value;

@@ -1,9 +1,9 @@
 #include "logging/LogManager.h"
 
-#include "platform/process.h"
-
 #include <cstdio>
 #include <cstring>
+
+#include "platform/process.h"
 
 namespace qlog {
 namespace {
