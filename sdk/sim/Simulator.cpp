@@ -113,9 +113,6 @@ void Simulator::StopControl() {
         initialized_ = false;
         externalRender_ = false;
         userID_.clear();
-        camera_ = true;
-        captureWidth_ = DemoRoom::kWidth;
-        captureHeight_ = DemoRoom::kHeight;
         nextSequence_ = 1;
     }
     registry_.Clear();
@@ -213,6 +210,9 @@ void Simulator::ResetLocked(
     playing_.clear();
     previewing_ = false;
     publishing_.clear();
+    camera_ = true;
+    captureWidth_ = DemoRoom::kWidth;
+    captureHeight_ = DemoRoom::kHeight;
 }
 
 int Simulator::NextSequence() {

@@ -91,7 +91,8 @@ class Simulator {
     bool Outcome(const char* function, bool allowed);
     // A fresh positive sequence number for SendRoomMessage. Needs mutex_.
     int NextSequence();
-    // Forgets room, streams, preview and publishing; hands the threads to stop to the caller.
+    // Forgets room, streams, preview, publishing and device settings; hands the threads to
+    // stop to the caller. Settings made before InitSDK (user, external rendering) stay.
     void ResetLocked(std::unique_ptr<DemoRoom>* demo,
                      std::map<std::optional<std::string>, std::unique_ptr<FrameSource>>* sources);
 

@@ -193,13 +193,22 @@ TEST_F(DemoRoomTest, UnInitStopsEverything) {
     ASSERT_TRUE(StartPlayingStream("demo-1", nullptr, nullptr));
     ASSERT_TRUE(StartPreview(kMain));
     ASSERT_TRUE(recorder.WaitForFrames(2));
+    ASSERT_TRUE(EnableCamera(false, kMain));
     ASSERT_TRUE(UnInitSDK());
     std::size_t frames = recorder.FrameCount();
     std::size_t events = recorder.EventTexts().size();
     std::this_thread::sleep_for(300ms);
     EXPECT_EQ(recorder.FrameCount(), frames);
     EXPECT_EQ(recorder.EventTexts().size(), events);
+
+    // A new start begins afresh: camera on, no room, nothing registered.
     ASSERT_TRUE(InitSDK(1, kSignature, 32));
+    EXPECT_FALSE(LogoutRoom());
+    ASSERT_TRUE(StartPreview(kMain));
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(recorder.FrameCount(), frames);
+    SetExternalRenderCallback(&recorder);
+    EXPECT_TRUE(recorder.WaitForFrames(frames + 2));
 }
 
 }  // namespace
