@@ -120,7 +120,7 @@ TEST_F(FramesEndToEnd, TwoStreamsOnChannelZeroNeverInterleave) {
                      {"color", "#0000FF"}});
     int red = 0, blue = 0;
     Frame frame;
-    while (red + blue < 3000 && bridge_.NextFrame(0, &frame, 5000)) {
+    while (red + blue < 1500 && bridge_.NextFrame(0, &frame, 5000)) {
         if (frame.width == 48) {
             ExpectSolidFrame(frame, 0, 48, 32, kRed);
             ++red;
