@@ -40,12 +40,6 @@ void CallbackRegistry::Clear() {
     }
 }
 
-bool CallbackRegistry::IsRegistered(Slot slot) const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    const Entry& entry = entries_[static_cast<int>(slot)];
-    return entry.object != nullptr || entry.audio != nullptr;
-}
-
 void CallbackRegistry::Replace(std::unique_lock<std::mutex>& lock, Entry& entry) {
     ++entry.generation;
     entry.retired += entry.current;

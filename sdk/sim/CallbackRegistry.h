@@ -24,7 +24,6 @@ class CallbackRegistry {
     void SetAudio(ZEGO::LIVEROOM::AudioPrepCallback callback);
     // Unregisters everything.
     void Clear();
-    bool IsRegistered(Slot slot) const;
 
     // Calls `call(object)` with the object registered in `slot`, cast to `Interface*`.
     // Returns false (calling nothing) when the slot is empty.
@@ -77,7 +76,7 @@ class CallbackRegistry {
     // Replaces the entry's target (under the lock) and waits for the retired deliveries.
     void Replace(std::unique_lock<std::mutex>& lock, Entry& entry);
 
-    mutable std::mutex mutex_;
+    std::mutex mutex_;
     std::condition_variable idle_;
     Entry entries_[static_cast<int>(Slot::Count)];
 };

@@ -10,7 +10,8 @@ bool StartControlChannel(int in, int out);
 
 // Closes the control channel and returns the SDK to a fresh demo-mode state (not initialised,
 // nothing registered, no room, no threads). The caller must first close the writing end of
-// `in`: this waits for the channel's thread, which ends when its input ends.
+// `in`: this waits for the channel's thread, which ends when its input ends. Not to be called
+// from inside a notification.
 void StopControlChannel();
 
 }  // namespace sim

@@ -121,11 +121,6 @@ void Simulator::StopControl() {
     channel.reset();
 }
 
-bool Simulator::Scripted() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return channel_ != nullptr;
-}
-
 void Simulator::Record(const char* function, Json args, const Json* result) {
     std::shared_ptr<LineWriter> output;
     {

@@ -38,7 +38,6 @@ class Simulator {
     // Ends scripted mode and resets everything to a fresh demo-mode SDK. Waits for the
     // channel's thread, which ends once its input has reached its end.
     void StopControl();
-    bool Scripted();
 
     CallbackRegistry& Registry() { return registry_; }
 
