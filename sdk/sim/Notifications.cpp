@@ -162,7 +162,8 @@ bool EmitMixStream(CallbackRegistry& registry, const Json& args) {
 }
 
 const std::map<std::string, Emitter>& Emitters() {
-    static const std::map<std::string, Emitter> table = {
+    // Never destroyed: the control thread may still use it while the process ends.
+    static const auto* table = new std::map<std::string, Emitter>{
         // Room notifications.
         {"OnLoginRoom",
          [](CallbackRegistry& r, const Json& a) {
@@ -519,7 +520,7 @@ const std::map<std::string, Emitter>& Emitters() {
                  });
          }},
     };
-    return table;
+    return *table;
 }
 
 }  // namespace

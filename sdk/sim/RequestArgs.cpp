@@ -8,13 +8,13 @@ namespace sim {
 namespace {
 
 const Json& EmptyArray() {
-    static const Json empty = Json::array();
-    return empty;
+    static const Json* empty = new Json(Json::array());  // never destroyed: used by SDK threads
+    return *empty;
 }
 
 const Json& EmptyObject() {
-    static const Json empty = Json::object();
-    return empty;
+    static const Json* empty = new Json(Json::object());
+    return *empty;
 }
 
 [[noreturn]] void WrongType(const char* name, const char* expected) {
