@@ -375,6 +375,17 @@ TEST_F(ControlChannelTest, FramesCarryTheRequestedArguments) {
     EXPECT_FALSE(frames[0].stream.has_value());
     EXPECT_EQ(frames[0].dataLength, 64);
 
+    // Degenerate sizes reach the callback as given, with a valid pointer, so a receiver's
+    // checks can be exercised.
+    recorder.Clear();
+    Request({{"op", "frame"}, {"stream", "z"}, {"width", 0}, {"height", -3}});
+    frames = recorder.Frames();
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_FALSE(frames[0].nullPixels);
+    EXPECT_EQ(frames[0].width, 0);
+    EXPECT_EQ(frames[0].height, -3);
+    EXPECT_EQ(frames[0].dataLength, 0);
+
     // The moving pattern changes from frame to frame.
     recorder.Clear();
     Request({{"op", "frame"},
