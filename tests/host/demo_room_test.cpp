@@ -108,4 +108,57 @@ TEST(DemoRoom, HostToolRecordsEveryPlayingChannel) {
     EXPECT_GT(sheet.width, 4 * 320);  // four channels side by side
 }
 
+TEST(ScriptedBridge, FramesKeepTheirColoursOnEveryChannel) {
+    // Colour bars on channel 2 (sent as Y, V, U) and a solid red preview on channel 0 (Y, U, V):
+    // the recordings hold I420 either way.
+    hosttest::HostRun run = hosttest::RunHost(
+        "scripted\n"
+        "timeout 5s\n"
+        "wait reply DaemonStart\n"
+        "{\"type\":\"Login\",\"param\":{\"userID\":\"u1\",\"userName\":\"Ann\",\"test\":0}}\n"
+        "wait reply Login code 1\n"
+        "{\"type\":\"EnterRoom\",\"param\":{\"RoomName\":\"R\",\"RoomID\":\"r1\",\"role\":1}}\n"
+        "wait call LoginRoom\n"
+        "{\"type\":\"RequestView\",\"param\":[\"a\",\"b\"]}\n"
+        "wait call StartPlayingStream\n"
+        "wait call StartPlayingStream\n"
+        "control {\"op\":\"frame\",\"stream\":\"b\",\"width\":320,\"height\":180,"
+        "\"pattern\":\"bars\",\"count\":3}\n"
+        "control {\"op\":\"frame\",\"stream\":null,\"width\":161,\"height\":91,"
+        "\"pattern\":\"solid\",\"color\":\"#FF0000\",\"count\":2}\n"
+        "wait frames 2 3\n"
+        "wait frames 0 2\n",
+        QUORLANE_BRIDGE_PATH);
+    ASSERT_EQ(run.exitCode, 0) << run.transcript;
+
+    hosttest::Y4m bars = hosttest::ReadY4m(run.out + "/channel-2.y4m");
+    ASSERT_TRUE(bars.valid) << bars.error;
+    ASSERT_EQ(bars.frames.size(), 3u);
+    ASSERT_EQ(bars.width, 320);
+    const std::string& f = bars.frames[2];
+    std::size_t y = 320 * 180, c = 160 * 90;
+    auto u = [&](int bar) { return static_cast<unsigned char>(f[y + 45 * 160 + bar * 20 + 10]); };
+    auto v = [&](int bar) {
+        return static_cast<unsigned char>(f[y + c + 45 * 160 + bar * 20 + 10]);
+    };
+    // Bars: white, yellow, cyan, green, magenta, red, blue, black.
+    EXPECT_NEAR(u(0), 128, 3);
+    EXPECT_NEAR(v(0), 128, 3);
+    EXPECT_LT(u(1), 40);   // yellow: little blue
+    EXPECT_GT(v(5), 220);  // red: much red
+    EXPECT_LT(u(5), 110);
+    EXPECT_GT(u(6), 220);  // blue: much blue
+    EXPECT_LT(v(6), 140);
+
+    hosttest::Y4m red = hosttest::ReadY4m(run.out + "/channel-0.y4m");
+    ASSERT_TRUE(red.valid) << red.error;
+    EXPECT_EQ(red.width, 161);
+    EXPECT_EQ(red.height, 91);
+    ASSERT_EQ(red.frames.size(), 2u);
+    std::size_t ry = 161 * 91, rc = 81 * 46;
+    EXPECT_LT(static_cast<unsigned char>(red.frames[1][ry + rc / 2]), 110);       // U
+    EXPECT_GT(static_cast<unsigned char>(red.frames[1][ry + rc + rc / 2]), 220);  // V
+    EXPECT_FALSE(hosttest::FileExists(run.out + "/channel-1.y4m"));  // stream a sent nothing
+}
+
 }  // namespace
