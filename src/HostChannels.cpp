@@ -49,8 +49,9 @@ void PostCommand(Manager* manager, const char* data, std::size_t length) {
         for (std::string& object : objects) {
             manager->CommandQueue.push_back(std::move(object));
         }
-        manager->commandReady.Signal();
     }
+    // Signalled after the lock is released, so the worker does not wake only to block on it.
+    manager->commandReady.Signal();
     LogSkipped(skipped);
 }
 
@@ -63,8 +64,10 @@ void PostEvent(const char* text) {
     if (manager == nullptr || text == nullptr) {
         return;
     }
-    std::lock_guard<std::recursive_mutex> lock(manager->eventLock);
-    manager->EventQueue.emplace_back(text);
+    {
+        std::lock_guard<std::recursive_mutex> lock(manager->eventLock);
+        manager->EventQueue.emplace_back(text);
+    }
     manager->eventReady.Signal();
 }
 
