@@ -29,7 +29,7 @@ enum ExitCode : int {
 
 struct RunOptions {
     std::string bridgePath;
-    std::string outputDirectory = "host-output";
+    std::string outputDirectory = "out";
     bool record = true;    // Y4M files
     bool pictures = true;  // PNG snapshots and the contact sheet
     int fps = 15;          // frame rate written into the Y4M headers

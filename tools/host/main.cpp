@@ -23,7 +23,7 @@ const char kUsage[] =
     "\n"
     "options:\n"
     "  --bridge PATH      the bridge executable (default: the Quorlane of this build)\n"
-    "  --out DIR          output folder (default: host-output)\n"
+    "  --out DIR          output folder (default: out)\n"
     "  --timeout DURATION default time limit of waits (default: 10s)\n"
     "  --fps N            frame rate written into the Y4M headers (default: 15)\n"
     "  --sheet-height N   height of each picture in the contact sheet (default: 180)\n"
