@@ -76,6 +76,7 @@ TEST(Robustness, MissingFrameDescriptorsAreNotTakenByFiles) {
     BridgeProcess bridge;
     BridgeProcess::Options options;
     options.frameDescriptors = false;
+    options.configText = "[Main]\nlevel=debug\n";  // a configuration file is read as well
     ASSERT_TRUE(bridge.Start(options));
     // Make the logger open its file, then look at 5 to 9.
     bridge.Run(R"({"type":"OpenMic"})");
