@@ -1,7 +1,8 @@
 // Round trip of one command with a reply: the host writes {"type":"OpenMic"} on descriptor 3 and
 // reads { "code": 1, "type": "OpenMic" } from descriptor 4. Baseline, measured in the same run:
-// the same bytes echoed through a bare pair of pipes by a second thread. Prints both medians and
-// their ratio (goal: at most 3).
+// the same bytes echoed through a bare pair of pipes by a second thread. The two are measured
+// in alternating blocks so that both see the same machine load. Prints both medians and their
+// ratio (goal: at most 3).
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -20,7 +21,8 @@ namespace {
 const char kCommand[] = R"({"type":"OpenMic"})";
 const char kReply[] = R"({ "code": 1, "type": "OpenMic" })";
 const int kWarmUp = 200;
-const int kRounds = 3000;
+const int kBlocks = 10;
+const int kRoundsPerBlock = 300;
 
 // Reads exactly `size` bytes; false at end of input or on error.
 bool ReadExactly(int fd, char* buffer, std::size_t size) {
@@ -40,111 +42,151 @@ double Median(std::vector<double> values) {
     return values[values.size() / 2];
 }
 
-// One round: write the command, read the reply; nanoseconds, or -1 on failure.
-double RoundTrip(int out, int in) {
-    char reply[sizeof kReply];
-    const std::int64_t start = platform::MonotonicNanoseconds();
-    if (platform::WriteAll(out, kCommand, sizeof kCommand - 1) < 0 ||
-        !ReadExactly(in, reply, sizeof kReply - 1)) {
-        return -1;
-    }
-    const std::int64_t end = platform::MonotonicNanoseconds();
-    if (std::memcmp(reply, kReply, sizeof kReply - 1) != 0) {
-        std::fprintf(stderr, "unexpected reply: %.*s\n", static_cast<int>(sizeof kReply - 1),
-                     reply);
-        return -1;
-    }
-    return static_cast<double>(end - start);
-}
+// Sends the command to `out` and reads the reply from `in`.
+struct Peer {
+    int out = -1;
+    int in = -1;
 
-bool Measure(int out, int in, std::vector<double>* samples) {
-    for (int i = 0; i < kWarmUp + kRounds; ++i) {
-        const double ns = RoundTrip(out, in);
-        if (ns < 0) {
+    // One round in nanoseconds, or -1 on failure.
+    double RoundTrip() const {
+        char reply[sizeof kReply];
+        const std::int64_t start = platform::MonotonicNanoseconds();
+        if (platform::WriteAll(out, kCommand, sizeof kCommand - 1) < 0 ||
+            !ReadExactly(in, reply, sizeof kReply - 1)) {
+            return -1;
+        }
+        const std::int64_t end = platform::MonotonicNanoseconds();
+        if (std::memcmp(reply, kReply, sizeof kReply - 1) != 0) {
+            std::fprintf(stderr, "unexpected reply: %.*s\n", static_cast<int>(sizeof kReply - 1),
+                         reply);
+            return -1;
+        }
+        return static_cast<double>(end - start);
+    }
+
+    bool Measure(int rounds, std::vector<double>* samples) const {
+        for (int i = 0; i < rounds; ++i) {
+            const double ns = RoundTrip();
+            if (ns < 0) {
+                return false;
+            }
+            if (samples != nullptr) {
+                samples->push_back(ns);
+            }
+        }
+        return true;
+    }
+};
+
+// The baseline: a thread that answers every command with the reply over two bare pipes.
+class PipeEcho {
+  public:
+    bool Start() {
+        if (!platform::MakePipe(&request_) || !platform::MakePipe(&response_)) {
             return false;
         }
-        if (i >= kWarmUp) {
-            samples->push_back(ns);
+        thread_ = std::thread([this] {
+            char command[sizeof kCommand];
+            while (ReadExactly(request_.read.Get(), command, sizeof kCommand - 1)) {
+                platform::WriteAll(response_.write.Get(), kReply, sizeof kReply - 1);
+            }
+        });
+        return true;
+    }
+    ~PipeEcho() {
+        request_.write.Reset();  // end of input ends the thread
+        if (thread_.joinable()) {
+            thread_.join();
         }
     }
-    return true;
-}
+    Peer Host() const { return Peer{request_.write.Get(), response_.read.Get()}; }
 
-bool MeasurePipeEcho(std::vector<double>* samples) {
-    platform::Pipe request;
-    platform::Pipe response;
-    if (!platform::MakePipe(&request) || !platform::MakePipe(&response)) {
-        return false;
-    }
-    std::thread echo([&] {
-        char command[sizeof kCommand];
-        while (ReadExactly(request.read.Get(), command, sizeof kCommand - 1)) {
-            platform::WriteAll(response.write.Get(), kReply, sizeof kReply - 1);
+  private:
+    platform::Pipe request_;
+    platform::Pipe response_;
+    std::thread thread_;
+};
+
+// The bridge, started as a host starts it, logged in so that it takes device switches.
+class Bridge {
+  public:
+    bool Start() {
+        directory_ = std::filesystem::temp_directory_path() /
+                     ("quorlane-bench-" + std::to_string(platform::ProcessId()));
+        std::filesystem::create_directories(directory_);
+        platform::Pipe pipes[7];  // descriptors 3 to 9
+        platform::SpawnOptions options;
+        options.path = QUORLANE_BINARY;
+        options.workingDirectory = directory_.string();
+        options.stdoutPath = "/dev/null";
+        options.stderrPath = (directory_ / "stderr.txt").string();
+        for (int i = 0; i < 7; ++i) {
+            if (!platform::MakePipe(&pipes[i])) {
+                return false;
+            }
+            options.descriptors.emplace_back(3 + i,
+                                             i == 0 ? pipes[i].read.Get() : pipes[i].write.Get());
         }
-    });
-    const bool ok = Measure(request.write.Get(), response.read.Get(), samples);
-    request.write.Reset();
-    echo.join();
-    return ok;
-}
-
-bool MeasureBridge(std::vector<double>* samples) {
-    const std::filesystem::path directory =
-        std::filesystem::temp_directory_path() /
-        ("quorlane-bench-" + std::to_string(platform::ProcessId()));
-    std::filesystem::create_directories(directory);
-
-    platform::Pipe pipes[7];  // descriptors 3 to 9
-    platform::SpawnOptions options;
-    options.path = QUORLANE_BINARY;
-    options.workingDirectory = directory.string();
-    options.stdoutPath = "/dev/null";
-    options.stderrPath = (directory / "stderr.txt").string();
-    for (int i = 0; i < 7; ++i) {
-        if (!platform::MakePipe(&pipes[i])) {
+        std::string error;
+        if (!child_.Spawn(options, &error)) {
+            std::fprintf(stderr, "cannot start the bridge: %s\n", error.c_str());
             return false;
         }
-        options.descriptors.emplace_back(3 + i,
-                                         i == 0 ? pipes[i].read.Get() : pipes[i].write.Get());
+        commands_ = std::move(pipes[0].write);
+        replies_ = std::move(pipes[1].read);
+        for (int i = 2; i < 7; ++i) {
+            frames_[i - 2] = std::move(pipes[i].read);  // kept open, never written here
+        }
+        return Expect(nullptr, R"({ "code": 0, "type": "DaemonStart" })") &&
+               Expect(R"({"type":"Login","param":{"userID":"bench","userName":"bench"}})",
+                      R"({ "code": 1, "type": "Login" })");
     }
-    platform::ChildProcess bridge;
-    std::string error;
-    if (!bridge.Spawn(options, &error)) {
-        std::fprintf(stderr, "cannot start the bridge: %s\n", error.c_str());
-        return false;
+    ~Bridge() {
+        child_.KillAndWait();
+        std::error_code ignored;
+        std::filesystem::remove_all(directory_, ignored);
     }
-    for (int i = 0; i < 7; ++i) {  // keep only the host's ends
-        (i == 0 ? pipes[i].read : pipes[i].write).Reset();
+    Peer Host() const { return Peer{commands_.Get(), replies_.Get()}; }
+
+  private:
+    bool Expect(const char* command, const std::string& reply) {
+        if (command != nullptr &&
+            platform::WriteAll(commands_.Get(), command, std::strlen(command)) < 0) {
+            return false;
+        }
+        std::string received(reply.size(), '\0');
+        return ReadExactly(replies_.Get(), &received[0], received.size()) && received == reply;
     }
-    const char greeting[] = R"({ "code": 0, "type": "DaemonStart" })";
-    char received[sizeof greeting];
-    bool ok = ReadExactly(pipes[1].read.Get(), received, sizeof greeting - 1);
-    ok = ok && std::memcmp(received, greeting, sizeof greeting - 1) == 0;
-    // The SDK takes device switches once it is set up.
-    const char login[] = R"({"type":"Login","param":{"userID":"bench","userName":"bench"}})";
-    const char loggedIn[] = R"({ "code": 1, "type": "Login" })";
-    char loginReply[sizeof loggedIn];
-    ok = ok && platform::WriteAll(pipes[0].write.Get(), login, sizeof login - 1) > 0 &&
-         ReadExactly(pipes[1].read.Get(), loginReply, sizeof loggedIn - 1) &&
-         std::memcmp(loginReply, loggedIn, sizeof loggedIn - 1) == 0;
-    ok = ok && Measure(pipes[0].write.Get(), pipes[1].read.Get(), samples);
-    bridge.KillAndWait();
-    std::error_code ignored;
-    std::filesystem::remove_all(directory, ignored);
-    return ok;
-}
+
+    std::filesystem::path directory_;
+    platform::ChildProcess child_;
+    platform::UniqueFd commands_;
+    platform::UniqueFd replies_;
+    platform::UniqueFd frames_[5];
+};
 
 }  // namespace
 
 int main() {
-    std::vector<double> echo;
-    std::vector<double> bridge;
-    if (!MeasurePipeEcho(&echo) || !MeasureBridge(&bridge)) {
+    PipeEcho echo;
+    Bridge bridge;
+    if (!echo.Start() || !bridge.Start()) {
+        std::fprintf(stderr, "cannot start the measurement\n");
+        return 1;
+    }
+    std::vector<double> echoSamples;
+    std::vector<double> bridgeSamples;
+    bool ok = echo.Host().Measure(kWarmUp, nullptr) && bridge.Host().Measure(kWarmUp, nullptr);
+    for (int block = 0; ok && block < kBlocks; ++block) {
+        ok = echo.Host().Measure(kRoundsPerBlock, &echoSamples) &&
+             bridge.Host().Measure(kRoundsPerBlock, &bridgeSamples);
+    }
+    if (!ok) {
         std::fprintf(stderr, "measurement failed\n");
         return 1;
     }
-    const double echoMedian = Median(echo);
-    const double bridgeMedian = Median(bridge);
+    const double echoMedian = Median(echoSamples);
+    const double bridgeMedian = Median(bridgeSamples);
     std::printf("bare pipe echo (two threads), median: %.1f us\n", echoMedian / 1000.0);
     std::printf("bridge OpenMic round trip,    median: %.1f us\n", bridgeMedian / 1000.0);
     std::printf("ratio bridge / echo: %.2f (goal <= 3)\n", bridgeMedian / echoMedian);
