@@ -19,8 +19,12 @@
 namespace framerelay {
 namespace {
 
-// One lock per channel: frames of two streams on one channel never interleave.
-std::mutex channelWriteLocks[kChannelCount];
+// One lock per channel: frames of two streams on one channel never interleave. Never destroyed,
+// since writer threads may hold one while the process exits.
+std::mutex& ChannelWriteLock(int channel) {
+    static std::mutex* const locks = new std::mutex[kChannelCount];
+    return locks[channel];
+}
 
 // A growable byte buffer whose contents are not initialised; kept at its largest size.
 class FrameBuffer {
@@ -169,7 +173,7 @@ bool WriteFrame(int channel, const FrameLayout& layout, const unsigned char* yuv
     const unsigned char* u = yuv + layout.lumaSize;
     const unsigned char* v = u + layout.chromaSize;
 
-    std::lock_guard<std::mutex> lock(channelWriteLocks[channel]);
+    std::lock_guard<std::mutex> lock(ChannelWriteLock(channel));
     if (WriteFrameHeader(channel, header) < 0)
         return false;
     if (channel == 0) {
