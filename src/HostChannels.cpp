@@ -1,6 +1,7 @@
 #include "HostChannels.h"
 
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -13,7 +14,20 @@ int ReadHost(char* buffer) {
     return platform::ReadSome(kCommandDescriptor, buffer, kReadBufferSize - 1);
 }
 
+namespace {
+
+// Replies (any thread) and event texts (callbkmsg) share descriptor 4. A pipe keeps only writes
+// of up to PIPE_BUF bytes whole, and event texts can be longer, so whole texts are written one
+// at a time. Taken last: nothing else is locked while it is held.
+std::mutex& ReplyWriteLock() {
+    static std::mutex* const lock = new std::mutex;  // never destroyed: threads outlive main
+    return *lock;
+}
+
+}  // namespace
+
 int WriteHost(const char* text, std::size_t length) {
+    std::lock_guard<std::mutex> lock(ReplyWriteLock());
     return platform::WriteAll(kReplyDescriptor, text, length);
 }
 

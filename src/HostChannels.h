@@ -15,7 +15,8 @@ const std::size_t kReadBufferSize = 2048;
 // least that many). Returns the count, 0 at end of input, -1 on error.
 int ReadHost(char* buffer);
 
-// Writes all of `text` to descriptor 4, continuing short writes. Returns `length` or -1.
+// Writes all of `text` to descriptor 4, continuing short writes; texts from different threads
+// never interleave. Returns `length` or -1.
 int WriteHost(const char* text, std::size_t length);
 
 // Writes the 12 header bytes to descriptor 5 + channel. Returns 12 or -1.

@@ -5,8 +5,14 @@
 
 #include <deque>
 #include <string>
+#include <thread>
+#include <vector>
 
+#include "platform/descriptors.h"
+#include "platform/redirect.h"
+#include "platform/spawn.h"
 #include "src/Manager.h"
+#include "src/ObjectFramer.h"
 
 namespace {
 
@@ -46,6 +52,91 @@ TEST(PostEvent, DropsWithoutAManagerAndQueuesACopyWithOne) {
     CurrentManager.store(nullptr);
     EXPECT_EQ(manager.EventQueue, Queue{R"({"type":"KickOut","param":{"code":1}})"});
     EXPECT_TRUE(manager.eventReady.WaitFor(0));
+}
+
+// Points this process's descriptor 4 at a pipe with a small buffer for one test, and puts it
+// back afterwards. High numbers keep the pipe's ends clear of 4.
+class ReplyPipe {
+  public:
+    ReplyPipe() {
+        wasOpen_ = platform::IsDescriptorOpen(kReplyDescriptor);
+        if (wasOpen_ && !platform::DuplicateOnto(kReplyDescriptor, kSaved)) {
+            return;
+        }
+        platform::Pipe pipe;
+        if (!platform::MakePipe(&pipe) || !platform::DuplicateOnto(pipe.read.Get(), kReader) ||
+            !platform::DuplicateOnto(pipe.write.Get(), kWriter)) {
+            return;
+        }
+        pipe.read.Reset();
+        pipe.write.Reset();
+        platform::SetPipeBufferSize(kWriter, 4096);
+        ok_ = platform::DuplicateOnto(kWriter, kReplyDescriptor);
+        platform::CloseDescriptor(kWriter);
+    }
+    ~ReplyPipe() {
+        CloseWriter();
+        platform::CloseDescriptor(kReader);
+    }
+    bool ok() const { return ok_; }
+    int reader() const { return kReader; }
+    // Ends the pipe for its reader and restores descriptor 4.
+    void CloseWriter() {
+        if (!ok_) {
+            return;
+        }
+        ok_ = false;
+        if (wasOpen_) {
+            platform::DuplicateOnto(kSaved, kReplyDescriptor);
+            platform::CloseDescriptor(kSaved);
+        } else {
+            platform::CloseDescriptor(kReplyDescriptor);
+        }
+    }
+
+  private:
+    static const int kSaved = 200;
+    static const int kReader = 201;
+    static const int kWriter = 202;
+    bool wasOpen_ = false;
+    bool ok_ = false;
+};
+
+TEST(WriteHost, LongTextsFromTwoThreadsNeverInterleave) {
+    ReplyPipe pipe;
+    ASSERT_TRUE(pipe.ok());
+    std::string received;
+    std::thread reader([&] {
+        char buffer[512];
+        int count;
+        while ((count = platform::ReadSome(pipe.reader(), buffer, sizeof buffer)) > 0) {
+            received.append(buffer, static_cast<std::size_t>(count));
+        }
+    });
+    // Each text is several times the pipe's buffer, so every write is cut into pieces.
+    const std::string a = "{" + std::string(12000, 'a') + "}";
+    const std::string b = "{" + std::string(12000, 'b') + "}";
+    const int kTexts = 30;
+    auto writer = [](const std::string& text) {
+        for (int i = 0; i < kTexts; ++i) {
+            EXPECT_EQ(WriteHost(text.data(), text.size()), static_cast<int>(text.size()));
+        }
+    };
+    std::thread first(writer, a);
+    std::thread second(writer, b);
+    first.join();
+    second.join();
+    pipe.CloseWriter();
+    reader.join();
+
+    std::vector<std::string> objects;
+    ObjectFramer framer;
+    framer.Feed(received.data(), received.size(), objects, nullptr);
+    ASSERT_EQ(objects.size(), 2u * kTexts);
+    for (const std::string& object : objects) {
+        EXPECT_TRUE(object == a || object == b) << "a text was interleaved with another";
+    }
+    EXPECT_EQ(received.size(), 2u * kTexts * a.size());
 }
 
 }  // namespace

@@ -13,6 +13,20 @@ namespace {
 
 const int kCommandRounds = 60;
 const int kEmits = 150;
+const int kLargeEvents = 40;
+const int kStreamsPerLargeEvent = 18;
+
+// A stream list whose event text is longer than a pipe writes atomically.
+nlohmann::json ManyStreams() {
+    nlohmann::json streams = nlohmann::json::array();
+    for (int i = 0; i < kStreamsPerLargeEvent; ++i) {
+        streams.push_back({{"userID", "user-" + std::to_string(i)},
+                           {"userName", "name-" + std::to_string(i)},
+                           {"streamID", "stream-" + std::to_string(i)},
+                           {"extraInfo", "\"" + std::string(200, 'e') + "\""}});
+    }
+    return streams;
+}
 
 int Count(const Lines& objects, const std::string& piece) {
     int count = 0;
@@ -44,8 +58,15 @@ TEST(ThreadedBridge, CommandsRunWhileTheSdkReportsAndRendersFrames) {
                     {"fps", 200},
                     {"pattern", "bars"}});
 
+    const nlohmann::json streams = ManyStreams();
     std::thread emitter([&] {
         for (int i = 0; i < kEmits; ++i) {
+            if (i < kLargeEvents) {
+                bridge.Control(
+                    {{"op", "emit"},
+                     {"cb", "OnStreamUpdated"},
+                     {"args", {{"updateCode", 2001}, {"streams", streams}, {"roomID", "r"}}}});
+            }
             bridge.Control({{"op", "emit"},
                             {"cb", "OnPlayStateUpdate"},
                             {"args", {{"stateCode", i}, {"streamID", "a"}}}});
@@ -99,6 +120,20 @@ TEST(ThreadedBridge, CommandsRunWhileTheSdkReportsAndRendersFrames) {
         }
     }
     ASSERT_EQ(static_cast<int>(events.size()), kEmits);
+    // Long event texts arrived whole between the replies.
+    EXPECT_TRUE(bridge.WaitForObjectsWith("\"StreamUpdate\"", kLargeEvents));
+    int large = 0;
+    for (const std::string& object : bridge.Objects()) {
+        if (object.find("\"StreamUpdate\"") == std::string::npos) {
+            continue;
+        }
+        ++large;
+        EXPECT_GT(object.size(), 4096u);
+        const nlohmann::json parsed = nlohmann::json::parse(object, nullptr, false);
+        EXPECT_FALSE(parsed.is_discarded()) << object;
+        EXPECT_NE(object.find("\"StreamInfo17\""), std::string::npos);
+    }
+    EXPECT_EQ(large, kLargeEvents);
     for (int i = 0; i < kEmits; ++i) {
         EXPECT_NE(events[i].find("\"code\":" + std::to_string(i) + ","), std::string::npos)
             << events[i];
