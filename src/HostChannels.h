@@ -9,6 +9,7 @@ class Manager;
 const int kCommandDescriptor = 3;
 const int kReplyDescriptor = 4;
 const int kFrameDescriptorBase = 5;
+const int kFrameChannels = 5;  // channels 0 to 4, descriptors 5 to 9
 const std::size_t kReadBufferSize = 2048;
 
 // One read of at most kReadBufferSize - 1 bytes from descriptor 3 into `buffer` (which holds at
@@ -19,7 +20,8 @@ int ReadHost(char* buffer);
 // never interleave. Returns `length` or -1.
 int WriteHost(const char* text, std::size_t length);
 
-// Writes the 12 header bytes to descriptor 5 + channel. Returns 12 or -1.
+// Writes the 12 header bytes to descriptor 5 + channel. Returns 12, or -1 (also for a channel
+// outside 0 to 4).
 int WriteFrameHeader(int channel, const unsigned char* header12);
 
 // Writes all of `data` to descriptor 5 + channel. Returns `length` or -1.

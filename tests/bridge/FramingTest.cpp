@@ -94,6 +94,18 @@ TEST_F(Framing, AMalformedObjectIsDroppedAndTheNextOneRuns) {
         R"(command dropped, e=a bad conversion, text=[{"type":"SetCapRect","param":{"nHeight":"tall","nWidth":3}}])"));
 }
 
+TEST_F(Framing, AnUnterminatedObjectCostsABoundedAmount) {
+    // 20000 bytes of an object that never closes, then a good command: the first 16 KiB are
+    // dropped, the rest are bytes outside any object, and the good command runs.
+    const std::string open = R"({"type":"SendRoomMessage","param":{"messageContent":")";
+    bridge.Send(open + std::string(20000 - open.size(), 'm'));
+    Exchange e = bridge.Run(R"("}}{"type":"OpenMic"})");
+    EXPECT_EQ(e.replies, Lines{kOpenMicReply});
+    EXPECT_EQ(e.calls, Lines{"EnableMic(true) -> true"});
+    EXPECT_TRUE(bridge.WaitForLog(
+        R"(LOG_ERROR command longer than 16384 bytes dropped, begins [{"type":"SendRoomMessage","param":{"messageContent":"mmmmmmmmmmm])"));
+}
+
 TEST_F(Framing, EveryReceivedTextIsLoggedAtDebugLevel) {
     bridge.Run(R"({"type":"OpenMic"})");
     EXPECT_TRUE(bridge.WaitForLog(R"(LOG_DEBUG RecvMessage: [{"type":"OpenMic"})"));
