@@ -24,10 +24,17 @@ class HostPipes {
   public:
     HostPipes() {
         platform::IgnoreBrokenPipe();
+        // Hold the numbers 5 to 9 first, so that no pipe end below is given one of them.
+        for (int channel = 0; channel < 5; ++channel) {
+            platform::ReserveDescriptor(5 + channel);
+        }
         for (int channel = 0; channel < 5; ++channel) {
             platform::Pipe pipe;
             EXPECT_TRUE(platform::MakePipe(&pipe));
             platform::SetPipeBufferSize(pipe.read.Get(), 1 << 20);
+            for (const int end : {pipe.read.Get(), pipe.write.Get()}) {
+                EXPECT_TRUE(end < 5 || end > 9) << end;
+            }
             EXPECT_TRUE(platform::DuplicateOnto(pipe.write.Get(), 5 + channel));
             platform::SetNonBlocking(pipe.read.Get(), true);
             reads_[channel] = std::move(pipe.read);
