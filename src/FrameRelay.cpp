@@ -6,6 +6,7 @@
 #include <climits>
 #include <condition_variable>
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -191,18 +192,24 @@ void RelayFrame(Manager* manager, const unsigned char* pixels, const int* stride
     FrameLayout layout;
     if (!PlanFrame(width, height, &layout))
         return;
-    const int channel = ChannelOf(*manager, streamID);
+    // Rows of 32-bit pixels are at least 4 x width bytes apart; a shorter or negative stride
+    // would read outside the frame.
     const std::int64_t packedStride = static_cast<std::int64_t>(width) * 4;
-    if (strides == nullptr && packedStride > INT_MAX)
+    const std::int64_t stride = strides != nullptr ? strides[0] : packedStride;
+    if (stride < packedStride || stride > INT_MAX)
         return;
-    const int stride = strides != nullptr ? strides[0] : static_cast<int>(packedStride);
-
-    // Each delivering thread converts into a buffer of its own, which it trades for a spare one
-    // when it hands the frame to the channel's writer: no allocation per frame once the
-    // buffers have grown to the frame size.
-    thread_local FrameBuffer buffer;
-    ConvertFrame(pixels, stride, layout, buffer.Reserve(layout.payloadSize));
-    WriterOf(channel).Submit(layout, buffer);
+    try {
+        const int channel = ChannelOf(*manager, streamID);
+        // Each delivering thread converts into a buffer of its own, which it trades for a spare
+        // one when it hands the frame to the channel's writer: no allocation per frame once the
+        // buffers have grown to the frame size.
+        thread_local FrameBuffer buffer;
+        ConvertFrame(pixels, static_cast<int>(stride), layout, buffer.Reserve(layout.payloadSize));
+        WriterOf(channel).Submit(layout, buffer);
+    } catch (const std::exception&) {
+        // No memory for the buffer or no thread for the writer: the frame is lost, and no
+        // exception reaches the SDK.
+    }
 }
 
 }  // namespace framerelay

@@ -45,10 +45,10 @@ void ConvertFrame(const unsigned char* pixels, int stride, const FrameLayout& la
 bool WriteFrame(int channel, const FrameLayout& layout, const unsigned char* yuv);
 
 // The whole relay of one frame: nothing happens without a Manager, without pixels, or with
-// dimensions PlanFrame refuses. A null stride pointer means rows of 4 x width bytes. The frame
-// is converted on the calling thread and written by the channel's writer thread, so the next
-// frame converts while this one is written; the call waits while the channel already has a
-// frame waiting.
+// dimensions PlanFrame refuses, or with a stride below 4 x width bytes; a null stride pointer
+// means rows of exactly 4 x width bytes. No exception leaves it. The frame is converted on the
+// calling thread and written by the channel's writer thread, so the next frame converts while
+// this one is written; the call waits while the channel already has a frame waiting.
 void RelayFrame(Manager* manager, const unsigned char* pixels, const int* strides,
                 const char* streamID, int width, int height);
 

@@ -96,6 +96,11 @@ TEST(FrameRelayWrite, WritesNothingWithoutManagerPixelsOrUsableSize) {
     framerelay::RelayFrame(&manager, pixels.data(), strides, nullptr, 4, -1);
     // Refused before any pixel is read: the payload length would not fit the header.
     framerelay::RelayFrame(&manager, pixels.data(), strides, nullptr, 46341, 46341);
+    // Rows closer than 4 x width bytes, or going backwards, are not rows of this frame.
+    int shortStrides[4] = {15, 0, 0, 0};
+    framerelay::RelayFrame(&manager, pixels.data(), shortStrides, nullptr, 4, 4);
+    int backwards[4] = {-16, 0, 0, 0};
+    framerelay::RelayFrame(&manager, pixels.data(), backwards, nullptr, 4, 4);
     EXPECT_EQ(pipes.Read(0, 1, 300), "");
 
     // A null stride list means packed rows.
