@@ -72,6 +72,19 @@ TEST(Robustness, EndOfInputIsLoggedOnceAndTheProcessIdles) {
     EXPECT_TRUE(bridge.Alive());
 }
 
+TEST(Robustness, AReadErrorIsLoggedOnceAndTheProcessIdles) {
+    BridgeProcess bridge;
+    BridgeProcess::Options options;
+    options.unreadableCommands = true;
+    ASSERT_TRUE(bridge.Start(options)) << "the greeting still comes";
+    ASSERT_TRUE(bridge.WaitForLog("LOG_ERROR RecvMessage return err. code: -1\r\n"));
+    const long long before = CpuTicks(bridge.Pid());
+    platform::SleepMilliseconds(2000);
+    EXPECT_LE(CpuTicks(bridge.Pid()) - before, 10);
+    EXPECT_EQ(bridge.CountInLog("RecvMessage return err."), 1);
+    EXPECT_TRUE(bridge.Alive());
+}
+
 TEST(Robustness, MissingFrameDescriptorsAreNotTakenByFiles) {
     BridgeProcess bridge;
     BridgeProcess::Options options;

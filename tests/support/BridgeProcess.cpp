@@ -107,7 +107,7 @@ bool BridgeProcess::Start(const Options& options) {
             ADD_FAILURE() << "cannot create a pipe";
             return false;
         }
-        const bool childReads = number == 3 || number == 10;
+        const bool childReads = (number == 3 && !options.unreadableCommands) || number == 10;
         spawn.descriptors.emplace_back(number,
                                        childReads ? pipes[i].read.Get() : pipes[i].write.Get());
     }
@@ -140,7 +140,8 @@ bool BridgeProcess::Start(const Options& options) {
         ADD_FAILURE() << "no greeting from the bridge; stderr:\n" << Stderr();
         return false;
     }
-    return WarmUp();
+    // Without readable commands there is no way to reach the SDK.
+    return options.unreadableCommands || WarmUp();
 }
 
 bool BridgeProcess::WarmUp() {

@@ -49,7 +49,9 @@ class BridgeProcess {
   public:
     struct Options {
         bool frameDescriptors = true;  // pass descriptors 5 to 9
-        std::string configText;        // written to config.cfg when not empty
+        // Pass a descriptor 3 that cannot be read (the writing end of a pipe).
+        bool unreadableCommands = false;
+        std::string configText;  // written to config.cfg when not empty
         std::vector<std::pair<std::string, std::string>> environment;
     };
 
