@@ -1,5 +1,5 @@
 // Hooks of the simulated SDK for tests and tools that drive it in the same process.
-// Scripted mode normally starts from QUORLANE_SIM_CONTROL=IN,OUT on the SDK's first use.
+// Scripted mode normally starts from QUORLANE_SIM_CONTROL=IN,OUT as the process starts.
 #pragma once
 
 namespace sim {

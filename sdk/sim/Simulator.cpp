@@ -465,4 +465,13 @@ int Simulator::SendRoomMessage(const char* content) {
     return sequence;
 }
 
+namespace {
+
+// With QUORLANE_SIM_CONTROL set, the control channel opens as the process starts, so a host's
+// first requests are answered before the bridge makes its first SDK call.
+const bool kControlOpenedAtStart =
+    platform::GetEnvironment(kControlVariable) != nullptr && (Simulator::Get(), true);
+
+}  // namespace
+
 }  // namespace sim

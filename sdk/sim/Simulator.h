@@ -27,7 +27,8 @@ class LineWriter;
 
 class Simulator {
   public:
-    // Created on first use; reads QUORLANE_SIM_CONTROL then. Never destroyed.
+    // Created at process start when QUORLANE_SIM_CONTROL is set, else on first use; reads
+    // QUORLANE_SIM_CONTROL then. Never destroyed.
     static Simulator& Get();
 
     Simulator(const Simulator&) = delete;

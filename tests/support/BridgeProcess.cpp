@@ -19,10 +19,6 @@ namespace {
 
 const char kGreeting[] = R"({ "code": 0, "type": "DaemonStart" })";
 const char kBarrier[] = R"({"type":"DaemonStart"})";
-// The simulated SDK opens its control channel on its first use; this command makes one SDK call
-// that changes nothing a test looks at.
-const char kWarmUpCommand[] = R"({"type":"StopPreview"})";
-const char kWarmUpReply[] = R"({ "code": 1, "type": "StopPreview" })";
 const int kStartTimeoutMs = 20000;
 
 std::string MakeTemporaryDirectory() {
@@ -140,24 +136,10 @@ bool BridgeProcess::Start(const Options& options) {
         ADD_FAILURE() << "no greeting from the bridge; stderr:\n" << Stderr();
         return false;
     }
-    // Without readable commands there is no way to reach the SDK.
-    return options.unreadableCommands || WarmUp();
-}
-
-bool BridgeProcess::WarmUp() {
-    Send(kWarmUpCommand);
-    if (!WaitUntil([&] { return objects_.size() >= 2; }, kStartTimeoutMs) || !Sync()) {
-        ADD_FAILURE() << "the bridge or the simulated SDK did not answer at start; stderr:\n"
-                      << Stderr();
+    if (!Sync()) {
+        ADD_FAILURE() << "the simulated SDK did not answer at start; stderr:\n" << Stderr();
         return false;
     }
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (objects_[1] != kWarmUpReply) {
-        ADD_FAILURE() << "unexpected second object: " << objects_[1];
-        return false;
-    }
-    objects_.erase(objects_.begin() + 1);
-    calls_.clear();
     return true;
 }
 

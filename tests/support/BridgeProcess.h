@@ -116,7 +116,6 @@ class BridgeProcess {
     std::string Stderr() const;
 
   private:
-    bool WarmUp();
     void ReaderLoop();
     void TakeOutput(int index, const char* data, std::size_t size);
     void TakeControlLine(const std::string& line);
