@@ -1,10 +1,12 @@
 // Round trip of one command with a reply: the host writes {"type":"OpenMic"} on descriptor 3 and
-// reads { "code": 1, "type": "OpenMic" } from descriptor 4. Baseline, measured in the same run:
-// the same bytes echoed through a bare pair of pipes by a second thread, and by a second process.
-// All are measured in alternating blocks so that they see the same machine load. Prints the
-// medians and the ratios (goal: at most 3). On a machine where waking an idle processor is slow
-// (virtual machines), a hand-off between processes pays that cost and one between two threads
-// of one process mostly does not; the process echo is the like-for-like baseline there.
+// reads { "code": 1, "type": "OpenMic" } from descriptor 4. Baselines, measured in the same run
+// in alternating blocks so that they see the same machine load: the same bytes echoed through a
+// bare pair of pipes by a second thread, and by a second process; and an echo process whose
+// reader thread hands each command to a worker thread through an event, which is the bridge's own
+// reader-to-worker hand-off with nothing else. Prints the medians and the ratios (goal: at most
+// 3 against the bare echo). Where waking an idle processor is slow (virtual machines), any
+// hand-off that moves a thread onto the other processor pays that cost; the third baseline shows
+// how much of the round trip that is.
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -17,6 +19,7 @@
 #include "platform/descriptors.h"
 #include "platform/process.h"
 #include "platform/spawn.h"
+#include "platform/sync.h"
 
 namespace {
 
@@ -113,6 +116,8 @@ class PipeEcho {
 // and answering on 4. It crosses a process boundary as the host and the bridge do.
 class ProcessEcho {
   public:
+    explicit ProcessEcho(const char* mode) : mode_(mode) {}
+
     bool Start() {
         platform::Pipe request;
         platform::Pipe response;
@@ -121,7 +126,7 @@ class ProcessEcho {
         }
         platform::SpawnOptions options;
         options.path = platform::ExecutablePath();
-        options.args = {"--echo"};
+        options.args = {mode_};
         options.descriptors = {{3, request.read.Get()}, {4, response.write.Get()}};
         std::string error;
         if (!child_.Spawn(options, &error)) {
@@ -135,10 +140,30 @@ class ProcessEcho {
     Peer Host() const { return Peer{requests_.Get(), responses_.Get()}; }
 
   private:
+    const char* mode_;
     platform::ChildProcess child_;
     platform::UniqueFd requests_;
     platform::UniqueFd responses_;
 };
+
+// The echo process started with --handoff: a reader thread hands each command to a worker
+// thread through an event, and the worker answers; the same hand-off as the bridge's reader and
+// command worker, with nothing else.
+int RunHandOffEcho() {
+    platform::AutoResetEvent ready;
+    std::thread worker([&ready] {
+        for (;;) {
+            ready.Wait();
+            platform::WriteAll(4, kReply, sizeof kReply - 1);
+        }
+    });
+    worker.detach();
+    char command[sizeof kCommand];
+    while (ReadExactly(3, command, sizeof kCommand - 1)) {
+        ready.Signal();
+    }
+    return 0;
+}
 
 int RunEcho() {
     char command[sizeof kCommand];
@@ -212,22 +237,28 @@ int main(int argc, char** argv) {
     if (argc > 1 && std::strcmp(argv[1], "--echo") == 0) {
         return RunEcho();
     }
+    if (argc > 1 && std::strcmp(argv[1], "--handoff") == 0) {
+        return RunHandOffEcho();
+    }
     PipeEcho echo;
-    ProcessEcho processEcho;
+    ProcessEcho processEcho("--echo");
+    ProcessEcho handOffEcho("--handoff");
     Bridge bridge;
-    if (!echo.Start() || !processEcho.Start() || !bridge.Start()) {
+    if (!echo.Start() || !processEcho.Start() || !handOffEcho.Start() || !bridge.Start()) {
         std::fprintf(stderr, "cannot start the measurement\n");
         return 1;
     }
     std::vector<double> echoSamples;
     std::vector<double> processEchoSamples;
+    std::vector<double> handOffSamples;
     std::vector<double> bridgeSamples;
-    bool ok = echo.Host().Measure(kWarmUp, nullptr) &&
-              processEcho.Host().Measure(kWarmUp, nullptr) &&
-              bridge.Host().Measure(kWarmUp, nullptr);
+    bool ok =
+        echo.Host().Measure(kWarmUp, nullptr) && processEcho.Host().Measure(kWarmUp, nullptr) &&
+        handOffEcho.Host().Measure(kWarmUp, nullptr) && bridge.Host().Measure(kWarmUp, nullptr);
     for (int block = 0; ok && block < kBlocks; ++block) {
         ok = echo.Host().Measure(kRoundsPerBlock, &echoSamples) &&
              processEcho.Host().Measure(kRoundsPerBlock, &processEchoSamples) &&
+             handOffEcho.Host().Measure(kRoundsPerBlock, &handOffSamples) &&
              bridge.Host().Measure(kRoundsPerBlock, &bridgeSamples);
     }
     if (!ok) {
@@ -236,12 +267,16 @@ int main(int argc, char** argv) {
     }
     const double echoMedian = Median(echoSamples);
     const double processEchoMedian = Median(processEchoSamples);
+    const double handOffMedian = Median(handOffSamples);
     const double bridgeMedian = Median(bridgeSamples);
     std::printf("bare pipe echo (two threads),   median: %.1f us\n", echoMedian / 1000.0);
     std::printf("bare pipe echo (two processes), median: %.1f us\n", processEchoMedian / 1000.0);
+    std::printf("echo through a thread hand-off, median: %.1f us\n", handOffMedian / 1000.0);
     std::printf("bridge OpenMic round trip,      median: %.1f us\n", bridgeMedian / 1000.0);
     std::printf("ratio bridge / echo (threads):   %.2f (goal <= 3)\n", bridgeMedian / echoMedian);
     std::printf("ratio bridge / echo (processes): %.2f (goal <= 3)\n",
                 bridgeMedian / processEchoMedian);
+    std::printf("ratio bridge / hand-off echo:    %.2f (the reader-to-worker hand-off alone)\n",
+                bridgeMedian / handOffMedian);
     return 0;
 }
