@@ -1,6 +1,7 @@
 // quorlane-host: a reference host for the bridge. Runs a session script and records the result.
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -38,11 +39,11 @@ const char kUsage[] =
 std::string DefaultBridge() {
     std::string dir = platform::ExecutableDirectory();
     for (const char* candidate : {"../Quorlane", "Quorlane"}) {
-        std::string path = dir + candidate;
+        std::string path = std::filesystem::path(dir + candidate).lexically_normal().string();
         if (std::ifstream(path).good())
             return path;
     }
-    return dir + "../Quorlane";
+    return std::filesystem::path(dir + "../Quorlane").lexically_normal().string();
 }
 
 bool ParsePositive(const char* text, int* value) {
