@@ -10,9 +10,9 @@ constexpr std::chrono::milliseconds kIdlePoll(5);
 
 }  // namespace
 
-FrameSource::FrameSource(CallbackRegistry& registry, FrameSpec spec, double fps)
+FrameSource::FrameSource(CallbackRegistry& registry, FrameRecipe recipe, double fps)
     : shared_(std::make_shared<Shared>()) {
-    thread_ = std::thread(&FrameSource::Run, shared_, std::ref(registry), std::move(spec), fps);
+    thread_ = std::thread(&FrameSource::Run, shared_, std::ref(registry), std::move(recipe), fps);
 }
 
 FrameSource::~FrameSource() {
@@ -27,10 +27,10 @@ FrameSource::~FrameSource() {
         thread_.join();
 }
 
-void FrameSource::Run(std::shared_ptr<Shared> shared, CallbackRegistry& registry, FrameSpec spec,
-                      double fps) {
+void FrameSource::Run(std::shared_ptr<Shared> shared, CallbackRegistry& registry,
+                      FrameRecipe recipe, double fps) {
     using Clock = std::chrono::steady_clock;
-    FramePixels pixels(spec);
+    FramePixels pixels(recipe);
     std::chrono::nanoseconds period(0);
     if (fps > 0)
         period = std::chrono::nanoseconds(static_cast<long long>(1e9 / fps));
@@ -46,7 +46,7 @@ void FrameSource::Run(std::shared_ptr<Shared> shared, CallbackRegistry& registry
             if (due < now - period)
                 due = now;  // fell far behind (a slow callback): do not burst to catch up
         }
-        if (DeliverFrame(registry, spec, pixels, index)) {
+        if (DeliverFrame(registry, recipe, pixels, index)) {
             ++index;
         } else if (period.count() == 0) {
             std::unique_lock<std::mutex> lock(shared->mutex);

@@ -1,4 +1,4 @@
-// A periodic frame source of scripted mode: its own thread hands frames of one spec to the
+// A periodic frame source of scripted mode: its own thread hands frames of one recipe to the
 // render callback, `fps` per second, or as fast as the callback returns when `fps` is 0.
 // While no render callback is registered it delivers nothing and waits cheaply.
 #pragma once
@@ -10,13 +10,13 @@
 #include <thread>
 
 #include "sdk/sim/CallbackRegistry.h"
-#include "sdk/sim/FrameSpec.h"
+#include "sdk/sim/FrameRecipe.h"
 
 namespace sim {
 
 class FrameSource {
   public:
-    FrameSource(CallbackRegistry& registry, FrameSpec spec, double fps);
+    FrameSource(CallbackRegistry& registry, FrameRecipe recipe, double fps);
     // Stops the thread and waits for it (unless called from the source's own callback).
     ~FrameSource();
     FrameSource(const FrameSource&) = delete;
@@ -28,7 +28,7 @@ class FrameSource {
         std::condition_variable wake;
         std::atomic<bool> stop{false};
     };
-    static void Run(std::shared_ptr<Shared> shared, CallbackRegistry& registry, FrameSpec spec,
+    static void Run(std::shared_ptr<Shared> shared, CallbackRegistry& registry, FrameRecipe recipe,
                     double fps);
 
     std::shared_ptr<Shared> shared_;

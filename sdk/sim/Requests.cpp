@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "sdk/sim/FrameSpec.h"
+#include "sdk/sim/FrameRecipe.h"
 #include "sdk/sim/Notifications.h"
 #include "sdk/sim/Simulator.h"
 
@@ -43,12 +43,12 @@ void Emit(Simulator& simulator, const Json& request) {
 }
 
 void Frame(Simulator& simulator, const Json& request) {
-    FrameSpec spec = ParseFrameSpec(request);
+    FrameRecipe recipe = ParseFrameRecipe(request);
     long long count = IntArgInRange(request, "count", 0, kMaxFrameCount, 1);
-    FramePixels pixels(spec);
+    FramePixels pixels(recipe);
     long long delivered = 0;
     for (long long i = 0; i < count; ++i) {
-        if (!DeliverFrame(simulator.Registry(), spec, pixels, static_cast<std::uint64_t>(i)))
+        if (!DeliverFrame(simulator.Registry(), recipe, pixels, static_cast<std::uint64_t>(i)))
             break;
         ++delivered;
     }
@@ -64,11 +64,11 @@ void Source(Simulator& simulator, const Json& request) {
         simulator.StopSource(key);
         return;
     }
-    FrameSpec spec = ParseFrameSpec(request);
+    FrameRecipe recipe = ParseFrameRecipe(request);
     double fps = DoubleArg(request, "fps");
     if (!(fps >= 0 && fps <= kMaxSourceFps))
         throw RequestError("\"fps\" must be between 0 and 10000");
-    simulator.StartSource(spec, fps);
+    simulator.StartSource(recipe, fps);
 }
 
 void Audio(Simulator& simulator, const Json& request) {

@@ -165,13 +165,13 @@ void Simulator::SetResult(const std::string& function, std::optional<long long> 
         results_.erase(function);
 }
 
-void Simulator::StartSource(const FrameSpec& spec, double fps) {
+void Simulator::StartSource(const FrameRecipe& recipe, double fps) {
     std::unique_ptr<FrameSource> previous;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        auto& slot = sources_[spec.stream];
+        auto& slot = sources_[recipe.stream];
         previous = std::move(slot);
-        slot = std::make_unique<FrameSource>(registry_, spec, fps);
+        slot = std::make_unique<FrameSource>(registry_, recipe, fps);
     }
 }
 

@@ -15,7 +15,7 @@
 
 #include "LiveRoom.h"
 #include "sdk/sim/CallbackRegistry.h"
-#include "sdk/sim/FrameSpec.h"
+#include "sdk/sim/FrameRecipe.h"
 #include "sdk/sim/RequestArgs.h"
 
 namespace sim {
@@ -51,7 +51,7 @@ class Simulator {
     static bool HasResult(const std::string& function);
     static bool ReturnsNumber(const std::string& function);
     void SetResult(const std::string& function, std::optional<long long> value);
-    void StartSource(const FrameSpec& spec, double fps);
+    void StartSource(const FrameRecipe& recipe, double fps);
     void StopSource(const std::optional<std::string>& stream);
 
     // The SDK functions.

@@ -17,7 +17,7 @@ namespace sim {
 // Largest frame a request may ask for, in bytes (stride x height).
 constexpr long long kMaxFrameBytes = 256ll << 20;
 
-struct FrameSpec {
+struct FrameRecipe {
     std::optional<std::string> stream;  // no value: a null stream ID
     int width = 0;
     int height = 0;
@@ -34,12 +34,12 @@ struct FrameSpec {
 };
 
 // Reads stream, width, height, stride, pattern, color and pixels; raises RequestError.
-FrameSpec ParseFrameSpec(const Json& request);
+FrameRecipe ParseFrameRecipe(const Json& request);
 
-// The pixels of a spec, prepared once.
+// The pixels of a recipe, prepared once.
 class FramePixels {
   public:
-    explicit FramePixels(const FrameSpec& spec);
+    explicit FramePixels(const FrameRecipe& recipe);
     const std::uint8_t* Frame(std::uint64_t index) const;
 
   private:
@@ -49,7 +49,7 @@ class FramePixels {
 };
 
 // Hands frame `index` to the registered render callback; false when none is registered.
-bool DeliverFrame(CallbackRegistry& registry, const FrameSpec& spec, const FramePixels& pixels,
+bool DeliverFrame(CallbackRegistry& registry, const FrameRecipe& recipe, const FramePixels& pixels,
                   std::uint64_t index);
 
 }  // namespace sim
