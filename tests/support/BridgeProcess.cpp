@@ -412,25 +412,33 @@ bool BridgeProcess::WaitForCalls(std::size_t count, int timeoutMs) {
 
 bool BridgeProcess::NextFrame(int channel, Frame* frame, int timeoutMs) {
     auto whole = [&] {
-        const std::string& bytes = frameBytes_[channel];
-        if (bytes.size() < 12) {
+        std::string& bytes = frameBytes_[channel];
+        std::size_t& start = frameStart_[channel];
+        if (bytes.size() - start < 12) {
             return false;
         }
         std::int32_t header[3];
         for (int i = 0; i < 3; ++i) {
-            const unsigned char* p = reinterpret_cast<const unsigned char*>(bytes.data()) + 4 * i;
+            const unsigned char* p =
+                reinterpret_cast<const unsigned char*>(bytes.data()) + start + 4 * i;
             header[i] = static_cast<std::int32_t>(
                 static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
                 static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24);
         }
-        if (header[2] < 0 || bytes.size() < 12 + static_cast<std::size_t>(header[2])) {
+        if (header[2] < 0 || bytes.size() - start < 12 + static_cast<std::size_t>(header[2])) {
             return false;
         }
         frame->width = header[0];
         frame->height = header[1];
         frame->length = header[2];
-        frame->payload = bytes.substr(12, static_cast<std::size_t>(header[2]));
-        frameBytes_[channel].erase(0, 12 + static_cast<std::size_t>(header[2]));
+        frame->payload = bytes.substr(start + 12, static_cast<std::size_t>(header[2]));
+        start += 12 + static_cast<std::size_t>(header[2]);
+        // Frames taken are dropped in one move once they make up half of the buffer, so a long
+        // backlog is not shifted once per frame.
+        if (start * 2 >= bytes.size()) {
+            bytes.erase(0, start);
+            start = 0;
+        }
         return true;
     };
     return WaitUntil(whole, timeoutMs);

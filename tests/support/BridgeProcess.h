@@ -139,6 +139,7 @@ class BridgeProcess {
     std::string replyBytes_;
     Lines objects_;
     std::string frameBytes_[5];
+    std::size_t frameStart_[5] = {};  // first byte of frameBytes_ not yet taken
     std::string controlPending_;
     std::vector<nlohmann::json> calls_;
     std::vector<nlohmann::json> answers_;
