@@ -1,31 +1,62 @@
 #include "platform/sync.h"
 
 #include <chrono>
+#include <thread>
 
 namespace platform {
 
+// A waiter registers in `sleepers_` under the lock before it checks the flag, and Signal sets
+// the flag before it reads `sleepers_` (both sequentially consistent): either the waiter sees
+// the flag, or Signal sees the waiter and notifies it after taking the lock, which the waiter
+// only gives up inside the condition wait.
 void AutoResetEvent::Signal() {
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        signalled_ = true;
-    }
+    signalled_.store(true);
+    if (sleepers_.load() == 0)
+        return;
+    { std::lock_guard<std::mutex> lock(mutex_); }
     condition_.notify_one();
+}
+
+bool AutoResetEvent::TryTake() {
+    return signalled_.load(std::memory_order_relaxed) && signalled_.exchange(false);
 }
 
 void AutoResetEvent::Wait() {
     std::unique_lock<std::mutex> lock(mutex_);
-    condition_.wait(lock, [this] { return signalled_; });
-    signalled_ = false;
+    ++sleepers_;
+    while (!TryTake())
+        condition_.wait(lock);
+    --sleepers_;
 }
 
 bool AutoResetEvent::WaitFor(int milliseconds) {
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
     std::unique_lock<std::mutex> lock(mutex_);
-    if (!condition_.wait_for(lock, std::chrono::milliseconds(milliseconds),
-                             [this] { return signalled_; })) {
-        return false;
+    ++sleepers_;
+    bool taken;
+    while (!(taken = TryTake())) {
+        if (condition_.wait_until(lock, deadline) == std::cv_status::timeout) {
+            taken = TryTake();
+            break;
+        }
     }
-    signalled_ = false;
-    return true;
+    --sleepers_;
+    return taken;
+}
+
+void AutoResetEvent::SpinThenWait(std::chrono::microseconds spin) {
+    const auto deadline = std::chrono::steady_clock::now() + spin;
+    do {
+        if (TryTake())
+            return;
+        SpinPause();
+    } while (std::chrono::steady_clock::now() < deadline);
+    Wait();
+}
+
+void SpinPause() {
+    std::this_thread::yield();
 }
 
 bool Semaphore::Post() {

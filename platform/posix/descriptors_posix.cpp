@@ -1,4 +1,6 @@
 #include <fcntl.h>
+#include <poll.h>
+#include <sched.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -17,6 +19,17 @@ int ReadSome(int fd, void* buffer, std::size_t size) {
         if (errno != EINTR)
             return -1;
     }
+}
+
+bool SpinUntilReadable(int fd, std::chrono::microseconds spin) {
+    const auto deadline = std::chrono::steady_clock::now() + spin;
+    do {
+        pollfd entry{fd, POLLIN, 0};
+        if (::poll(&entry, 1, 0) == 1)
+            return true;
+        ::sched_yield();
+    } while (std::chrono::steady_clock::now() < deadline);
+    return false;
 }
 
 int WriteSome(int fd, const void* data, std::size_t size) {

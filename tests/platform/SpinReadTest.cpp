@@ -1,0 +1,32 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "platform/clock.h"
+#include "platform/descriptors.h"
+#include "platform/spawn.h"
+
+namespace {
+
+using std::chrono::microseconds;
+
+TEST(SpinUntilReadableTest, ReportsInputEndOfInputAndGivesUpAfterItsSpin) {
+    platform::Pipe pipe;
+    ASSERT_TRUE(platform::MakePipe(&pipe));
+
+    const std::int64_t start = platform::MonotonicNanoseconds();
+    EXPECT_FALSE(platform::SpinUntilReadable(pipe.read.Get(), microseconds(2000)));
+    EXPECT_GE(platform::MonotonicNanoseconds() - start, 2000 * 1000);
+
+    ASSERT_EQ(platform::WriteAll(pipe.write.Get(), "x", 1), 1);
+    EXPECT_TRUE(platform::SpinUntilReadable(pipe.read.Get(), microseconds(0)));
+    char c = 0;
+    ASSERT_EQ(platform::ReadSome(pipe.read.Get(), &c, 1), 1);
+    EXPECT_FALSE(platform::SpinUntilReadable(pipe.read.Get(), microseconds(0)));
+
+    pipe.write.Reset();  // end of input: a read would return at once
+    EXPECT_TRUE(platform::SpinUntilReadable(pipe.read.Get(), microseconds(0)));
+    EXPECT_EQ(platform::ReadSome(pipe.read.Get(), &c, 1), 0);
+}
+
+}  // namespace
