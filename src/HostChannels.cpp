@@ -9,8 +9,10 @@
 #include "json/Json.h"
 #include "logging/qlog.h"
 #include "platform/descriptors.h"
+#include "platform/sync.h"
 
 int ReadHost(char* buffer) {
+    platform::SpinUntilReadable(kCommandDescriptor, kCommandBurstSpin);
     return platform::ReadSome(kCommandDescriptor, buffer, kReadBufferSize - 1);
 }
 
@@ -64,7 +66,10 @@ void PostCommand(Manager* manager, const char* data, std::size_t length) {
     std::vector<std::string> objects;
     ObjectFramer::Skipped skipped;
     {
-        std::lock_guard<std::recursive_mutex> lock(manager->commandLock);
+        // The worker holds the lock while it executes commands; when the host sends the next
+        // command as soon as it has a reply, the lock is usually free again within microseconds.
+        platform::LockAfterSpinning(manager->commandLock, kCommandBurstSpin);
+        std::lock_guard<std::recursive_mutex> lock(manager->commandLock, std::adopt_lock);
         manager->commandFramer.Feed(data, length, objects, &skipped);
         for (std::string& object : objects) {
             manager->CommandQueue.push_back(std::move(object));

@@ -2,6 +2,7 @@
 // c out on 5 + c. The two queues between the threads are filled here.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 
 class Manager;
@@ -12,8 +13,15 @@ const int kFrameDescriptorBase = 5;
 const int kFrameChannels = 5;  // channels 0 to 4, descriptors 5 to 9
 const std::size_t kReadBufferSize = 2048;
 
-// One read of at most kReadBufferSize - 1 bytes from descriptor 3 into `buffer` (which holds at
-// least that many). Returns the count, 0 at end of input, -1 on error.
+// How long the command reader and the command worker keep watching for the next command before
+// they sleep. Hosts often send commands back to back, and waking a sleeping thread on an idle
+// processor can take longer than this (virtual machines above all); a quiet host costs each of
+// the two threads this much processor time per command.
+const std::chrono::microseconds kCommandBurstSpin{50};
+
+// Watches descriptor 3 for up to kCommandBurstSpin, then reads at most kReadBufferSize - 1 bytes
+// from it into `buffer` (which holds at least that many). Returns the count, 0 at end of input,
+// -1 on error.
 int ReadHost(char* buffer);
 
 // Writes all of `text` to descriptor 4, continuing short writes; texts from different threads
