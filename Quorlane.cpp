@@ -77,7 +77,7 @@ std::int32_t StartUp() {
 
 void uimsg(Manager* manager) {
     for (;;) {
-        manager->commandReady.SpinThenWait(kCommandBurstSpin);
+        AwaitCommands(manager);
         std::lock_guard<std::recursive_mutex> lock(manager->commandLock);
         while (!manager->CommandQueue.empty()) {
             const std::string text = std::move(manager->CommandQueue.front());

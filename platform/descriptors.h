@@ -10,8 +10,8 @@ namespace platform {
 // One read of at most `size` bytes. Returns the count, 0 at end of input, -1 on error.
 int ReadSome(int fd, void* buffer, std::size_t size);
 
-// Checks `fd` without sleeping, again and again for up to `spin`, until a read would not block
-// (input, end of input or an error). True when it would not; one poll call per check.
+// Checks `fd` without sleeping, again and again for up to `spin` (paced by SpinPacer), until a
+// read would not block (input, end of input or an error). True when it would not.
 bool SpinUntilReadable(int fd, std::chrono::microseconds spin);
 
 // One write call of `size` bytes. Returns the count written or -1.

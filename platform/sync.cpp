@@ -1,7 +1,6 @@
 #include "platform/sync.h"
 
 #include <chrono>
-#include <thread>
 
 namespace platform {
 
@@ -45,18 +44,13 @@ bool AutoResetEvent::WaitFor(int milliseconds) {
     return taken;
 }
 
-void AutoResetEvent::SpinThenWait(std::chrono::microseconds spin) {
-    const auto deadline = std::chrono::steady_clock::now() + spin;
+bool AutoResetEvent::SpinWait(std::chrono::microseconds spin) {
+    SpinPacer pacer(spin);
     do {
         if (TryTake())
-            return;
-        SpinPause();
-    } while (std::chrono::steady_clock::now() < deadline);
-    Wait();
-}
-
-void SpinPause() {
-    std::this_thread::yield();
+            return true;
+    } while (pacer.Next());
+    return false;
 }
 
 bool Semaphore::Post() {

@@ -8,11 +8,9 @@
 #include <condition_variable>
 #include <mutex>
 
-namespace platform {
+#include "platform/spin.h"
 
-// One step of a spin loop: lets any other thread that is ready to run on this processor go
-// first, which may be the thread the loop waits for.
-void SpinPause();
+namespace platform {
 
 // Auto-reset event, initially not signalled: Signal wakes one waiter, or the next one to wait.
 class AutoResetEvent {
@@ -26,9 +24,10 @@ class AutoResetEvent {
     void Wait();
     // Waits at most `milliseconds`; true when signalled.
     bool WaitFor(int milliseconds);
-    // Watches for a signal without sleeping for up to `spin`, then waits as Wait does. For a
-    // thread that handles bursts: waking a sleeping thread can cost tens of microseconds.
-    void SpinThenWait(std::chrono::microseconds spin);
+    // Watches for a signal without sleeping for up to `spin` (paced by SpinPacer); true when it
+    // took one. For a thread that handles bursts: waking a sleeping thread can cost tens of
+    // microseconds.
+    bool SpinWait(std::chrono::microseconds spin);
 
   private:
     bool TryTake();
@@ -40,15 +39,15 @@ class AutoResetEvent {
     std::atomic<int> sleepers_{0};
 };
 
-// Locks `mutex`, trying without sleeping for up to `spin` before it blocks.
+// Locks `mutex`, trying without sleeping for up to `spin` (paced by SpinPacer) before it
+// blocks.
 template <typename Mutex>
 void LockAfterSpinning(Mutex& mutex, std::chrono::microseconds spin) {
-    const auto deadline = std::chrono::steady_clock::now() + spin;
+    SpinPacer pacer(spin);
     do {
         if (mutex.try_lock())
             return;
-        SpinPause();
-    } while (std::chrono::steady_clock::now() < deadline);
+    } while (pacer.Next());
     mutex.lock();
 }
 

@@ -1,5 +1,6 @@
 #include "HostChannels.h"
 
+#include <atomic>
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -9,14 +10,13 @@
 #include "json/Json.h"
 #include "logging/qlog.h"
 #include "platform/descriptors.h"
+#include "platform/processor.h"
 #include "platform/sync.h"
 
-int ReadHost(char* buffer) {
-    platform::SpinUntilReadable(kCommandDescriptor, kCommandBurstSpin);
-    return platform::ReadSome(kCommandDescriptor, buffer, kReadBufferSize - 1);
-}
-
 namespace {
+
+// The processor where the reader watches descriptor 3; -1 while it does not.
+std::atomic<int> readerProcessor{-1};
 
 // Replies (any thread) and event texts (callbkmsg) share descriptor 4. A pipe keeps only writes
 // of up to PIPE_BUF bytes whole, and event texts can be longer, so whole texts are written one
@@ -27,6 +27,33 @@ std::mutex& ReplyWriteLock() {
 }
 
 }  // namespace
+
+int ReadHost(char* buffer) {
+    if (!platform::SpinPacer::Quiet()) {
+        readerProcessor.store(platform::CurrentProcessor(), std::memory_order_relaxed);
+        platform::SpinUntilReadable(kCommandDescriptor, kCommandBurstSpin);
+        readerProcessor.store(-1, std::memory_order_relaxed);
+    }
+    return platform::ReadSome(kCommandDescriptor, buffer, kReadBufferSize - 1);
+}
+
+int ReaderProcessor() {
+    return readerProcessor.load(std::memory_order_relaxed);
+}
+
+void AwaitCommands(Manager* manager) {
+    if (!platform::SpinPacer::Quiet()) {
+        platform::ProcessorExclusion offReader;
+        const int reader = ReaderProcessor();
+        if (reader != -1 && reader == platform::CurrentProcessor()) {
+            offReader.Avoid(reader);
+        }
+        if (manager->commandReady.SpinWait(kCommandBurstSpin)) {
+            return;
+        }
+    }
+    manager->commandReady.Wait();
+}
 
 int WriteHost(const char* text, std::size_t length) {
     std::lock_guard<std::mutex> lock(ReplyWriteLock());

@@ -16,13 +16,22 @@ const std::size_t kReadBufferSize = 2048;
 // How long the command reader and the command worker keep watching for the next command before
 // they sleep. Hosts often send commands back to back, and waking a sleeping thread on an idle
 // processor can take longer than this (virtual machines above all); a quiet host costs each of
-// the two threads this much processor time per command.
+// the two threads at most this much processor time per command.
 const std::chrono::microseconds kCommandBurstSpin{50};
 
 // Watches descriptor 3 for up to kCommandBurstSpin, then reads at most kReadBufferSize - 1 bytes
 // from it into `buffer` (which holds at least that many). Returns the count, 0 at end of input,
 // -1 on error.
 int ReadHost(char* buffer);
+
+// The processor where the command reader watches descriptor 3 at the moment; -1 while it does
+// not watch.
+int ReaderProcessor();
+
+// The command worker's wait for commandReady: it watches for up to kCommandBurstSpin, then
+// sleeps. While it watches it keeps off the reader's processor, because two threads that watch
+// for each other on one processor only take turns there.
+void AwaitCommands(Manager* manager);
 
 // Writes all of `text` to descriptor 4, continuing short writes; texts from different threads
 // never interleave. Returns `length` or -1.

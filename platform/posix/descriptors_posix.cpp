@@ -1,6 +1,5 @@
 #include <fcntl.h>
 #include <poll.h>
-#include <sched.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -8,6 +7,7 @@
 #include <cstring>
 
 #include "platform/descriptors.h"
+#include "platform/spin.h"
 
 namespace platform {
 
@@ -22,13 +22,12 @@ int ReadSome(int fd, void* buffer, std::size_t size) {
 }
 
 bool SpinUntilReadable(int fd, std::chrono::microseconds spin) {
-    const auto deadline = std::chrono::steady_clock::now() + spin;
+    SpinPacer pacer(spin);
     do {
         pollfd entry{fd, POLLIN, 0};
         if (::poll(&entry, 1, 0) == 1)
             return true;
-        ::sched_yield();
-    } while (std::chrono::steady_clock::now() < deadline);
+    } while (pacer.Next());
     return false;
 }
 

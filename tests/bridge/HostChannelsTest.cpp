@@ -3,11 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdint>
 #include <deque>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "platform/cpu_time.h"
 #include "platform/descriptors.h"
 #include "platform/redirect.h"
 #include "platform/spawn.h"
@@ -35,6 +38,26 @@ TEST(PostCommand, QueuesEveryWholeObjectAndKeepsThePartialOne) {
     PostCommand(&manager, withZero, sizeof withZero - 1);
     EXPECT_EQ(manager.CommandQueue.size(), 5u);
     EXPECT_EQ(manager.CommandQueue.back(), R"({"b":2})");
+}
+
+// The worker's wait: a pending signal returns at once; without one it watches briefly and then
+// sleeps (little processor time over 300 ms).
+TEST(AwaitCommands, TakesAPendingSignalAndOtherwiseSleeps) {
+    Manager manager;
+    manager.commandReady.Signal();
+    AwaitCommands(&manager);
+    EXPECT_FALSE(manager.commandReady.WaitFor(0)) << "the signal was taken";
+    EXPECT_EQ(ReaderProcessor(), -1) << "no reader watches in this test";
+
+    std::thread signaller([&manager] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        manager.commandReady.Signal();
+    });
+    const std::int64_t start = platform::ThreadCpuNanoseconds();
+    AwaitCommands(&manager);
+    const std::int64_t used = platform::ThreadCpuNanoseconds() - start;
+    signaller.join();
+    EXPECT_LT(used, 100 * 1000 * 1000) << "the worker spun for " << used / 1000000 << " ms";
 }
 
 TEST(PostEvent, DropsWithoutAManagerAndQueuesACopyWithOne) {
