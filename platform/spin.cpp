@@ -7,18 +7,19 @@ namespace platform {
 
 namespace {
 
-thread_local SpinPacer::History history;
+// What the calling thread's loops remember of each other.
+thread_local SpinPacer::History threadHistory;
 
 }  // namespace
 
 SpinPacer::SpinPacer(std::chrono::microseconds spin) {
     const Clock::time_point now = Clock::now();
     deadline_ = now + spin;
-    quiet_ = now < history.quietUntil;
+    quiet_ = now < threadHistory.quietUntil;
 }
 
 bool SpinPacer::Quiet() {
-    return Clock::now() < history.quietUntil;
+    return Clock::now() < threadHistory.quietUntil;
 }
 
 bool SpinPacer::Next() {
@@ -26,7 +27,7 @@ bool SpinPacer::Next() {
         return false;
     const Clock::time_point before = Clock::now();
     std::this_thread::yield();
-    return Continue(before, Clock::now(), deadline_, history);
+    return Continue(before, Clock::now(), deadline_, threadHistory);
 }
 
 bool SpinPacer::Continue(Clock::time_point before, Clock::time_point after,

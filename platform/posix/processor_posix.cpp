@@ -1,5 +1,7 @@
 #include <sched.h>
 
+#include <memory>
+
 #include "platform/processor.h"
 
 namespace platform {
@@ -22,7 +24,7 @@ bool ProcessorExclusion::Avoid(int processor) {
     if (active_ || processor < 0 || processor >= CPU_SETSIZE)
         return false;
     if (!saved_)
-        saved_.reset(new Saved());
+        saved_ = std::make_unique<Saved>();
     if (::sched_getaffinity(0, sizeof saved_->processors, &saved_->processors) != 0)
         return false;
     cpu_set_t others = saved_->processors;
