@@ -138,13 +138,15 @@ class LogManager : public ThreadHelper, public ILogManager {
     std::map<std::string, int> loggerIds_;
     std::atomic<int> lastLoggerId_{0};
     LoggerEntry loggers_[LOGGER_MAX];
-    LogQueue queue_;
+    // Producers write these for every record...
+    alignas(kCacheLine) LogQueue queue_;
     LockHelper queueLock_;
-    LockHelper consoleLock_;
-    std::atomic<std::uint64_t> writeCount_{0};
-    std::atomic<std::uint64_t> writeBytes_{0};
     std::atomic<std::uint64_t> submittedCount_{0};
+    // ...and the writer thread these, on cache lines of their own.
+    alignas(kCacheLine) std::atomic<std::uint64_t> writeCount_{0};
+    std::atomic<std::uint64_t> writeBytes_{0};
     std::atomic<std::uint64_t> takenCount_{0};
+    alignas(kCacheLine) LockHelper consoleLock_;
 
     LogEnvironment* environment_;
     RecordPool pool_;

@@ -23,6 +23,8 @@ class LogQueue {
     void Append(LogQueue& other);
 
     bool Empty() const { return head_ == nullptr; }
+    // The oldest record, left in place; null when the queue is empty.
+    const LogRecord* Front() const { return head_; }
     std::size_t Count() const { return count_; }
 
   private:

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -17,6 +18,9 @@ struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+// Fields written by different threads for every record are kept this far apart.
+constexpr std::size_t kCacheLine = 64;
 
 constexpr std::uint32_t DEFAULT_LIMIT_MEGABYTES = 100;
 constexpr std::uint32_t NO_LIMIT_MEGABYTES = 0xFFFFFFFFu;
@@ -33,7 +37,8 @@ struct LoggerEntry {
     std::atomic<bool> enable{false};
     std::atomic<bool> fileLine{true};
 
-    std::int64_t fileCreationTime = 0;
+    // The writer's file state, on cache lines apart from what producers read.
+    alignas(kCacheLine) std::int64_t fileCreationTime = 0;
     int fileDayKey = -1;  // local day of fileCreationTime once known
     std::uint32_t fileIndex = 0;
     std::uint32_t writtenBytes = 0;
