@@ -14,7 +14,6 @@ constexpr char kThreadBanner[] =
     "-----------------  qlog thread started!   ----------------------------";
 constexpr int kStartTimeoutMilliseconds = 3000;
 constexpr int kIdleSleepMilliseconds = 100;
-
 constexpr std::size_t kSpareRecords = 1024;
 
 std::atomic<std::uint64_t> nextInstanceId{1};

@@ -1,6 +1,6 @@
 #include <sched.h>
 
-#include <memory>
+#include <cstring>
 
 #include "platform/processor.h"
 
@@ -10,27 +10,22 @@ int CurrentProcessor() {
     return ::sched_getcpu();
 }
 
-struct ProcessorExclusion::Saved {
-    cpu_set_t processors;
-};
-
-ProcessorExclusion::ProcessorExclusion() = default;
-
 ProcessorExclusion::~ProcessorExclusion() {
     Lift();
 }
 
 bool ProcessorExclusion::Avoid(int processor) {
+    static_assert(sizeof(cpu_set_t) <= sizeof saved_, "room for a processor mask");
     if (active_ || processor < 0 || processor >= CPU_SETSIZE)
         return false;
-    if (!saved_)
-        saved_ = std::make_unique<Saved>();
-    if (::sched_getaffinity(0, sizeof saved_->processors, &saved_->processors) != 0)
+    cpu_set_t processors;
+    if (::sched_getaffinity(0, sizeof processors, &processors) != 0)
         return false;
-    cpu_set_t others = saved_->processors;
+    cpu_set_t others = processors;
     CPU_CLR(processor, &others);
     if (CPU_COUNT(&others) == 0 || ::sched_setaffinity(0, sizeof others, &others) != 0)
         return false;
+    std::memcpy(saved_, &processors, sizeof processors);
     active_ = true;
     return true;
 }
@@ -38,7 +33,9 @@ bool ProcessorExclusion::Avoid(int processor) {
 void ProcessorExclusion::Lift() {
     if (!active_)
         return;
-    ::sched_setaffinity(0, sizeof saved_->processors, &saved_->processors);
+    cpu_set_t processors;
+    std::memcpy(&processors, saved_, sizeof processors);
+    ::sched_setaffinity(0, sizeof processors, &processors);
     active_ = false;
 }
 
