@@ -23,4 +23,7 @@ void SleepMilliseconds(int milliseconds);
 // Value of an environment variable, or null.
 const char* GetEnvironment(const char* name);
 
+// Sets an environment variable of this process (tests and tools); false on failure.
+bool SetEnvironment(const char* name, const char* value);
+
 }  // namespace platform

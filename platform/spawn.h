@@ -54,7 +54,8 @@ bool MakePipe(Pipe* pipe);
 bool SetNonBlocking(int fd, bool on);
 
 // Asks for a pipe buffer of `bytes` (Linux); returns the size in force, or -1 when it cannot be
-// read or changed. The system may cap the request (fs/pipe-max-size).
+// read or changed. The system may cap the request (fs/pipe-max-size). Windows fixes the size
+// when the pipe is made (1 MiB by MakePipe) and only reports it.
 int SetPipeBufferSize(int fd, int bytes);
 
 // Opens a file for writing (created, truncated), close-on-exec. Invalid on failure.
@@ -90,7 +91,8 @@ struct PollEntry {
 // Returns the number of ready entries, 0 on timeout or interruption, -1 on error.
 int PollDescriptors(std::vector<PollEntry>& entries, int timeoutMs);
 
-// How a child ended.
+// How a child ended. On Windows every end is an exit: a fault gives its exception code, and
+// Terminate and Kill give code 1.
 struct ExitStatus {
     bool exited = false;    // ended through exit with `code`
     bool signaled = false;  // ended by signal `signal`
@@ -114,7 +116,8 @@ struct SpawnOptions {
     std::string stderrPath;        // empty: inherited (unless mapped above)
     bool stdinFromNull = true;     // the child reads the null device on 0 unless mapped
     // Linux: the child gets SIGKILL when the spawning thread ends, so a crashed host leaves no
-    // orphan. Only set it when the spawning thread outlives the child.
+    // orphan. Only set it when the spawning thread outlives the child. Windows: the child ends
+    // with the spawning process.
     bool killWithParent = false;
 };
 
@@ -154,6 +157,7 @@ class ChildProcess {
     int pid_ = -1;
     bool reaped_ = false;
     ExitStatus status_;
+    void* process_ = nullptr;  // the process handle, on systems that name processes by handle
 };
 
 }  // namespace platform

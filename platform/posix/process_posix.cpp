@@ -46,4 +46,8 @@ const char* GetEnvironment(const char* name) {
     return std::getenv(name);
 }
 
+bool SetEnvironment(const char* name, const char* value) {
+    return ::setenv(name, value, 1) == 0;
+}
+
 }  // namespace platform

@@ -3,16 +3,16 @@
 
 #include <gtest/gtest.h>
 #include <png.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "platform/process.h"
 #include "platform/spawn.h"
 
 namespace hosttest {
@@ -39,9 +39,9 @@ inline HostRun RunHost(const std::string& script, const std::string& bridge,
                        std::vector<std::string> args = {}, int timeoutMs = 120000) {
     static int counter = 0;
     HostRun run;
-    std::string dir = ::testing::TempDir() + "host-run-" + std::to_string(::getpid()) + "-" +
-                      std::to_string(++counter);
-    ::mkdir(dir.c_str(), 0755);
+    std::string dir = ::testing::TempDir() + "host-run-" + std::to_string(platform::ProcessId()) +
+                      "-" + std::to_string(++counter);
+    std::filesystem::create_directory(dir);
     std::ofstream(dir + "/session.qhs") << script;
     run.out = dir + "/out";
     platform::SpawnOptions o;

@@ -1,8 +1,5 @@
 // A stand-in bridge for testing the host tool on its own: answers every command with a reply,
 // and on request writes events, frames (large ones too), a torn header, or dies.
-#include <poll.h>
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -11,19 +8,16 @@
 #include <string>
 #include <vector>
 
+#include "platform/descriptors.h"
+#include "platform/spawn.h"
 #include "src/ObjectFramer.h"
 
 namespace {
 
 void WriteAll(int fd, const void* data, std::size_t size) {
     const char* p = static_cast<const char*>(data);
-    while (size > 0) {
-        ssize_t n = ::write(fd, p, size);
-        if (n <= 0)
-            std::exit(3);
-        p += n;
-        size -= static_cast<std::size_t>(n);
-    }
+    if (platform::WriteAll(fd, p, size) < 0)
+        std::exit(3);
 }
 
 void WriteText(int fd, const std::string& text) {
@@ -94,11 +88,14 @@ int main() {
     std::string controlText;
     char buffer[4096];
     for (;;) {
-        pollfd fds[2] = {{3, POLLIN, 0}, {scripted ? 10 : -1, POLLIN, 0}};
-        if (::poll(fds, 2, -1) < 0)
+        std::vector<platform::PollEntry> fds(2);
+        fds[0].fd = 3;
+        fds[1].fd = scripted ? 10 : -1;
+        if (platform::PollDescriptors(fds, -1) <= 0)
             continue;
-        if (fds[0].revents != 0) {
-            ssize_t n = ::read(3, buffer, sizeof buffer);
+        auto ready = [](const platform::PollEntry& e) { return e.readable || e.hangup || e.error; };
+        if (ready(fds[0])) {
+            int n = platform::ReadSome(3, buffer, sizeof buffer);
             if (n <= 0)
                 return 0;
             std::vector<std::string> objects;
@@ -106,8 +103,8 @@ int main() {
             for (const std::string& o : objects)
                 Handle(o, scripted);
         }
-        if (fds[1].revents != 0) {
-            ssize_t n = ::read(10, buffer, sizeof buffer);
+        if (ready(fds[1])) {
+            int n = platform::ReadSome(10, buffer, sizeof buffer);
             if (n <= 0)
                 return 0;
             controlText.append(buffer, static_cast<std::size_t>(n));

@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 #include <png.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
 
+#include "platform/process.h"
 #include "tools/host/ContactSheet.h"
 #include "tools/host/Image.h"
 #include "tools/host/PngFile.h"
@@ -29,7 +29,8 @@ Frame SolidFrame(int w, int h, std::uint8_t y, std::uint8_t u, std::uint8_t v) {
 }
 
 std::string TempPath(const std::string& name) {
-    return ::testing::TempDir() + "host-picture-" + std::to_string(::getpid()) + "-" + name;
+    return ::testing::TempDir() + "host-picture-" + std::to_string(platform::ProcessId()) + "-" +
+           name;
 }
 
 std::string FileBytes(const std::string& path) {

@@ -2,8 +2,6 @@
 // console, and file helpers.
 #pragma once
 
-#include <time.h>
-
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -18,6 +16,7 @@
 
 #include "logging/LogEnvironment.h"
 #include "logging/LogManager.h"
+#include "platform/process.h"
 
 namespace qlog_test {
 
@@ -26,11 +25,14 @@ namespace fs = std::filesystem;
 class TempDir {
   public:
     TempDir() {
-        std::string pattern = (fs::temp_directory_path() / "qlog-test-XXXXXX").string();
-        std::vector<char> buffer(pattern.begin(), pattern.end());
-        buffer.push_back('\0');
-        if (::mkdtemp(buffer.data()) != nullptr)
-            path_ = buffer.data();
+        static std::atomic<int> counter{0};
+        const std::string name = "qlog-test-" + std::to_string(platform::ProcessId()) + "-" +
+                                 std::to_string(counter.fetch_add(1));
+        const fs::path path = fs::temp_directory_path() / name;
+        std::error_code error;
+        fs::remove_all(path, error);
+        if (fs::create_directory(path, error))
+            path_ = path.generic_string();
     }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
@@ -60,11 +62,33 @@ class FakeEnvironment : public qlog::LogEnvironment {
 
     platform::WallTime Now() override { return {seconds_.load(), milliseconds_.load()}; }
     platform::LocalTime ToLocalTime(std::int64_t seconds) override {
-        time_t t = static_cast<time_t>(seconds);
-        tm broken{};
-        gmtime_r(&t, &broken);
-        return {broken.tm_year + 1900, broken.tm_mon + 1, broken.tm_mday, broken.tm_hour,
-                broken.tm_min,         broken.tm_sec,     broken.tm_yday};
+        // Civil date from days since 1970 (proleptic Gregorian calendar).
+        std::int64_t days = seconds / 86400, rest = seconds % 86400;
+        if (rest < 0) {
+            rest += 86400;
+            --days;
+        }
+        const std::int64_t z = days + 719468;
+        const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+        const std::int64_t dayOfEra = z - era * 146097;
+        const std::int64_t yearOfEra =
+            (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+        const std::int64_t dayOfYear =
+            dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+        const std::int64_t mp = (5 * dayOfYear + 2) / 153;
+        const int day = static_cast<int>(dayOfYear - (153 * mp + 2) / 5 + 1);
+        const int month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+        const int year = static_cast<int>(yearOfEra + era * 400 + (month <= 2 ? 1 : 0));
+        static const int kDaysBefore[] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};
+        const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+        const int yday = kDaysBefore[month - 1] + day - 1 + (leap && month > 2 ? 1 : 0);
+        return {year,
+                month,
+                day,
+                static_cast<int>(rest / 3600),
+                static_cast<int>(rest / 60 % 60),
+                static_cast<int>(rest % 60),
+                yday};
     }
     bool ConsoleAttached() override { return console_.load(); }
     void WriteColored(int color, const char* text) override {

@@ -9,6 +9,7 @@
 
 #include "LiveRoom.h"
 #include "platform/descriptors.h"
+#include "platform/process.h"
 #include "platform/spawn.h"
 #include "sdk/sim/SimControl.h"
 
@@ -30,7 +31,7 @@ TEST(EnvironmentTest, TheVariableOpensTheControlChannelOnFirstUse) {
     ASSERT_TRUE(platform::MakePipe(&output));
     std::string value =
         std::to_string(requests.read.Get()) + "," + std::to_string(output.write.Get());
-    ASSERT_EQ(::setenv("QUORLANE_SIM_CONTROL", value.c_str(), 1), 0);
+    ASSERT_TRUE(platform::SetEnvironment("QUORLANE_SIM_CONTROL", value.c_str()));
 
     EXPECT_TRUE(ZEGO::LIVEROOM::EnableMic(true));  // first use
     EXPECT_EQ(Json::parse(ReadLine(output.read.Get())),

@@ -1,0 +1,59 @@
+// A child for the spawn tests: does one thing named by its first argument and reports on
+// descriptor 4.
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "platform/descriptors.h"
+#include "platform/process.h"
+
+namespace {
+
+void Report(const std::string& text) {
+    platform::WriteAll(4, text.data(), text.size());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    platform::IgnoreBrokenPipe();
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (mode == "echo") {  // one line from 3 back on 4, then exit code 3
+        std::string line;
+        char c;
+        while (platform::ReadSome(3, &c, 1) == 1 && c != '\n')
+            line += c;
+        Report("got " + line + "\n");
+        return 3;
+    }
+    if (mode == "open") {  // which of the descriptors 0 to 15 are open, as 0/1 digits
+        std::string digits;
+        for (int fd = 0; fd < 16; ++fd)
+            digits += platform::IsDescriptorOpen(fd) ? '1' : '0';
+        Report(digits);
+        return 0;
+    }
+    if (mode == "env") {  // the value of variable argv[2]
+        const char* value = argc > 2 ? platform::GetEnvironment(argv[2]) : nullptr;
+        Report(value != nullptr ? value : "(unset)");
+        return 0;
+    }
+    if (mode == "cwd") {
+        Report(std::filesystem::current_path().filename().string());
+        return 0;
+    }
+    if (mode == "args") {  // every argument after the mode, one per line
+        for (int i = 2; i < argc; ++i)
+            Report(std::string(argv[i]) + "\n");
+        return 0;
+    }
+    if (mode == "fault") {  // a fault ends the process quietly with its code
+        volatile int* nowhere = nullptr;
+        *nowhere = 1;
+        return 0;
+    }
+    if (mode == "idle")
+        platform::IdleForever();
+    return 100;
+}
