@@ -1,6 +1,6 @@
 #include "platform/win32/child_setup_win32.h"
 
-#include <timeapi.h>
+#include <mmsystem.h>
 
 #include <cstring>
 #include <cwctype>

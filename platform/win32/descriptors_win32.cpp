@@ -30,6 +30,13 @@ bool ReadWouldNotBlock(int fd) {
     return available > 0;
 }
 
+// An unhandled fault ends the process at once with the exception's code: no dialog, and no
+// debugger is started.
+LONG WINAPI EndWithExceptionCode(EXCEPTION_POINTERS* exception) {
+    ::TerminateProcess(::GetCurrentProcess(), exception->ExceptionRecord->ExceptionCode);
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+
 }  // namespace
 
 int ReadSome(int fd, void* buffer, std::size_t size) {
@@ -99,6 +106,7 @@ void IgnoreBrokenPipe() {
     // A write to a pipe whose reader has gone already fails here (no signal). What remains is
     // to keep faults and aborts from opening dialogs: the process ends quietly with its code.
     ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+    ::SetUnhandledExceptionFilter(EndWithExceptionCode);
     ::_set_error_mode(_OUT_TO_STDERR);
 }
 

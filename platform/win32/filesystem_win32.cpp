@@ -1,5 +1,6 @@
-#include <shlwapi.h>
 #include <windows.h>
+// after <windows.h>
+#include <shlwapi.h>
 
 #include "platform/filesystem.h"
 

@@ -1,8 +1,9 @@
+#include <windows.h>
+// after <windows.h>
 #include <fcntl.h>
 #include <io.h>
 #include <psapi.h>
 #include <sys/stat.h>
-#include <windows.h>
 
 #include <algorithm>
 #include <chrono>

@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
+#include "platform/process.h"
 #include "tests/support/BridgeProcess.h"
 
 namespace bridge_test {
@@ -21,17 +23,22 @@ inline std::string Reply(int code, const std::string& type) {
     return "{ \"code\": " + std::to_string(code) + ", \"type\": \"" + type + "\" }";
 }
 
-// Directory of the bridge binary with its trailing separator.
+// Directory of the bridge binary as the system names it, with its trailing separator.
 inline std::string BinaryDirectory() {
-    const std::string path = QUORLANE_BINARY;
-    return path.substr(0, path.rfind('/') + 1);
+    std::filesystem::path dir =
+        std::filesystem::path(platform::ExecutableDirectory()) / BRIDGE_DIR_FROM_TEST;
+    std::string text = dir.lexically_normal().make_preferred().string();
+    const char separator = static_cast<char>(std::filesystem::path::preferred_separator);
+    if (text.empty() || text.back() != separator)
+        text += separator;
+    return text;
 }
 
 // The calls of a login's SDK set-up when every call succeeds.
 inline Lines LoginCalls(const std::string& user, const std::string& name, bool test) {
     return Lines{
         "EnableExternalRender(true)",
-        "SetLogDir(\"" + BinaryDirectory() + "\") -> true",
+        "SetLogDir(" + nlohmann::json(BinaryDirectory()).dump() + ") -> true",
         "SetBusinessType(0) -> true",
         std::string("SetUseTestEnv(") + (test ? "true" : "false") + ")",
         "SetUser(\"" + user + "\", \"" + name + "\") -> true",
