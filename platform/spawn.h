@@ -119,6 +119,8 @@ struct SpawnOptions {
     // orphan. Only set it when the spawning thread outlives the child. Windows: the child ends
     // with the spawning process.
     bool killWithParent = false;
+    // Windows: hand descriptors 3 and up over in text mode, as some hosts' runtimes do (tests).
+    bool textModeDescriptors = false;
 };
 
 // A running (or ended) child. Destruction kills it if it still runs and reaps it.

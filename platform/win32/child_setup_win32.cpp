@@ -15,6 +15,7 @@ namespace {
 constexpr unsigned char kOpen = 0x01;    // FOPEN
 constexpr unsigned char kPipe = 0x08;    // FPIPE
 constexpr unsigned char kDevice = 0x40;  // FDEV
+constexpr unsigned char kText = 0x80;    // FTEXT
 
 bool SameName(const std::wstring& a, const std::wstring& b) {
     if (a.size() != b.size())
@@ -39,7 +40,7 @@ HANDLE InheritedDescriptors::Get(int fd) const {
                                                           : INVALID_HANDLE_VALUE;
 }
 
-std::vector<unsigned char> InheritedDescriptors::Encode() const {
+std::vector<unsigned char> InheritedDescriptors::Encode(bool textMode) const {
     const int count = static_cast<int>(handles_.size() < 3 ? 3 : handles_.size());
     std::vector<unsigned char> out(sizeof(int) +
                                    static_cast<std::size_t>(count) * (1 + sizeof(HANDLE)));
@@ -52,7 +53,8 @@ std::vector<unsigned char> InheritedDescriptors::Encode() const {
         if (handle != INVALID_HANDLE_VALUE) {
             const DWORD type = ::GetFileType(handle);
             flag = static_cast<unsigned char>(kOpen | (type == FILE_TYPE_PIPE ? kPipe : 0) |
-                                              (type == FILE_TYPE_CHAR ? kDevice : 0));
+                                              (type == FILE_TYPE_CHAR ? kDevice : 0) |
+                                              (textMode && fd >= 3 ? kText : 0));
         }
         flags[fd] = flag;
         std::memcpy(handles + static_cast<std::size_t>(fd) * sizeof(HANDLE), &handle,

@@ -19,7 +19,8 @@ class InheritedDescriptors {
     // The handle given for `fd`, or INVALID_HANDLE_VALUE.
     HANDLE Get(int fd) const;
     // The bytes for lpReserved2 (cbReserved2 is their count); descriptors 0 to 2 always appear.
-    std::vector<unsigned char> Encode() const;
+    // `textMode` marks descriptors 3 and up as text-mode ones.
+    std::vector<unsigned char> Encode(bool textMode = false) const;
 
   private:
     std::vector<HANDLE> handles_;

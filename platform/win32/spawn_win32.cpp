@@ -286,7 +286,7 @@ bool ChildProcess::Spawn(const SpawnOptions& options, std::string* error) {
     if (!attributes.Init(inherited))
         return setError("cannot list the inherited handles: " + SystemErrorText(::GetLastError()));
 
-    std::vector<unsigned char> reserved = block.Encode();
+    std::vector<unsigned char> reserved = block.Encode(options.textModeDescriptors);
     STARTUPINFOEXW startup{};
     startup.StartupInfo.cb = sizeof startup;
     startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <string>
 
+#include "platform/console.h"
 #include "platform/descriptors.h"
 #include "platform/process.h"
 
@@ -51,6 +52,21 @@ int main(int argc, char** argv) {
     if (mode == "fault") {  // a fault ends the process quietly with its code
         volatile int* nowhere = nullptr;
         *nowhere = 1;
+        return 0;
+    }
+    if (mode == "newline") {  // a line end on 4, as the runtime hands it over
+        Report("a\nb");
+        return 0;
+    }
+    if (mode == "binary-newline") {  // the same after the bridge's start-up treatment of 4
+        platform::ReserveDescriptor(4);
+        Report("a\nb");
+        return 0;
+    }
+    if (mode == "console") {  // whether a console is attached, and a coloured line on it
+        const bool attached = platform::ConsoleAttached();
+        const bool written = platform::WriteColored(2, "coloured line\r\n");
+        Report(std::string(attached ? "1" : "0") + (written ? "1" : "0"));
         return 0;
     }
     if (mode == "idle")

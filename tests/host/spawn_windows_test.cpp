@@ -93,6 +93,28 @@ TEST(WindowsSpawn, PassesArgumentsEnvironmentAndWorkingDirectory) {
     std::filesystem::remove(dir);
 }
 
+TEST(WindowsSpawn, TextModeHandOverIsUndoneByTheStartUpTreatment) {
+    // A runtime that hands a pipe over in text mode turns LF into CR LF on write; the start-up
+    // treatment of the bridge's descriptors switches them back to binary mode.
+    SpawnOptions text;
+    text.textModeDescriptors = true;
+    ExitStatus status;
+    EXPECT_EQ(RunChild({"newline"}, &status, text), "a\r\nb");
+    EXPECT_EQ(RunChild({"binary-newline"}, &status, text), "a\nb");
+    EXPECT_EQ(RunChild({"newline"}, &status), "a\nb");
+}
+
+TEST(WindowsSpawn, ColouredOutputNeedsAConsole) {
+    // Standard output on a file: no console, coloured output refused. (Wine without a display
+    // gives no child a console of its own, so the other half is not tested here.)
+    SpawnOptions noConsole;
+    noConsole.stdoutPath =
+        (std::filesystem::temp_directory_path() / "quorlane-console-test.txt").string();
+    ExitStatus status;
+    EXPECT_EQ(RunChild({"console"}, &status, noConsole), "00");
+    std::filesystem::remove(noConsole.stdoutPath);
+}
+
 TEST(WindowsSpawn, FaultEndsTheChildQuietlyWithItsCode) {
     ExitStatus status;
     RunChild({"fault"}, &status);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -87,7 +88,9 @@ bool BridgeProcess::Start(const Options& options) {
     platform::Pipe pipes[9];
     const int childNumbers[9] = {3, 4, 5, 6, 7, 8, 9, 10, 11};
     platform::SpawnOptions spawn;
-    spawn.path = QUORLANE_BINARY;
+    const std::string binary = options.binary.empty() ? QUORLANE_BINARY : options.binary;
+    spawn.path = binary;
+    spawn.textModeDescriptors = options.textModeDescriptors;
     spawn.workingDirectory = directory_;
     spawn.stdoutPath = directory_ + "/stdout.txt";
     spawn.stderrPath = directory_ + "/stderr.txt";
@@ -96,7 +99,10 @@ bool BridgeProcess::Start(const Options& options) {
     for (int i = 0; i < 9; ++i) {
         const int number = childNumbers[i];
         const bool frame = number >= 5 && number <= 9;
-        if (frame && !options.frameDescriptors) {
+        const bool omitted =
+            std::find(options.omittedDescriptors.begin(), options.omittedDescriptors.end(),
+                      number) != options.omittedDescriptors.end();
+        if (frame && (!options.frameDescriptors || omitted)) {
             continue;
         }
         if (!platform::MakePipe(&pipes[i])) {
@@ -114,7 +120,7 @@ bool BridgeProcess::Start(const Options& options) {
 
     std::string error;
     if (!child_.Spawn(spawn, &error)) {
-        ADD_FAILURE() << "cannot start " << QUORLANE_BINARY << ": " << error;
+        ADD_FAILURE() << "cannot start " << binary << ": " << error;
         return false;
     }
     commands_ = std::move(pipes[0].write);
@@ -198,6 +204,12 @@ void BridgeProcess::ReaderLoop() {
             if (closeRepliesRequested_) {
                 outputs_[0].Reset();
                 closeRepliesRequested_ = false;
+                changed_.notify_all();
+            }
+            if (closeFramesRequested_) {
+                for (int channel = 0; channel < 5; ++channel)
+                    outputs_[1 + channel].Reset();
+                closeFramesRequested_ = false;
                 changed_.notify_all();
             }
         }
@@ -503,6 +515,16 @@ void BridgeProcess::CloseReplies() {
     const char wake = 'c';
     platform::WriteSome(wake_.write.Get(), &wake, 1);
     WaitUntil([&] { return !closeRepliesRequested_; }, 5000);
+}
+
+void BridgeProcess::CloseFrames() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        closeFramesRequested_ = true;
+    }
+    const char wake = 'c';
+    platform::WriteSome(wake_.write.Get(), &wake, 1);
+    WaitUntil([&] { return !closeFramesRequested_; }, 5000);
 }
 
 bool BridgeProcess::Alive() {

@@ -53,6 +53,9 @@ class BridgeProcess {
         bool unreadableCommands = false;
         std::string configText;  // written to config.cfg when not empty
         std::vector<std::pair<std::string, std::string>> environment;
+        std::string binary;                   // the bridge to run; empty: the one built here
+        std::vector<int> omittedDescriptors;  // of 5 to 9, not passed
+        bool textModeDescriptors = false;     // Windows: descriptors handed over in text mode
     };
 
     BridgeProcess();
@@ -108,6 +111,8 @@ class BridgeProcess {
     // Closes the host's end of descriptor 3 (end of input for the bridge) or of 4.
     void CloseCommands();
     void CloseReplies();
+    // Closes the host's ends of descriptors 5 to 9: later frames find no reader.
+    void CloseFrames();
 
     bool Alive();
     int Pid() const { return child_.Pid(); }
@@ -134,6 +139,7 @@ class BridgeProcess {
     // Host read ends, index 0: descriptor 4, 1 to 5: descriptors 5 to 9, 6: descriptor 11.
     platform::UniqueFd outputs_[7];
     bool closeRepliesRequested_ = false;
+    bool closeFramesRequested_ = false;
     bool stopping_ = false;
     ObjectFramer replyFramer_;
     std::string replyBytes_;
