@@ -110,6 +110,12 @@ bool LogManager::SubmitLog(int loggerId, int level, const char* text, const char
         LockHelper::Guard guard(queueLock_);
         if (!acceptingRecords_)
             return false;
+        if (queue_.Count() >= queueLimitRecords_) {
+            // The writer cannot keep up (a file or the console stalls it): memory stays bounded.
+            ++droppedRecords_;
+            ++droppedTotal_;
+            return false;
+        }
         queue_.Push(std::move(record));
         submittedCount_.store(submittedCount_.load(std::memory_order_relaxed) + 1);
         wakeWriter = queue_.Count() == kWakeQueueLength;

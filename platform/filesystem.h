@@ -7,6 +7,9 @@ namespace platform {
 
 bool IsDirectory(const std::string& path);
 
+// True when `path` names a regular file (following symbolic links).
+bool IsRegularFile(const std::string& path);
+
 // Creates one directory; true on success.
 bool MakeDirectory(const std::string& path);
 
