@@ -90,12 +90,7 @@ void uimsg(Manager* manager) {
 void callbkmsg(Manager* manager) {
     for (;;) {
         manager->eventReady.Wait();
-        std::lock_guard<std::recursive_mutex> lock(manager->eventLock);
-        while (!manager->EventQueue.empty()) {
-            const std::string text = std::move(manager->EventQueue.front());
-            manager->EventQueue.pop_front();
-            WriteHost(text.data(), text.size());
-        }
+        DrainEvents(manager);
     }
 }
 

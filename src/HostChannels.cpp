@@ -111,22 +111,92 @@ void PostCommand(Manager* manager, const char* text) {
     PostCommand(manager, text, std::strlen(text));
 }
 
-void PostEvent(const char* text) {
-    Manager* manager = CurrentManager.load();
-    if (manager == nullptr || text == nullptr) {
-        return;
+namespace {
+
+// Queues `text` unless the queue is full. Called with eventLock held; true when queued.
+bool QueueEventText(Manager* manager, std::string&& text) {
+    if (manager->eventBytes + text.size() > kEventQueueLimit) {
+        if (manager->eventsDropped++ == 0) {
+            QLOG(qlog::LOG_ERROR,
+                 "event queue full (%u bytes): dropping event texts until the host reads "
+                 "descriptor 4\r\n",
+                 static_cast<unsigned>(kEventQueueLimit));
+        }
+        return false;
     }
-    {
-        std::lock_guard<std::recursive_mutex> lock(manager->eventLock);
-        manager->EventQueue.emplace_back(text);
-    }
-    manager->eventReady.Signal();
+    manager->eventBytes += text.size();
+    manager->EventQueue.push_back(std::move(text));
+    return true;
 }
 
-void SendResult(int code, const char* name) {
+void PostEventText(std::string&& text) {
+    Manager* manager = CurrentManager.load();
+    if (manager == nullptr) {
+        return;
+    }
+    bool queued;
+    {
+        std::lock_guard<std::recursive_mutex> lock(manager->eventLock);
+        queued = QueueEventText(manager, std::move(text));
+    }
+    if (queued) {
+        manager->eventReady.Signal();
+    }
+}
+
+std::string ReplyText(int code, const char* name) {
     Json reply("{}");
     reply["type"] = Json(std::string(name != nullptr ? name : ""));
     reply["code"] = Json(static_cast<double>(code));
-    const std::string text = reply.toString();
+    return reply.toString();
+}
+
+}  // namespace
+
+void PostEvent(const char* text) {
+    if (text == nullptr || CurrentManager.load() == nullptr) {
+        return;
+    }
+    PostEventText(std::string(text));
+}
+
+void DrainEvents(Manager* manager) {
+    std::deque<std::string> batch;
+    for (;;) {
+        std::uint64_t dropped = 0;
+        {
+            std::lock_guard<std::recursive_mutex> lock(manager->eventLock);
+            if (manager->EventQueue.empty()) {
+                dropped = manager->eventsDropped;
+                manager->eventsDropped = 0;
+            } else {
+                batch.swap(manager->EventQueue);
+            }
+        }
+        if (batch.empty()) {
+            if (dropped != 0) {
+                QLOG(qlog::LOG_ERROR,
+                     "%llu event texts dropped: the host did not read descriptor 4\r\n",
+                     static_cast<unsigned long long>(dropped));
+            }
+            return;
+        }
+        std::size_t written = 0;
+        for (const std::string& text : batch) {
+            WriteHost(text.data(), text.size());
+            written += text.size();
+        }
+        batch.clear();
+        std::lock_guard<std::recursive_mutex> lock(manager->eventLock);
+        manager->eventBytes -= written;
+    }
+}
+
+void SendResult(int code, const char* name) {
+    const std::string text = ReplyText(code, name);
     WriteHost(text.data(), text.size());
+}
+
+void PostResult(int code, const char* name) {
+    PostEventText(ReplyText(code, name));
 }

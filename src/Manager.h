@@ -47,6 +47,10 @@ class Manager : public SdkZegoRoom {
     std::map<std::string, int> channelMap;  // stream ID -> render channel 1 to 4
     std::recursive_mutex eventLock;
     std::deque<std::string> EventQueue;
+    // Guarded by eventLock: bytes of the texts queued or being written, and texts refused
+    // because that reached kEventQueueLimit (not yet reported).
+    std::size_t eventBytes = 0;
+    std::uint64_t eventsDropped = 0;
     platform::AutoResetEvent commandReady;
     platform::AutoResetEvent eventReady;
     std::uint32_t uimsgThreadId = 0;
