@@ -18,4 +18,8 @@ bool MakeDirectory(const std::string& path) {
     return ::mkdir(path.c_str(), 0777) == 0;
 }
 
+bool MakeFifo(const std::string& path) {
+    return ::mkfifo(path.c_str(), 0600) == 0;
+}
+
 }  // namespace platform
