@@ -1,0 +1,4 @@
+export { YuvRenderer, type WebGlVersion, type YuvRendererOptions } from './yuv-renderer';
+export { chromaOrderOfChannel, framePlanes, planeSizes, type ChromaOrder, type PlaneSizes, type YuvFrame } from './yuv-frame';
+export { decodeFrameMessage, encodeFrameMessage, type FrameMessage } from './frame-message';
+export { yuvToRgb } from './bt601';
