@@ -6,6 +6,7 @@
 import { ChildProcess, spawn, StdioOptions } from 'node:child_process';
 import { EventEmitter } from 'node:events';
 import { existsSync } from 'node:fs';
+import * as path from 'node:path';
 import { Readable, Writable } from 'node:stream';
 import { AsyncQueue } from './AsyncQueue';
 import {
@@ -133,9 +134,11 @@ export class Bridge extends EventEmitter<BridgeEvents> {
   /** Starts the bridge and resolves once its greeting { "code": 0, "type": "DaemonStart" }
    * has arrived. */
   static start(options: BridgeOptions = {}): Promise<Bridge> {
-    const executable = options.executable ?? process.env.QUORLANE_EXECUTABLE;
-    if (executable === undefined || executable === '')
+    const given = options.executable ?? process.env.QUORLANE_EXECUTABLE;
+    if (given === undefined || given === '')
       return Promise.reject(new TypeError('no bridge executable: set options.executable or QUORLANE_EXECUTABLE'));
+    // A relative path means this process's directory, not the bridge's working directory.
+    const executable = /[\\/]/.test(given) ? path.resolve(given) : given;
     try {
       return new Bridge(executable, options).started;
     } catch (e) {

@@ -20,6 +20,10 @@ export interface Frame {
    * `buffer` is an ArrayBuffer of its own, starting at offset 0, so it can be transferred. */
   data: Uint8Array;
   layout: 'I420' | 'YV12';
+  /** Hands the payload's memory back for a later frame of the channel, which saves a fresh
+   * allocation (and its page faults) per frame. Optional; the frame must not be used after it,
+   * so call it only where nothing else (another listener, a stream) still holds the frame. */
+  release(): void;
 }
 
 export interface FrameError {
@@ -53,7 +57,13 @@ export function headerFault(width: number, height: number, length: number): stri
   return undefined;
 }
 
-export function makeFrame(channel: number, width: number, height: number, data: Uint8Array): Frame {
+export function makeFrame(
+  channel: number,
+  width: number,
+  height: number,
+  data: Uint8Array,
+  release: () => void = () => {},
+): Frame {
   const ySize = width * height;
   const cSize = Math.floor((width + 1) / 2) * Math.floor((height + 1) / 2);
   const first = data.subarray(ySize, ySize + cSize);
@@ -68,8 +78,12 @@ export function makeFrame(channel: number, width: number, height: number, data: 
     v: i420 ? second : first,
     data,
     layout: i420 ? 'I420' : 'YV12',
+    release,
   };
 }
+
+// Released payloads kept per channel for reuse.
+const POOL_SIZE = 4;
 
 export class FrameAssembler {
   readonly counters: ChannelCounters = { frames: 0, bytes: 0, errors: 0, discardedBytes: 0 };
@@ -80,6 +94,7 @@ export class FrameAssembler {
   private payload: Buffer | undefined;
   private payloadFill = 0;
   private broken = false;
+  private readonly pool: Buffer[] = [];
 
   constructor(
     readonly channel: number,
@@ -132,7 +147,9 @@ export class FrameAssembler {
     }
     this.width = width;
     this.height = height;
-    this.payload = Buffer.allocUnsafeSlow(length);
+    const reused = this.pool.pop();
+    if (reused !== undefined && reused.length !== length) this.pool.length = 0;
+    this.payload = reused !== undefined && reused.length === length ? reused : Buffer.allocUnsafeSlow(length);
     this.payloadFill = 0;
   }
 
@@ -140,7 +157,14 @@ export class FrameAssembler {
     const data = this.payload as Buffer;
     this.payload = undefined;
     this.counters.frames++;
-    this.onFrame(makeFrame(this.channel, this.width, this.height, data));
+    let released = false;
+    this.onFrame(
+      makeFrame(this.channel, this.width, this.height, data, () => {
+        if (released) return;
+        released = true;
+        if (this.pool.length < POOL_SIZE) this.pool.push(data);
+      }),
+    );
   }
 
   private fail(message: string, header: Buffer | undefined): void {

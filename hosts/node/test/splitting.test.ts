@@ -124,6 +124,21 @@ test('an impossible header stops the channel with one error; a torn frame is rep
     assert.equal(a.counters.errors, 1);
     assert.equal(a.counters.discardedBytes, bytes.length - 12 + 18);
   }
+  // A released payload is reused for the next frame of the same size, and only then.
+  const reused: Frame[] = [];
+  const c = new FrameAssembler(0, (f) => reused.push(f), () => assert.fail('no error'));
+  c.feed(frameBytes(2, 2, () => 1));
+  reused[0].release();
+  reused[0].release();
+  c.feed(Buffer.concat([frameBytes(2, 2, () => 2), frameBytes(2, 2, () => 3), frameBytes(4, 2, () => 4)]));
+  assert.equal(reused[1].data.buffer, reused[0].data.buffer);
+  assert.notEqual(reused[2].data.buffer, reused[1].data.buffer);
+  assert.deepEqual([...reused[1].y], [2, 2, 2, 2]);
+  assert.deepEqual([...reused[2].y], [3, 3, 3, 3]);
+  reused[3].release();
+  c.feed(frameBytes(2, 2, () => 5));
+  assert.notEqual(reused[4].data.buffer, reused[3].data.buffer);
+
   // A huge but well-formed header must not allocate its payload.
   const errors: FrameError[] = [];
   const a = new FrameAssembler(0, () => assert.fail('no frame'), (e) => errors.push(e));
