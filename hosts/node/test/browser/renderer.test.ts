@@ -217,3 +217,44 @@ test('survives a lost context: keeps the frame given meanwhile and draws it when
   assert.equal(result.contextLost, false);
   assert.ok(near(result.next, [255, 0, 0]), `next frame: ${result.next}`);
 });
+
+test('frames cross a MessagePort as transferred payloads, I420 and YV12, and draw in their colours', { skip, timeout }, async () => {
+  const image = stripes(15, 9, [[255, 0, 0], [0, 0, 255], [0, 255, 0]]);
+  const frame = pageFrame(toI420(image));
+  const results = await page.evaluate(async (frame) => {
+    const { YuvRenderer, frameForTransfer, receivedFrame } = quorlaneRequire('renderer/index') as RendererModule;
+    const { port1, port2 } = new MessageChannel();
+    const canvas = document.createElement('canvas');
+    const renderer = new YuvRenderer(canvas);
+    const gl = canvas.getContext('webgl2')!;
+    const results = [];
+    // Channel 0 sends Y U V, channels 1 to 4 Y V U; the last case views a larger buffer.
+    for (const [channel, inLargerBuffer] of [[0, false], [2, false], [3, true]] as const) {
+      const chroma = channel === 0 ? [frame.u, frame.v] : [frame.v, frame.u];
+      const payload = [...frame.y, ...chroma[0]!, ...chroma[1]!];
+      const backing = new Uint8Array(payload.length + (inLargerBuffer ? 8 : 0));
+      backing.set(payload, inLargerBuffer ? 4 : 0);
+      const data = inLargerBuffer ? backing.subarray(4, 4 + payload.length) : backing;
+      const received = new Promise<MessageEvent>((resolve) => (port2.onmessage = resolve));
+      const [message, transfer] = frameForTransfer({ channel, width: frame.width, height: frame.height, data });
+      port1.postMessage(message, transfer);
+      const event = await received;
+      renderer.draw(receivedFrame(event.data));
+      const pixels = new Uint8Array(frame.width * frame.height * 4);
+      gl.readPixels(0, 0, frame.width, frame.height, gl.RGBA, gl.UNSIGNED_BYTE, pixels);
+      const rgba: number[] = [];
+      for (let row = frame.height - 1; row >= 0; row--) {
+        rgba.push(...pixels.subarray(row * frame.width * 4, (row + 1) * frame.width * 4));
+      }
+      results.push({ channel, senderBytesLeft: backing.buffer.byteLength, rgba });
+    }
+    return results;
+  }, frame);
+  for (const result of results) {
+    const { difference, at } = worstDifference(Uint8Array.from(result.rgba), image);
+    assert.ok(difference <= 2, `channel ${result.channel}: off by ${difference} at ${at}`);
+  }
+  assert.equal(results[0]!.senderBytesLeft, 0, 'a payload in a buffer of its own moves');
+  assert.equal(results[1]!.senderBytesLeft, 0);
+  assert.ok(results[2]!.senderBytesLeft > 0, 'a payload inside a larger buffer is copied');
+});

@@ -2,7 +2,7 @@
 // two baselines measured in the same page: uploading and drawing the same picture already
 // converted to RGBA as one texture, and putImageData of that RGBA on a 2D canvas.
 // Every frame ends with a one-pixel readPixels so that the GPU work is inside the time.
-// Run: npm run pretest && node .test-build/bench/renderer.js [frames]
+// Run: npm run pretest && node .test-build/bench/renderer.bench.js [frames]
 import type { Page } from 'playwright-core';
 import { browserModuleScript, compiledRoot } from '../src/view/browser-modules';
 import { chromiumMissing, launchChromium } from '../test/browser/chromium';
