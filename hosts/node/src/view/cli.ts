@@ -115,6 +115,7 @@ export async function main(args: readonly string[]): Promise<void> {
   console.log(`quorlane-view: ${running.view.url}`);
   running.bridge.on('exit', () => {
     console.error('quorlane-view: the bridge ended; stopping');
+    process.exitCode = 1;
     void running.view.close();
   });
   const stop = (): void => {
