@@ -67,11 +67,6 @@ export class ObjectSplitter {
     if (start >= 0) this.keep(chunk.subarray(start));
   }
 
-  /** True while an object has begun but not ended. */
-  get inObject(): boolean {
-    return this.depth > 0;
-  }
-
   /** Reports an object left unfinished at the end of the stream. */
   end(): void {
     if (this.depth > 0) {
