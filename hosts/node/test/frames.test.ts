@@ -102,11 +102,19 @@ test('a slow consumer with latestOnly gets the newest frame while the pipe is re
     const events: Frame[] = [];
     bridge.channels[0].on('frame', (f) => events.push(f));
     // Nobody takes a frame while 200 arrive: 640x360 is 345600 bytes each, far beyond a pipe.
-    assert.equal(await bridge.sim.frame({ stream: null, width: 640, height: 360, pattern: 'solid', color: '#000000', count: 199 }), 199);
+    // One at a time, as a stream plays: the bridge drops frames that come faster than its host
+    // reads them, and here the pipe must be read without any consumer.
+    const arrived = async (count: number) => {
+      for (let waited = 0; events.length < count && waited < 10000; waited += 5)
+        await new Promise((resolve) => setTimeout(resolve, 5));
+      assert.equal(events.length, count);
+    };
+    for (let i = 0; i < 199; ++i) {
+      assert.equal(await bridge.sim.frame({ stream: null, width: 640, height: 360, pattern: 'solid', color: '#000000' }), 1);
+      await arrived(i + 1);
+    }
     assert.equal(await bridge.sim.frame({ stream: null, width: 640, height: 360, pattern: 'solid', color: '#ffffff' }), 1);
-    for (let waited = 0; events.length < 200 && waited < 10000; waited += 10)
-      await new Promise((resolve) => setTimeout(resolve, 10));
-    assert.equal(events.length, 200);
+    await arrived(200);
     assert.equal(bridge.channels[0].counters.bytes, 200 * (12 + 345600));
 
     const [newest] = await take(latest, 1);
