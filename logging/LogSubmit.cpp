@@ -110,7 +110,10 @@ bool LogManager::SubmitLog(int loggerId, int level, const char* text, const char
         LockHelper::Guard guard(queueLock_);
         if (!acceptingRecords_)
             return false;
-        if (queue_.Count() >= queueLimitRecords_) {
+        // Lines submitted but not yet written, whether queued or in the writer's hands.
+        const std::uint64_t waiting = submittedCount_.load(std::memory_order_relaxed) -
+                                      takenCount_.load(std::memory_order_relaxed);
+        if (waiting >= queueLimitRecords_) {
             // The writer cannot keep up (a file or the console stalls it): memory stays bounded.
             ++droppedRecords_;
             ++droppedTotal_;
