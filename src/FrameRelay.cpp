@@ -251,16 +251,7 @@ void EncodeFrameHeader(const FrameLayout& layout, unsigned char header[kHeaderSi
 }
 
 int ChannelOf(Manager& manager, const char* streamID) {
-    if (streamID == nullptr)
-        return 0;
-    const std::string key(streamID);
-    int channel = 0;
-    {
-        std::lock_guard<std::recursive_mutex> lock(manager.channelLock);
-        const auto found = manager.channelMap.find(key);
-        if (found != manager.channelMap.end())
-            channel = found->second;
-    }
+    const int channel = manager.Channels().Lookup(streamID);
     return (channel >= 1 && channel < kChannelCount) ? channel : 0;
 }
 

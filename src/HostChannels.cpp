@@ -42,17 +42,18 @@ int ReaderProcessor() {
 }
 
 void AwaitCommands(Manager* manager) {
+    TextQueue& commands = manager->CommandQueue();
     if (!platform::SpinPacer::Quiet()) {
         platform::ProcessorExclusion offReader;
         const int reader = ReaderProcessor();
         if (reader != -1 && reader == platform::CurrentProcessor()) {
             offReader.Avoid(reader);
         }
-        if (manager->commandReady.SpinWait(kCommandBurstSpin)) {
+        if (commands.SpinWait(kCommandBurstSpin)) {
             return;
         }
     }
-    manager->commandReady.Wait();
+    commands.Wait();
 }
 
 int WriteHost(const char* text, std::size_t length) {
@@ -92,18 +93,10 @@ void LogSkipped(const ObjectFramer::Skipped& skipped) {
 void PostCommand(Manager* manager, const char* data, std::size_t length) {
     std::vector<std::string> objects;
     ObjectFramer::Skipped skipped;
-    {
-        // The worker holds the lock while it executes commands; when the host sends the next
-        // command as soon as it has a reply, the lock is usually free again within microseconds.
-        platform::LockAfterSpinning(manager->commandLock, kCommandBurstSpin);
-        std::lock_guard<std::recursive_mutex> lock(manager->commandLock, std::adopt_lock);
-        manager->commandFramer.Feed(data, length, objects, &skipped);
-        for (std::string& object : objects) {
-            manager->CommandQueue.push_back(std::move(object));
-        }
-    }
-    // Signalled after the lock is released, so the worker does not wake only to block on it.
-    manager->commandReady.Signal();
+    manager->FrameCommands(data, length, objects, &skipped);
+    // The worker holds the queue's lock while it executes commands; when the host sends the next
+    // command as soon as it has a reply, the lock is usually free again within microseconds.
+    manager->CommandQueue().PushAll(std::move(objects), kCommandBurstSpin);
     LogSkipped(skipped);
 }
 
@@ -113,34 +106,16 @@ void PostCommand(Manager* manager, const char* text) {
 
 namespace {
 
-// Queues `text` unless the queue is full. Called with eventLock held; true when queued.
-bool QueueEventText(Manager* manager, std::string&& text) {
-    if (manager->eventBytes + text.size() > kEventQueueLimit) {
-        if (manager->eventsDropped++ == 0) {
-            QLOG(qlog::LOG_ERROR,
-                 "event queue full (%u bytes): dropping event texts until the host reads "
-                 "descriptor 4\r\n",
-                 static_cast<unsigned>(kEventQueueLimit));
-        }
-        return false;
-    }
-    manager->eventBytes += text.size();
-    manager->EventQueue.push_back(std::move(text));
-    return true;
-}
-
 void PostEventText(std::string&& text) {
     Manager* manager = CurrentManager.load();
     if (manager == nullptr) {
         return;
     }
-    bool queued;
-    {
-        std::lock_guard<std::recursive_mutex> lock(manager->eventLock);
-        queued = QueueEventText(manager, std::move(text));
-    }
-    if (queued) {
-        manager->eventReady.Signal();
+    if (manager->EventQueue().Push(std::move(text)) == TextQueue::Pushed::kFirstDropped) {
+        QLOG(qlog::LOG_ERROR,
+             "event queue full (%u bytes): dropping event texts until the host reads "
+             "descriptor 4\r\n",
+             static_cast<unsigned>(kEventQueueLimit));
     }
 }
 
@@ -161,34 +136,11 @@ void PostEvent(const char* text) {
 }
 
 void DrainEvents(Manager* manager) {
-    std::deque<std::string> batch;
-    for (;;) {
-        std::uint64_t dropped = 0;
-        {
-            std::lock_guard<std::recursive_mutex> lock(manager->eventLock);
-            if (manager->EventQueue.empty()) {
-                dropped = manager->eventsDropped;
-                manager->eventsDropped = 0;
-            } else {
-                batch.swap(manager->EventQueue);
-            }
-        }
-        if (batch.empty()) {
-            if (dropped != 0) {
-                QLOG(qlog::LOG_ERROR,
-                     "%llu event texts dropped: the host did not read descriptor 4\r\n",
-                     static_cast<unsigned long long>(dropped));
-            }
-            return;
-        }
-        std::size_t written = 0;
-        for (const std::string& text : batch) {
-            WriteHost(text.data(), text.size());
-            written += text.size();
-        }
-        batch.clear();
-        std::lock_guard<std::recursive_mutex> lock(manager->eventLock);
-        manager->eventBytes -= written;
+    const std::uint64_t dropped = manager->EventQueue().DrainReleasingLock(
+        [](const std::string& text) { WriteHost(text.data(), text.size()); });
+    if (dropped != 0) {
+        QLOG(qlog::LOG_ERROR, "%llu event texts dropped: the host did not read descriptor 4\r\n",
+             static_cast<unsigned long long>(dropped));
     }
 }
 

@@ -46,7 +46,7 @@ int WriteFrameHeader(int channel, const unsigned char* header12);
 int WriteFrameData(int channel, const void* data, std::size_t length);
 
 // Cuts `text` into command objects (keeping an incomplete one for the next call), queues them
-// under commandLock and signals commandReady once.
+// under commandLock and signals commandReady once, after releasing it.
 void PostCommand(Manager* manager, const char* text);
 // The same for `length` bytes, which may hold zero bytes.
 void PostCommand(Manager* manager, const char* data, std::size_t length);

@@ -117,7 +117,7 @@ TEST(FrameRelayWrite, WritesNothingWithoutManagerPixelsOrUsableSize) {
 TEST(FrameRelayWrite, AFailingChannelLosesItsFramesAndNothingElse) {
     HostPipes& pipes = Pipes();
     Manager manager;
-    manager.channelMap["gone"] = 3;
+    manager.Channels().Replace("gone", 3);
     pipes.CloseReader(3);  // writes to descriptor 8 now fail
 
     const std::vector<unsigned char> pixels = SolidPixels(8, 6, 255, 0, 0);
@@ -142,14 +142,10 @@ TEST(FrameRelayWrite, ConcurrentFramesOnOneChannelStayWholeWhileTheMapChanges) {
     Manager manager;
     const int kThreads = 4, kFrames = 150;
     std::atomic<bool> stop{false};
-    // Rewrites the map as a view request does, under the same lock.
+    // Moves "t1" between channel 1 and channel 0 as view requests do.
     std::thread viewer([&] {
-        for (int round = 0; !stop.load(); ++round) {
-            std::lock_guard<std::recursive_mutex> lock(manager.channelLock);
-            manager.channelMap.clear();
-            if (round % 2 == 0)
-                manager.channelMap["t1"] = 1;
-        }
+        for (int round = 0; !stop.load(); ++round)
+            manager.Channels().Replace("t1", round % 2 == 0 ? 1 : 0);
     });
     const std::uint64_t droppedBefore = framerelay::DroppedFrames(0);
     std::vector<std::thread> senders;
