@@ -147,16 +147,16 @@ class LogManager : public ThreadHelper, public ILogManager {
     std::string processIdText_;
     std::string processName_;
     std::string configFile_;
-    std::map<std::string, int> loggerIds_;
+    std::map<std::string, int> loggerIds_ GUARDED_BY(attributeLock_);
     std::atomic<int> lastLoggerId_{0};
     LoggerEntry loggers_[LOGGER_MAX];
     // Producers write these for every record...
-    alignas(kCacheLine) LogQueue queue_;
+    alignas(kCacheLine) LogQueue queue_ GUARDED_BY(queueLock_);
     LockHelper queueLock_;
     std::atomic<std::uint64_t> submittedCount_{0};
     std::size_t queueLimitRecords_;
-    std::uint64_t droppedRecords_ = 0;  // guarded by queueLock_: not yet reported
-    std::uint64_t droppedTotal_ = 0;    // guarded by queueLock_
+    std::uint64_t droppedRecords_ GUARDED_BY(queueLock_) = 0;  // not yet reported
+    std::uint64_t droppedTotal_ GUARDED_BY(queueLock_) = 0;
     // ...and the writer thread these, on cache lines of their own.
     alignas(kCacheLine) std::atomic<std::uint64_t> writeCount_{0};
     std::atomic<std::uint64_t> writeBytes_{0};
@@ -164,12 +164,12 @@ class LogManager : public ThreadHelper, public ILogManager {
     alignas(kCacheLine) LockHelper consoleLock_;
 
     LogEnvironment* environment_;
-    ConsoleOutput console_;  // guarded by consoleLock_
+    ConsoleOutput console_ GUARDED_BY(consoleLock_);
     RecordPool pool_;
     std::string defaultPath_;
     std::uint64_t instanceId_;
-    // Guarded by the queue lock: whether an append will still be taken by the writer.
-    bool acceptingRecords_ = false;
+    // Whether an append will still be taken by the writer.
+    bool acceptingRecords_ GUARDED_BY(queueLock_) = false;
     std::atomic<bool> writerHeld_{false};
     // Ends the writer's idle wait early: on Stop, on release of a hold, and when the queue
     // grows long enough that records would stop being recycled.
