@@ -21,18 +21,18 @@ namespace {
 
 const char kDaemonStartCommand[] = "{\"type\": \"DaemonStart\"}";
 
-// Starts `procedure` on a new thread kept in `thread`, and stores the thread's id in `id`.
-// False when the thread cannot be created.
-bool StartWorker(void (*procedure)(Manager*), Manager* manager, std::thread& thread,
-                 std::uint32_t& id) {
+// Starts `procedure` on a new thread that the Manager keeps. False when the thread cannot be
+// created.
+bool StartWorker(void (*procedure)(Manager*), Manager* manager, Manager::Worker which) {
     try {
         std::promise<std::uint32_t> started;
         std::future<std::uint32_t> startedId = started.get_future();
-        thread = std::thread([procedure, manager, started = std::move(started)]() mutable {
+        std::thread thread([procedure, manager, started = std::move(started)]() mutable {
             started.set_value(platform::CurrentThreadId());
             procedure(manager);
         });
-        id = startedId.get();
+        const std::uint32_t id = startedId.get();
+        manager->KeepWorker(which, std::move(thread), id);
         return true;
     } catch (const std::system_error&) {
         return false;
@@ -60,15 +60,15 @@ std::int32_t StartUp() {
     }
     Manager* manager = CurrentManager.load();
 
-    if (!StartWorker(uimsg, manager, manager->uimsgThread, manager->uimsgThreadId)) {
+    if (!StartWorker(uimsg, manager, Manager::Worker::kUimsg)) {
         QLOG(qlog::LOG_ERROR, "uimsg thread create failed\r\n");
         return -1;
     }
-    if (!StartWorker(callbkmsg, manager, manager->callbkmsgThread, manager->callbkmsgThreadId)) {
+    if (!StartWorker(callbkmsg, manager, Manager::Worker::kCallbkmsg)) {
         QLOG(qlog::LOG_ERROR, "callbkmsg thread create failed\r\n");
         return -1;
     }
-    if (!StartWorker(msgloop, manager, manager->msgloopThread, manager->msgloopThreadId)) {
+    if (!StartWorker(msgloop, manager, Manager::Worker::kMsgloop)) {
         QLOG(qlog::LOG_ERROR, "msgloop thread create failed\r\n");
         return -1;
     }
@@ -78,24 +78,15 @@ std::int32_t StartUp() {
 void uimsg(Manager* manager) {
     for (;;) {
         AwaitCommands(manager);
-        std::lock_guard<std::recursive_mutex> lock(manager->commandLock);
-        while (!manager->CommandQueue.empty()) {
-            const std::string text = std::move(manager->CommandQueue.front());
-            manager->CommandQueue.pop_front();
-            RunCommand(manager, text);
-        }
+        manager->CommandQueue().DrainHoldingLock(
+            [manager](const std::string& text) { RunCommand(manager, text); });
     }
 }
 
 void callbkmsg(Manager* manager) {
     for (;;) {
-        manager->eventReady.Wait();
-        std::lock_guard<std::recursive_mutex> lock(manager->eventLock);
-        while (!manager->EventQueue.empty()) {
-            const std::string text = std::move(manager->EventQueue.front());
-            manager->EventQueue.pop_front();
-            WriteHost(text.data(), text.size());
-        }
+        manager->EventQueue().Wait();
+        DrainEvents(manager);
     }
 }
 

@@ -3,24 +3,26 @@
 
 #include <mutex>
 
+#include "platform/thread_annotations.h"
+
 namespace qlog {
 
-class LockHelper {
+class CAPABILITY("mutex") LockHelper {
   public:
     LockHelper() = default;
     LockHelper(const LockHelper&) = delete;
     LockHelper& operator=(const LockHelper&) = delete;
     virtual ~LockHelper() = default;
 
-    void Lock() { mutex_.lock(); }
-    void Unlock() { mutex_.unlock(); }
+    void Lock() ACQUIRE() { mutex_.lock(); }
+    void Unlock() RELEASE() { mutex_.unlock(); }
 
-    class Guard {
+    class SCOPED_CAPABILITY Guard {
       public:
-        explicit Guard(LockHelper& lock) : lock_(lock) { lock_.Lock(); }
+        explicit Guard(LockHelper& lock) ACQUIRE(lock) : lock_(lock) { lock_.Lock(); }
         Guard(const Guard&) = delete;
         Guard& operator=(const Guard&) = delete;
-        ~Guard() { lock_.Unlock(); }
+        ~Guard() RELEASE() { lock_.Unlock(); }
 
       private:
         LockHelper& lock_;

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "logging/LogManager.h"
+#include "platform/filesystem.h"
 
 namespace qlog {
 
@@ -80,15 +81,9 @@ void ReadLevel(const std::string& value, int& level) {
     }
 }
 
-void PrintLines(const std::string& middle) {
-    const std::string text = " !!! !!! !!! !!!\n" + middle + " !!! !!! \n" + " !!! !!! !!! !!!\n";
-    std::fwrite(text.data(), 1, text.size(), stdout);
-    std::fflush(stdout);
-}
-
-void PrintWarning(const std::string& text) {
-    std::fwrite(text.data(), 1, text.size(), stdout);
-    std::fflush(stdout);
+// A configuration error as printed on standard output: framed by lines of exclamation marks.
+std::string Framed(const std::string& middle) {
+    return " !!! !!! !!! !!!\n" + middle + " !!! !!! \n" + " !!! !!! !!! !!!\n";
 }
 
 }  // namespace
@@ -105,8 +100,9 @@ bool LogManager::Config(const char* path) {
     const std::string newPath = path != nullptr ? path : "";
     LockHelper::Guard guard(configLock_);
     if (!configFile_.empty()) {
-        PrintLines(" !!! !!! qlog configure error: too many calls to Config. the old config file=" +
-                   configFile_ + ", the new config file=" + newPath);
+        PrintPlain(
+            Framed(" !!! !!! qlog configure error: too many calls to Config. the old config file=" +
+                   configFile_ + ", the new config file=" + newPath));
         return false;
     }
     configFile_ = newPath;
@@ -132,7 +128,9 @@ bool LogManager::ReloadConfig() {
 }
 
 bool LogManager::ReadConfigFile(const std::string& path, std::string& text) {
-    FilePtr file(std::fopen(path.c_str(), "rb"));
+    // Only a regular file: opening a FIFO without a writer would wait forever, and a device
+    // or a directory is no configuration.
+    FilePtr file(platform::IsRegularFile(path) ? std::fopen(path.c_str(), "rb") : nullptr);
     bool readable = file != nullptr;
     if (readable) {
         char block[kReadBlock];
@@ -152,7 +150,7 @@ bool LogManager::ReadConfigFile(const std::string& path, std::string& text) {
     }
     if (!readable) {
         text.clear();
-        PrintLines(" !!! !!! qlog load config file error. filename=" + path);
+        PrintPlain(Framed(" !!! !!! qlog load config file error. filename=" + path));
         return false;
     }
     return true;
@@ -226,17 +224,17 @@ void LogManager::ParseConfigLine(const std::string& piece, unsigned pieceNumber,
         if (sections.find(key) == sections.end()) {
             sections.emplace(key, NewSection(key));
         } else {
-            PrintWarning("qlog configure warning: duplicate logger key:[" + key +
-                         "] at line:" + std::to_string(pieceNumber) + "\n");
+            PrintPlain("qlog configure warning: duplicate logger key:[" + key +
+                       "] at line:" + std::to_string(pieceNumber) + "\n");
         }
         return;
     }
 
     auto found = sections.find(currentKey);
     if (found == sections.end()) {
-        PrintWarning("qlog configure warning: not found current logger name:[" + currentKey +
-                     "] at line:" + std::to_string(pieceNumber) + ", key=" + key +
-                     ", value=" + value + "\n");
+        PrintPlain("qlog configure warning: not found current logger name:[" + currentKey +
+                   "] at line:" + std::to_string(pieceNumber) + ", key=" + key +
+                   ", value=" + value + "\n");
         return;
     }
     SectionSettings& section = found->second;

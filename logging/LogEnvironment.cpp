@@ -1,7 +1,5 @@
 #include "logging/LogEnvironment.h"
 
-#include <cstdio>
-
 #include "platform/console.h"
 
 namespace qlog {
@@ -18,16 +16,12 @@ bool LogEnvironment::ConsoleAttached() {
     return platform::ConsoleAttached();
 }
 
-void LogEnvironment::WriteColored(int color, const char* text) {
-    platform::WriteColored(color, text);
+platform::ConsoleWrite LogEnvironment::WriteColored(int color, const char* text) {
+    return platform::WriteColored(color, text);
 }
 
-void LogEnvironment::WritePlain(const char* text, std::size_t length) {
-    std::fwrite(text, 1, length, stdout);
-}
-
-void LogEnvironment::FlushPlain() {
-    std::fflush(stdout);
+platform::ConsoleWrite LogEnvironment::WritePlain(const char* text, std::size_t length) {
+    return platform::WriteStandardOutput(text, length);
 }
 
 LogEnvironment* LogEnvironment::Default() {

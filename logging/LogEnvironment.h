@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "platform/clock.h"
+#include "platform/console.h"
 
 namespace qlog {
 
@@ -17,11 +18,10 @@ class LogEnvironment {
     virtual platform::LocalTime ToLocalTime(std::int64_t seconds);
     // True when standard output is a console.
     virtual bool ConsoleAttached();
-    // Writes `text` in colour `color` to the console.
-    virtual void WriteColored(int color, const char* text);
-    // Writes `length` bytes to standard output unchanged.
-    virtual void WritePlain(const char* text, std::size_t length);
-    virtual void FlushPlain();
+    // Writes `text` in colour `color` to the console, without blocking.
+    virtual platform::ConsoleWrite WriteColored(int color, const char* text);
+    // Writes `length` bytes to standard output unchanged, without blocking.
+    virtual platform::ConsoleWrite WritePlain(const char* text, std::size_t length);
 
     // The shared default environment.
     static LogEnvironment* Default();

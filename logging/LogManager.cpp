@@ -58,9 +58,13 @@ LogManager::LogManager() : LogManager(LogManagerOptions()) {}
 LogManager::LogManager(const LogManagerOptions& options)
     : environment_(options.environment != nullptr ? options.environment
                                                   : LogEnvironment::Default()),
+      console_(environment_),
       pool_(kSpareRecords),
       defaultPath_(options.defaultPath),
       instanceId_(nextInstanceId.fetch_add(1)) {
+    queueLimitRecords_ = options.queueLimitBytes / sizeof(LogRecord);
+    if (queueLimitRecords_ == 0)
+        queueLimitRecords_ = 1;
     for (LoggerEntry& entry : loggers_)
         entry.path = defaultPath_;
     char pid[32];
@@ -153,6 +157,7 @@ void LogManager::Run() {
             pool_.GiveBack(used);
             continue;
         }
+        ReportDroppedRecords(pendingWrites);
         IdleFlush(pendingWrites);
         writerWake_.WaitFor(kIdleSleepMilliseconds);
         if (FinishIfStopped())
@@ -216,7 +221,39 @@ void LogManager::IdleFlush(std::uint32_t* pendingWrites) {
             entry.file.reset();
         }
     }
-    environment_->FlushPlain();
+    LockHelper::Guard guard(consoleLock_);
+    console_.Flush();
+}
+
+void LogManager::ReportDroppedRecords(std::uint32_t* pendingWrites) {
+    std::uint64_t dropped = 0;
+    {
+        LockHelper::Guard guard(queueLock_);
+        if (!queue_.Empty())
+            return;
+        if (droppedRecords_ == 0 || !AcceptsLog(0, LOG_ERROR))
+            return;
+        dropped = droppedRecords_;
+        droppedRecords_ = 0;
+        // Counted like a submitted line, so that the waiting count stays exact.
+        submittedCount_.store(submittedCount_.load(std::memory_order_relaxed) + 1);
+    }
+    char text[160];
+    std::snprintf(text, sizeof text,
+                  "qlog: %llu log lines dropped, more than %llu lines were waiting to be "
+                  "written",
+                  static_cast<unsigned long long>(dropped),
+                  static_cast<unsigned long long>(queueLimitRecords_));
+    std::unique_ptr<LogRecord> record = pool_.Take();
+    record->loggerId = 0;
+    record->kind = RECORD_GENERAL;
+    record->value = 0;
+    record->level = LOG_ERROR;
+    const platform::WallTime now = environment_->Now();
+    record->time = now.seconds;
+    record->milliseconds = now.milliseconds;
+    record->length = FormatLine(*record, LOG_ERROR, text, nullptr, 0);
+    ProcessRecord(*record, pendingWrites);
 }
 
 bool LogManager::FinishIfStopped() {
@@ -236,24 +273,33 @@ bool LogManager::FinishIfStopped() {
             closeLogger(id);
         }
     }
-    environment_->FlushPlain();
+    {
+        LockHelper::Guard guard(consoleLock_);
+        console_.Flush();
+    }
     return true;
 }
 
 void LogManager::Display(const LogRecord& record) {
+    LockHelper::Guard guard(consoleLock_);
     if (record.level <= LOG_DEBUG || record.level > LOG_FATAL) {
-        environment_->WritePlain(record.text, static_cast<std::size_t>(record.length));
+        console_.Plain(record.text, static_cast<std::size_t>(record.length));
         return;
     }
-    LockHelper::Guard guard(consoleLock_);
     if (environment_->ConsoleAttached())
-        environment_->WriteColored(LevelColor(record.level), record.text);
+        console_.Colored(LevelColor(record.level), record.text);
 }
 
 void LogManager::PrintDiagnostic(const char* text) {
     LockHelper::Guard guard(consoleLock_);
     if (environment_->ConsoleAttached())
-        environment_->WriteColored(DIAGNOSTIC_COLOR, text);
+        console_.Colored(DIAGNOSTIC_COLOR, text);
+}
+
+void LogManager::PrintPlain(const std::string& text) {
+    LockHelper::Guard guard(consoleLock_);
+    console_.Plain(text.data(), text.size());
+    console_.Flush();
 }
 
 void LogManager::TrimConfigText(std::string& text, const char* extra) {
@@ -459,6 +505,16 @@ std::uint64_t LogManager::GetWaitingCount() {
     // Taken first: it never runs ahead of the submitted count read after it.
     const std::uint64_t taken = takenCount_.load();
     return submittedCount_.load() - taken;
+}
+
+std::uint64_t LogManager::GetDroppedRecordCount() {
+    LockHelper::Guard guard(queueLock_);
+    return droppedTotal_;
+}
+
+std::uint64_t LogManager::GetDroppedConsoleLineCount() {
+    LockHelper::Guard guard(consoleLock_);
+    return console_.DroppedLines();
 }
 
 std::uint32_t LogManager::GetActiveLoggerCount() {

@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 
+#include "logging/ConsoleOutput.h"
 #include "logging/LockHelper.h"
 #include "logging/LogEnvironment.h"
 #include "logging/LogQueue.h"
@@ -47,6 +48,9 @@ struct LogManagerOptions {
     LogEnvironment* environment = nullptr;
     // Directory of log files for loggers without a configured path.
     std::string defaultPath = "./log/";
+    // Memory that queued log lines may take; records submitted past it are dropped and
+    // counted, and the count is logged once the writer has caught up.
+    std::size_t queueLimitBytes = 64u * 1024 * 1024;
 };
 
 class LogManager : public ThreadHelper, public ILogManager {
@@ -80,6 +84,10 @@ class LogManager : public ThreadHelper, public ILogManager {
     std::uint64_t GetWriteCount() override;
     std::uint64_t GetWriteBytes() override;
     std::uint64_t GetWaitingCount() override;
+    // Records refused because the queue was full, and console lines dropped because the
+    // console did not take them, since the start.
+    std::uint64_t GetDroppedRecordCount();
+    std::uint64_t GetDroppedConsoleLineCount();
     std::uint32_t GetActiveLoggerCount() override;
 
     // Holds the writer thread before it takes the next record, so that tests and benchmarks
@@ -114,6 +122,10 @@ class LogManager : public ThreadHelper, public ILogManager {
     bool FinishIfStopped();
     void Display(const LogRecord& record);
     void PrintDiagnostic(const char* text);
+    // Writes configuration messages to standard output, as the console does.
+    void PrintPlain(const std::string& text);
+    // Logs how many records the full queue refused, once it has drained.
+    void ReportDroppedRecords(std::uint32_t* pendingWrites);
 
     bool openLogger(const LogRecord& record);
     bool closeLogger(int loggerId);
@@ -135,13 +147,16 @@ class LogManager : public ThreadHelper, public ILogManager {
     std::string processIdText_;
     std::string processName_;
     std::string configFile_;
-    std::map<std::string, int> loggerIds_;
+    std::map<std::string, int> loggerIds_ GUARDED_BY(attributeLock_);
     std::atomic<int> lastLoggerId_{0};
     LoggerEntry loggers_[LOGGER_MAX];
     // Producers write these for every record...
-    alignas(kCacheLine) LogQueue queue_;
+    alignas(kCacheLine) LogQueue queue_ GUARDED_BY(queueLock_);
     LockHelper queueLock_;
     std::atomic<std::uint64_t> submittedCount_{0};
+    std::size_t queueLimitRecords_;
+    std::uint64_t droppedRecords_ GUARDED_BY(queueLock_) = 0;  // not yet reported
+    std::uint64_t droppedTotal_ GUARDED_BY(queueLock_) = 0;
     // ...and the writer thread these, on cache lines of their own.
     alignas(kCacheLine) std::atomic<std::uint64_t> writeCount_{0};
     std::atomic<std::uint64_t> writeBytes_{0};
@@ -149,11 +164,12 @@ class LogManager : public ThreadHelper, public ILogManager {
     alignas(kCacheLine) LockHelper consoleLock_;
 
     LogEnvironment* environment_;
+    ConsoleOutput console_ GUARDED_BY(consoleLock_);
     RecordPool pool_;
     std::string defaultPath_;
     std::uint64_t instanceId_;
-    // Guarded by the queue lock: whether an append will still be taken by the writer.
-    bool acceptingRecords_ = false;
+    // Whether an append will still be taken by the writer.
+    bool acceptingRecords_ GUARDED_BY(queueLock_) = false;
     std::atomic<bool> writerHeld_{false};
     // Ends the writer's idle wait early: on Stop, on release of a hold, and when the queue
     // grows long enough that records would stop being recycled.

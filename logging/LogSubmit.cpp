@@ -110,6 +110,15 @@ bool LogManager::SubmitLog(int loggerId, int level, const char* text, const char
         LockHelper::Guard guard(queueLock_);
         if (!acceptingRecords_)
             return false;
+        // Lines submitted but not yet written, whether queued or in the writer's hands.
+        const std::uint64_t waiting = submittedCount_.load(std::memory_order_relaxed) -
+                                      takenCount_.load(std::memory_order_relaxed);
+        if (waiting >= queueLimitRecords_) {
+            // The writer cannot keep up (a file or the console stalls it): memory stays bounded.
+            ++droppedRecords_;
+            ++droppedTotal_;
+            return false;
+        }
         queue_.Push(std::move(record));
         submittedCount_.store(submittedCount_.load(std::memory_order_relaxed) + 1);
         wakeWriter = queue_.Count() == kWakeQueueLength;

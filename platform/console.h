@@ -1,7 +1,7 @@
-// The console: whether one is attached, and coloured output on it.
+// The console: whether one is attached, and output on standard output that never blocks.
 #pragma once
 
-#include <cstdio>
+#include <cstddef>
 
 namespace platform {
 
@@ -14,11 +14,24 @@ enum ConsoleColor : int {
     kColorYellow = 6,
 };
 
-// True when standard output is a terminal.
+// What became of a text written to standard output.
+enum class ConsoleWrite {
+    kDone,         // taken whole (possibly finished later, see below)
+    kWouldBlock,   // nothing taken: the output is not being read fast enough
+    kUnavailable,  // nothing taken: no console, or the output is closed or failing
+};
+
+// True when standard output is a console (a terminal).
 bool ConsoleAttached();
 
-// Writes `text` to standard output in `color`, then restores the default colour.
-// Returns false (and writes nothing) when no console is attached.
-bool WriteColored(int color, const char* text);
+// The two writers below never block. A text is taken whole or not at all: when the output
+// takes only part of it, the rest is kept and written first by the next call, which reports
+// kWouldBlock for its own text while that rest still does not fit.
+
+// Writes `text` in `color`, then restores the default colour. kUnavailable without a console.
+ConsoleWrite WriteColored(int color, const char* text);
+
+// Writes `length` bytes to standard output unchanged, whatever it is (console, pipe, file).
+ConsoleWrite WriteStandardOutput(const char* data, std::size_t length);
 
 }  // namespace platform

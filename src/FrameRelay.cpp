@@ -3,22 +3,28 @@
 
 #include <libyuv/convert.h>
 
+#include <chrono>
 #include <climits>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <exception>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include "HostChannels.h"
 #include "Manager.h"
 #include "SdkCallbacks.h"
+#include "logging/qlog.h"
 
 namespace framerelay {
 namespace {
+
+constexpr std::chrono::seconds kDropReportInterval{1};
 
 // One lock per channel: frames of two streams on one channel never interleave. Never destroyed,
 // since writer threads may hold one while the process exits.
@@ -49,49 +55,150 @@ class FrameBuffer {
 };
 
 // The writer of one channel: a thread that writes converted frames, one at a time and whole,
-// while the delivering thread converts the next one. One frame waits at most; a delivering
-// thread that finds the slot taken blocks until the writer takes it, so a full pipe still
-// holds up the SDK thread, one frame later.
+// while delivering threads convert the next ones. Up to kFrameBacklog converted frames wait
+// besides the one being written; a frame that arrives while they are all there is dropped
+// before it is converted, so that no delivering thread ever waits for the host.
 class ChannelWriter {
   public:
+    // A buffer to convert one frame into: handed to the writer by Submit, or given back
+    // unused when the reservation ends without it.
+    class Reservation {
+      public:
+        Reservation() = default;
+        explicit Reservation(ChannelWriter* writer) : writer_(writer) {}
+        Reservation(Reservation&& other) noexcept
+            : writer_(std::exchange(other.writer_, nullptr)), buffer_(std::move(other.buffer_)) {}
+        Reservation& operator=(Reservation&&) = delete;
+        Reservation(const Reservation&) = delete;
+        Reservation& operator=(const Reservation&) = delete;
+        ~Reservation() {
+            if (writer_ != nullptr)
+                writer_->Release(std::move(buffer_));
+        }
+
+        bool Valid() const { return writer_ != nullptr; }
+        FrameBuffer& Buffer() { return *buffer_; }
+        void Submit(const FrameLayout& layout) {
+            std::exchange(writer_, nullptr)->Submit(std::move(buffer_), layout);
+        }
+
+      private:
+        friend class ChannelWriter;
+        ChannelWriter* writer_ = nullptr;
+        std::unique_ptr<FrameBuffer> buffer_;
+    };
+
     explicit ChannelWriter(int channel) : channel_(channel), thread_([this] { Run(); }) {}
     ChannelWriter(const ChannelWriter&) = delete;
     ChannelWriter& operator=(const ChannelWriter&) = delete;
 
-    // Queues the frame in `frame`, which receives a spare buffer in exchange.
-    void Submit(const FrameLayout& layout, FrameBuffer& frame) {
-        std::unique_lock<std::mutex> lock(mutex_);
-        slotFree_.wait(lock, [this] { return !pending_; });
-        slot_.Swap(frame);
-        slotLayout_ = layout;
-        pending_ = true;
-        frameReady_.notify_one();
+    // A buffer for the next frame; an invalid reservation when the backlog is full, and the
+    // frame is then counted as dropped.
+    Reservation Reserve() {
+        Reservation reservation;
+        std::uint64_t report = 0;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (queue_.size() + reserved_ >= kFrameBacklog) {
+                ++dropped_;
+                ++droppedTotal_;
+                report = TakeDropReport();
+            } else {
+                ++reserved_;
+                reservation.writer_ = this;
+                if (!spare_.empty()) {
+                    reservation.buffer_ = std::move(spare_.back());
+                    spare_.pop_back();
+                }
+            }
+        }
+        ReportDrops(report);
+        if (reservation.Valid() && !reservation.buffer_)
+            reservation.buffer_.reset(new FrameBuffer);  // on failure the reservation ends
+        return reservation;
+    }
+
+    std::uint64_t DroppedTotal() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return droppedTotal_;
     }
 
   private:
+    struct Frame {
+        std::unique_ptr<FrameBuffer> buffer;
+        FrameLayout layout;
+    };
+
+    void Submit(std::unique_ptr<FrameBuffer> buffer, const FrameLayout& layout) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            --reserved_;
+            queue_.push_back(Frame{std::move(buffer), layout});
+        }
+        frameReady_.notify_one();
+    }
+
+    void Release(std::unique_ptr<FrameBuffer> buffer) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        --reserved_;
+        if (buffer)
+            spare_.push_back(std::move(buffer));
+    }
+
+    // With mutex_ held: the drops to log now, at most once a second; 0 for none.
+    std::uint64_t TakeDropReport() {
+        const auto now = std::chrono::steady_clock::now();
+        if (dropped_ == 0 || now - lastReport_ < kDropReportInterval)
+            return 0;
+        lastReport_ = now;
+        return std::exchange(dropped_, 0);
+    }
+
+    void ReportDrops(std::uint64_t count) const {
+        if (count != 0) {
+            QLOG(qlog::LOG_ERROR,
+                 "%llu frames dropped on channel %d: the host did not read descriptor %d\r\n",
+                 static_cast<unsigned long long>(count), channel_, kFrameDescriptorBase + channel_);
+        }
+    }
+
     void Run() {
-        FrameBuffer writing;
+        std::unique_lock<std::mutex> lock(mutex_);
         for (;;) {
-            FrameLayout layout;
-            {
-                std::unique_lock<std::mutex> lock(mutex_);
-                frameReady_.wait(lock, [this] { return pending_; });
-                slot_.Swap(writing);
-                layout = slotLayout_;
-                pending_ = false;
-                slotFree_.notify_all();
+            if (queue_.empty()) {
+                // Drops not yet reported are reported within a second, even when no frame
+                // comes any more.
+                if (dropped_ != 0)
+                    frameReady_.wait_for(lock, kDropReportInterval,
+                                         [this] { return !queue_.empty(); });
+                else
+                    frameReady_.wait(lock, [this] { return !queue_.empty() || dropped_ != 0; });
             }
-            WriteFrame(channel_, layout, writing.Data());
+            const std::uint64_t report = TakeDropReport();
+            Frame frame;
+            if (!queue_.empty()) {
+                frame = std::move(queue_.front());
+                queue_.pop_front();
+            }
+            lock.unlock();
+            ReportDrops(report);
+            if (frame.buffer)
+                WriteFrame(channel_, frame.layout, frame.buffer->Data());
+            lock.lock();
+            if (frame.buffer)
+                spare_.push_back(std::move(frame.buffer));
         }
     }
 
     const int channel_;
     std::mutex mutex_;
     std::condition_variable frameReady_;
-    std::condition_variable slotFree_;
-    FrameBuffer slot_;
-    FrameLayout slotLayout_;
-    bool pending_ = false;
+    std::deque<Frame> queue_;
+    std::vector<std::unique_ptr<FrameBuffer>> spare_;
+    std::size_t reserved_ = 0;
+    std::uint64_t dropped_ = 0;  // since the last report
+    std::uint64_t droppedTotal_ = 0;
+    std::chrono::steady_clock::time_point lastReport_{};
     std::thread thread_;  // last: starts once the fields above exist
 };
 
@@ -144,16 +251,7 @@ void EncodeFrameHeader(const FrameLayout& layout, unsigned char header[kHeaderSi
 }
 
 int ChannelOf(Manager& manager, const char* streamID) {
-    if (streamID == nullptr)
-        return 0;
-    const std::string key(streamID);
-    int channel = 0;
-    {
-        std::lock_guard<std::recursive_mutex> lock(manager.channelLock);
-        const auto found = manager.channelMap.find(key);
-        if (found != manager.channelMap.end())
-            channel = found->second;
-    }
+    const int channel = manager.Channels().Lookup(streamID);
     return (channel >= 1 && channel < kChannelCount) ? channel : 0;
 }
 
@@ -185,6 +283,12 @@ bool WriteFrame(int channel, const FrameLayout& layout, const unsigned char* yuv
            WriteFrameData(channel, u, layout.chromaSize) >= 0;
 }
 
+std::uint64_t DroppedFrames(int channel) {
+    if (channel < 0 || channel >= kChannelCount)
+        return 0;
+    return WriterOf(channel).DroppedTotal();
+}
+
 void RelayFrame(Manager* manager, const unsigned char* pixels, const int* strides,
                 const char* streamID, int width, int height) {
     if (manager == nullptr || pixels == nullptr)
@@ -200,12 +304,12 @@ void RelayFrame(Manager* manager, const unsigned char* pixels, const int* stride
         return;
     try {
         const int channel = ChannelOf(*manager, streamID);
-        // Each delivering thread converts into a buffer of its own, which it trades for a spare
-        // one when it hands the frame to the channel's writer: no allocation per frame once the
-        // buffers have grown to the frame size.
-        thread_local FrameBuffer buffer;
-        ConvertFrame(pixels, static_cast<int>(stride), layout, buffer.Reserve(layout.payloadSize));
-        WriterOf(channel).Submit(layout, buffer);
+        ChannelWriter::Reservation reservation = WriterOf(channel).Reserve();
+        if (!reservation.Valid())
+            return;  // the host is behind on this channel: dropped before any conversion
+        ConvertFrame(pixels, static_cast<int>(stride), layout,
+                     reservation.Buffer().Reserve(layout.payloadSize));
+        reservation.Submit(layout);
     } catch (const std::exception&) {
         // No memory for the buffer or no thread for the writer: the frame is lost, and no
         // exception reaches the SDK.

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 class Manager;
 
@@ -12,6 +13,8 @@ namespace framerelay {
 
 constexpr int kChannelCount = 5;
 constexpr std::size_t kHeaderSize = 12;
+// Converted frames that may wait for a channel's pipe besides the one being written.
+constexpr std::size_t kFrameBacklog = 3;
 
 // Plane sizes of one frame; no row has a gap.
 struct FrameLayout {
@@ -46,9 +49,13 @@ bool WriteFrame(int channel, const FrameLayout& layout, const unsigned char* yuv
 
 // The whole relay of one frame: nothing happens without a Manager, without pixels, or with
 // dimensions PlanFrame refuses, or with a stride below 4 x width bytes; a null stride pointer
-// means rows of exactly 4 x width bytes. No exception leaves it. The frame is converted on the
-// calling thread and written by the channel's writer thread, so the next frame converts while
-// this one is written; the call waits while the channel already has a frame waiting.
+// means rows of exactly 4 x width bytes. No exception leaves it, and it never waits for the
+// host: the frame is converted on the calling thread and written by the channel's writer
+// thread, behind at most kFrameBacklog others; when that many already wait, the frame is
+// dropped unconverted, and the drops are logged at most once a second per channel.
+// Frames dropped on a channel since the process started.
+std::uint64_t DroppedFrames(int channel);
+
 void RelayFrame(Manager* manager, const unsigned char* pixels, const int* strides,
                 const char* streamID, int width, int height);
 

@@ -42,17 +42,18 @@ int ReaderProcessor() {
 }
 
 void AwaitCommands(Manager* manager) {
+    TextQueue& commands = manager->CommandQueue();
     if (!platform::SpinPacer::Quiet()) {
         platform::ProcessorExclusion offReader;
         const int reader = ReaderProcessor();
         if (reader != -1 && reader == platform::CurrentProcessor()) {
             offReader.Avoid(reader);
         }
-        if (manager->commandReady.SpinWait(kCommandBurstSpin)) {
+        if (commands.SpinWait(kCommandBurstSpin)) {
             return;
         }
     }
-    manager->commandReady.Wait();
+    commands.Wait();
 }
 
 int WriteHost(const char* text, std::size_t length) {
@@ -92,18 +93,10 @@ void LogSkipped(const ObjectFramer::Skipped& skipped) {
 void PostCommand(Manager* manager, const char* data, std::size_t length) {
     std::vector<std::string> objects;
     ObjectFramer::Skipped skipped;
-    {
-        // The worker holds the lock while it executes commands; when the host sends the next
-        // command as soon as it has a reply, the lock is usually free again within microseconds.
-        platform::LockAfterSpinning(manager->commandLock, kCommandBurstSpin);
-        std::lock_guard<std::recursive_mutex> lock(manager->commandLock, std::adopt_lock);
-        manager->commandFramer.Feed(data, length, objects, &skipped);
-        for (std::string& object : objects) {
-            manager->CommandQueue.push_back(std::move(object));
-        }
-    }
-    // Signalled after the lock is released, so the worker does not wake only to block on it.
-    manager->commandReady.Signal();
+    manager->FrameCommands(data, length, objects, &skipped);
+    // The worker holds the queue's lock while it executes commands; when the host sends the next
+    // command as soon as it has a reply, the lock is usually free again within microseconds.
+    manager->CommandQueue().PushAll(std::move(objects), kCommandBurstSpin);
     LogSkipped(skipped);
 }
 
@@ -111,22 +104,51 @@ void PostCommand(Manager* manager, const char* text) {
     PostCommand(manager, text, std::strlen(text));
 }
 
-void PostEvent(const char* text) {
+namespace {
+
+void PostEventText(std::string&& text) {
     Manager* manager = CurrentManager.load();
-    if (manager == nullptr || text == nullptr) {
+    if (manager == nullptr) {
         return;
     }
-    {
-        std::lock_guard<std::recursive_mutex> lock(manager->eventLock);
-        manager->EventQueue.emplace_back(text);
+    if (manager->EventQueue().Push(std::move(text)) == TextQueue::Pushed::kFirstDropped) {
+        QLOG(qlog::LOG_ERROR,
+             "event queue full (%u bytes): dropping event texts until the host reads "
+             "descriptor 4\r\n",
+             static_cast<unsigned>(kEventQueueLimit));
     }
-    manager->eventReady.Signal();
 }
 
-void SendResult(int code, const char* name) {
+std::string ReplyText(int code, const char* name) {
     Json reply("{}");
     reply["type"] = Json(std::string(name != nullptr ? name : ""));
     reply["code"] = Json(static_cast<double>(code));
-    const std::string text = reply.toString();
+    return reply.toString();
+}
+
+}  // namespace
+
+void PostEvent(const char* text) {
+    if (text == nullptr || CurrentManager.load() == nullptr) {
+        return;
+    }
+    PostEventText(std::string(text));
+}
+
+void DrainEvents(Manager* manager) {
+    const std::uint64_t dropped = manager->EventQueue().DrainReleasingLock(
+        [](const std::string& text) { WriteHost(text.data(), text.size()); });
+    if (dropped != 0) {
+        QLOG(qlog::LOG_ERROR, "%llu event texts dropped: the host did not read descriptor 4\r\n",
+             static_cast<unsigned long long>(dropped));
+    }
+}
+
+void SendResult(int code, const char* name) {
+    const std::string text = ReplyText(code, name);
     WriteHost(text.data(), text.size());
+}
+
+void PostResult(int code, const char* name) {
+    PostEventText(ReplyText(code, name));
 }

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <string>
 
 class Manager;
 
@@ -45,13 +46,26 @@ int WriteFrameHeader(int channel, const unsigned char* header12);
 int WriteFrameData(int channel, const void* data, std::size_t length);
 
 // Cuts `text` into command objects (keeping an incomplete one for the next call), queues them
-// under commandLock and signals commandReady once.
+// under commandLock and signals commandReady once, after releasing it.
 void PostCommand(Manager* manager, const char* text);
 // The same for `length` bytes, which may hold zero bytes.
 void PostCommand(Manager* manager, const char* data, std::size_t length);
 
-// Queues a copy of an event text for descriptor 4; dropped while CurrentManager is null.
+// Event texts and replies queued for descriptor 4 may take this many bytes; texts posted past
+// it (a host that stopped reading) are dropped, counted and logged.
+const std::size_t kEventQueueLimit = 64u * 1024 * 1024;
+
+// Queues a copy of an event text for descriptor 4; dropped while CurrentManager is null. Never
+// waits for the host: the lock it takes is only ever held to add or take texts.
 void PostEvent(const char* text);
+
+// Writes everything queued for descriptor 4, in order, outside eventLock, until the queue is
+// empty; then logs how many texts were dropped, if any. Run by callbkmsg after each wake-up.
+void DrainEvents(Manager* manager);
 
 // Writes the reply { "code": code, "type": "name" } to descriptor 4 from the calling thread.
 void SendResult(int code, const char* name);
+
+// Queues the same reply behind the queued event texts, for SDK threads, which must not wait
+// for the host to read.
+void PostResult(int code, const char* name);

@@ -66,9 +66,8 @@ bool Manager::ExitRoom() {
 }
 
 void Manager::StopAllViews() {
-    // Only this thread changes the map, so it is read without channelLock.
-    for (const auto& entry : channelMap) {
-        PlayStream(entry.first.c_str(), false);
+    for (const std::string& streamID : channels_.StreamIDs()) {
+        PlayStream(streamID.c_str(), false);
     }
 }
 
@@ -92,10 +91,7 @@ bool Manager::PlayStream(const char* streamID, bool start) {
 void Manager::RequestView(const std::vector<std::string>& streamIDs) {
     StopAllViews();
     for (std::size_t i = 0; i < streamIDs.size(); ++i) {
-        {
-            std::lock_guard<std::recursive_mutex> lock(channelLock);
-            channelMap[streamIDs[i]] = static_cast<int>(i) + 1;
-        }
+        channels_.Replace(streamIDs[i], static_cast<int>(i) + 1);
         PlayStream(streamIDs[i].c_str(), true);
     }
 }
@@ -202,4 +198,21 @@ bool Manager::SetCapRect(int width, int height) {
     }
     Reply(ok, "SetVideoCaptureResolution");
     return ok;
+}
+
+void Manager::KeepWorker(Worker which, std::thread thread, std::uint32_t threadId) {
+    switch (which) {
+        case Worker::kUimsg:
+            uimsgThread_ = std::move(thread);
+            uimsgThreadId_ = threadId;
+            break;
+        case Worker::kCallbkmsg:
+            callbkmsgThread_ = std::move(thread);
+            callbkmsgThreadId_ = threadId;
+            break;
+        case Worker::kMsgloop:
+            msgloopThread_ = std::move(thread);
+            msgloopThreadId_ = threadId;
+            break;
+    }
 }

@@ -1,20 +1,19 @@
 // The one central object: the SDK adapter, the render channel of every played stream, the two
 // queues between the threads with their locks and ready events, and the command operations.
-// Lock order: commandLock may be held while channelLock or eventLock is taken, never the reverse.
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
-#include <deque>
-#include <map>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "ChannelMap.h"
+#include "HostChannels.h"
 #include "ObjectFramer.h"
 #include "SdkZegoRoom.h"
-#include "platform/sync.h"
+#include "TextQueue.h"
 
 class Manager : public SdkZegoRoom {
   public:
@@ -43,22 +42,37 @@ class Manager : public SdkZegoRoom {
     bool SetEncodeRect(int width, int height);
     bool SetCapRect(int width, int height);
 
-    std::recursive_mutex channelLock;
-    std::map<std::string, int> channelMap;  // stream ID -> render channel 1 to 4
-    std::recursive_mutex eventLock;
-    std::deque<std::string> EventQueue;
-    platform::AutoResetEvent commandReady;
-    platform::AutoResetEvent eventReady;
-    std::uint32_t uimsgThreadId = 0;
-    std::uint32_t callbkmsgThreadId = 0;
-    std::uint32_t msgloopThreadId = 0;
-    std::thread uimsgThread;
-    std::thread callbkmsgThread;
-    std::thread msgloopThread;
-    std::recursive_mutex commandLock;
-    std::deque<std::string> CommandQueue;
-    // Cuts the bytes read from the host into command objects; guarded by commandLock.
-    ObjectFramer commandFramer;
+    // The queue of command texts for the command worker (its lock is commandLock); the queue
+    // of event texts and SDK replies for the event writer (eventLock); the render channel of
+    // every played stream (channelLock). commandLock may be held while channelLock or eventLock
+    // is taken, never the reverse: nothing runs under channelLock or eventLock but the map's
+    // and the queue's own code, and the event queue is drained without its lock.
+    TextQueue& CommandQueue() { return commandQueue_; }
+    TextQueue& EventQueue() { return eventQueue_; }
+    ChannelMap& Channels() { return channels_; }
+
+    // Cuts bytes read from the host into command objects, keeping an incomplete one for the next
+    // call. Only the command reader calls it.
+    void FrameCommands(const char* data, std::size_t length, std::vector<std::string>& objects,
+                       ObjectFramer::Skipped* skipped) {
+        commandFramer_.Feed(data, length, objects, skipped);
+    }
+
+    // The three worker threads, kept for the life of the process once started.
+    enum class Worker { kUimsg, kCallbkmsg, kMsgloop };
+    void KeepWorker(Worker which, std::thread thread, std::uint32_t threadId);
+
+  private:
+    ChannelMap channels_;
+    TextQueue eventQueue_{kEventQueueLimit};
+    std::uint32_t uimsgThreadId_ = 0;
+    std::uint32_t callbkmsgThreadId_ = 0;
+    std::uint32_t msgloopThreadId_ = 0;
+    std::thread uimsgThread_;
+    std::thread callbkmsgThread_;
+    std::thread msgloopThread_;
+    TextQueue commandQueue_;
+    ObjectFramer commandFramer_;
 };
 
 // The Manager of the process; null until start-up, never reset.

@@ -13,11 +13,12 @@ using namespace ZEGO::LIVEROOM;
 
 namespace {
 
-// The direct "EnterRoom" reply. Like the event reports, it lets no exception reach the SDK.
+// The "EnterRoom" reply, queued ahead of the room's stream list. Like the event reports, it
+// lets no exception reach the SDK.
 void ReplyEnterRoom(int code) {
     try {
         if (CurrentManager.load() != nullptr) {
-            SendResult(code, "EnterRoom");
+            PostResult(code, "EnterRoom");
         }
     } catch (const std::exception& e) {
         QLOG(qlog::LOG_ERROR, "OnLoginRoom, e=%s\r\n", e.what());

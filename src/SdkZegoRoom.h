@@ -41,6 +41,7 @@ class SdkZegoRoom {
     bool StartPreview();
     bool StopPreview();
 
+  private:
     std::unique_ptr<CILivePublisherCallback> publisherCallback;
     std::unique_ptr<CILivePlayerCallback> playerCallback;
     std::unique_ptr<CIRoomCallback> roomCallback;

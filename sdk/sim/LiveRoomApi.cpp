@@ -25,14 +25,23 @@ Json Channel(AV::PublishChannelIndex index) {
     return static_cast<int>(index);
 }
 
-bool Recorded(const char* function, Json args, bool result) {
+// The arguments as a JSON array. A list, not a Json: a braced single Json would otherwise be
+// taken as that value itself by some compilers instead of an array holding it.
+Json ArgumentList(std::initializer_list<Json> args) {
+    Json list = Json::array();
+    for (const Json& arg : args)
+        list.push_back(arg);
+    return list;
+}
+
+bool Recorded(const char* function, std::initializer_list<Json> args, bool result) {
     Json value = result;
-    Simulator::Get().Record(function, std::move(args), &value);
+    Simulator::Get().Record(function, ArgumentList(args), &value);
     return result;
 }
 
-void Recorded(const char* function, Json args) {
-    Simulator::Get().Record(function, std::move(args));
+void Recorded(const char* function, std::initializer_list<Json> args) {
+    Simulator::Get().Record(function, ArgumentList(args));
 }
 
 Simulator& Sdk() {
@@ -83,7 +92,7 @@ bool InitSDK(unsigned int appID, const unsigned char* appSignature, int signatur
 }
 
 bool UnInitSDK() {
-    return Recorded("UnInitSDK", Json::array(), Sdk().UnInitSDK());
+    return Recorded("UnInitSDK", {}, Sdk().UnInitSDK());
 }
 
 bool SetLivePublisherCallback(ILivePublisherCallback* callback) {
@@ -131,7 +140,7 @@ bool LoginRoom(const char* pszRoomID, int role, const char* pszRoomName) {
 }
 
 bool LogoutRoom() {
-    return Recorded("LogoutRoom", Json::array(), Sdk().LogoutRoom());
+    return Recorded("LogoutRoom", {}, Sdk().LogoutRoom());
 }
 
 bool StartPlayingStream(const char* pszStreamID, void* pView, const char* pszParams) {

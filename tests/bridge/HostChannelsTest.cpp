@@ -24,34 +24,35 @@ using Queue = std::deque<std::string>;
 TEST(PostCommand, QueuesEveryWholeObjectAndKeepsThePartialOne) {
     Manager manager;
     PostCommand(&manager, R"({"type":"OpenMic"}{"type":"CloseMic"}{"type":"Open)");
-    EXPECT_EQ(manager.CommandQueue, (Queue{R"({"type":"OpenMic"})", R"({"type":"CloseMic"})"}));
-    EXPECT_TRUE(manager.commandReady.WaitFor(0));
-    EXPECT_FALSE(manager.commandReady.WaitFor(0)) << "auto-reset";
+    EXPECT_EQ(manager.CommandQueue().Snapshot(),
+              (Queue{R"({"type":"OpenMic"})", R"({"type":"CloseMic"})"}));
+    EXPECT_TRUE(manager.CommandQueue().WaitFor(0));
+    EXPECT_FALSE(manager.CommandQueue().WaitFor(0)) << "auto-reset";
 
     PostCommand(&manager, "Speaker\"}\n");
-    EXPECT_EQ(manager.CommandQueue.back(), R"({"type":"OpenSpeaker"})");
-    EXPECT_EQ(manager.CommandQueue.size(), 3u);
-    EXPECT_TRUE(manager.commandReady.WaitFor(0));
+    EXPECT_EQ(manager.CommandQueue().Snapshot().back(), R"({"type":"OpenSpeaker"})");
+    EXPECT_EQ(manager.CommandQueue().Snapshot().size(), 3u);
+    EXPECT_TRUE(manager.CommandQueue().WaitFor(0));
 
     // Bytes with a zero inside: the zero lies outside any object and is skipped.
     const char withZero[] = "{\"a\":1}\0{\"b\":2}";
     PostCommand(&manager, withZero, sizeof withZero - 1);
-    EXPECT_EQ(manager.CommandQueue.size(), 5u);
-    EXPECT_EQ(manager.CommandQueue.back(), R"({"b":2})");
+    EXPECT_EQ(manager.CommandQueue().Snapshot().size(), 5u);
+    EXPECT_EQ(manager.CommandQueue().Snapshot().back(), R"({"b":2})");
 }
 
 // The worker's wait: a pending signal returns at once; without one it watches briefly and then
 // sleeps (little processor time over 300 ms).
 TEST(AwaitCommands, TakesAPendingSignalAndOtherwiseSleeps) {
     Manager manager;
-    manager.commandReady.Signal();
+    manager.CommandQueue().Signal();
     AwaitCommands(&manager);
-    EXPECT_FALSE(manager.commandReady.WaitFor(0)) << "the signal was taken";
+    EXPECT_FALSE(manager.CommandQueue().WaitFor(0)) << "the signal was taken";
     EXPECT_EQ(ReaderProcessor(), -1) << "no reader watches in this test";
 
     std::thread signaller([&manager] {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        manager.commandReady.Signal();
+        manager.CommandQueue().Signal();
     });
     const std::int64_t start = platform::ThreadCpuNanoseconds();
     AwaitCommands(&manager);
@@ -64,8 +65,8 @@ TEST(PostEvent, DropsWithoutAManagerAndQueuesACopyWithOne) {
     Manager manager;
     ASSERT_EQ(CurrentManager.load(), nullptr);
     PostEvent(R"({"type":"KickOut","param":{}})");
-    EXPECT_TRUE(manager.EventQueue.empty());
-    EXPECT_FALSE(manager.eventReady.WaitFor(0));
+    EXPECT_TRUE(manager.EventQueue().Snapshot().empty());
+    EXPECT_FALSE(manager.EventQueue().WaitFor(0));
 
     CurrentManager.store(&manager);
     std::string text = R"({"type":"KickOut","param":{"code":1}})";
@@ -73,8 +74,8 @@ TEST(PostEvent, DropsWithoutAManagerAndQueuesACopyWithOne) {
     text[2] = 'X';  // the caller keeps its own text
     PostEvent(nullptr);
     CurrentManager.store(nullptr);
-    EXPECT_EQ(manager.EventQueue, Queue{R"({"type":"KickOut","param":{"code":1}})"});
-    EXPECT_TRUE(manager.eventReady.WaitFor(0));
+    EXPECT_EQ(manager.EventQueue().Snapshot(), Queue{R"({"type":"KickOut","param":{"code":1}})"});
+    EXPECT_TRUE(manager.EventQueue().WaitFor(0));
 }
 
 // Points this process's descriptor 4 at a pipe with a small buffer for one test, and puts it

@@ -51,9 +51,9 @@ TEST(EventReport, PostsOnlyWithAManagerAndLogsWhatComposingThrows) {
     CurrentManager.store(&manager);
     eventtext::Report("OnKickOut", [] { return eventtext::KickOut(1, "r1"); });
     {
-        std::lock_guard<std::recursive_mutex> lock(manager.eventLock);
-        ASSERT_EQ(manager.EventQueue.size(), 1u);
-        EXPECT_EQ(manager.EventQueue.front(),
+        const auto queued = manager.EventQueue().Snapshot();
+        ASSERT_EQ(queued.size(), 1u);
+        EXPECT_EQ(queued.front(),
                   "{\"type\":\"KickOut\",\"param\":{\"code\":1,\"RoomID\":\"r1\"}}");
     }
 
@@ -62,10 +62,7 @@ TEST(EventReport, PostsOnlyWithAManagerAndLogsWhatComposingThrows) {
         "OnMixStream", []() -> std::string { throw std::runtime_error("composition failed"); }));
     EXPECT_NO_THROW(
         eventtext::Report("OnRecvRoomMessage", []() -> std::string { throw std::bad_alloc(); }));
-    {
-        std::lock_guard<std::recursive_mutex> lock(manager.eventLock);
-        EXPECT_EQ(manager.EventQueue.size(), 1u);
-    }
+    EXPECT_EQ(manager.EventQueue().Snapshot().size(), 1u);
     CurrentManager.store(nullptr);
 
     log->Stop();

@@ -108,10 +108,10 @@ TEST(FrameRelay, ConvertsBarsToTheirYuvValues) {
 
 TEST(FrameRelay, ChannelComesFromTheMapUnderItsLock) {
     Manager manager;
-    manager.channelMap["s1"] = 1;
-    manager.channelMap["s4"] = 4;
-    manager.channelMap["broken"] = 9;
-    manager.channelMap["zero"] = 0;
+    manager.Channels().Replace("s1", 1);
+    manager.Channels().Replace("s4", 4);
+    manager.Channels().Replace("broken", 9);
+    manager.Channels().Replace("zero", 0);
     EXPECT_EQ(framerelay::ChannelOf(manager, nullptr), 0);
     EXPECT_EQ(framerelay::ChannelOf(manager, "s1"), 1);
     EXPECT_EQ(framerelay::ChannelOf(manager, "s4"), 4);

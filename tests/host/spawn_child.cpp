@@ -65,8 +65,24 @@ int main(int argc, char** argv) {
     }
     if (mode == "console") {  // whether a console is attached, and a coloured line on it
         const bool attached = platform::ConsoleAttached();
-        const bool written = platform::WriteColored(2, "coloured line\r\n");
+        const bool written =
+            platform::WriteColored(2, "coloured line\r\n") == platform::ConsoleWrite::kDone;
         Report(std::string(attached ? "1" : "0") + (written ? "1" : "0"));
+        return 0;
+    }
+    if (mode == "flood") {  // numbered 1 KiB lines to standard output; which ones were taken
+        std::string taken;
+        for (int i = 0; i < 2000; ++i) {
+            std::string line = "line " + std::to_string(i) + " ";
+            line.resize(1023, '.');
+            line += '\n';
+            const platform::ConsoleWrite result =
+                platform::WriteStandardOutput(line.data(), line.size());
+            taken += result == platform::ConsoleWrite::kDone         ? 'd'
+                     : result == platform::ConsoleWrite::kWouldBlock ? 'w'
+                                                                     : 'u';
+        }
+        Report(taken);
         return 0;
     }
     if (mode == "idle")

@@ -115,6 +115,37 @@ TEST(WindowsSpawn, ColouredOutputNeedsAConsole) {
     std::filesystem::remove(noConsole.stdoutPath);
 }
 
+TEST(WindowsSpawn, StandardOutputOnAPipeNobodyReadsNeverBlocks) {
+    // The child writes 2000 lines of 1 KiB to a pipe that is not read until it has ended: once
+    // the pipe and the child's own small store are full, lines are refused at once, and what
+    // was taken arrives whole and in order.
+    Pipe out;
+    ASSERT_TRUE(platform::MakePipe(&out));
+    SpawnOptions o;
+    o.descriptors = {{1, out.write.Get()}};
+    ExitStatus status;
+    const std::string taken = RunChild({"flood"}, &status, o);
+    ASSERT_EQ(taken.size(), 2000u);
+    EXPECT_EQ(taken.find('u'), std::string::npos) << taken;
+    EXPECT_NE(taken.find('w'), std::string::npos) << "every line fitted into the pipe";
+    out.write.Reset();
+
+    std::string expected;
+    for (int i = 0; i < 2000; ++i) {
+        if (taken[static_cast<std::size_t>(i)] != 'd')
+            continue;
+        std::string line = "line " + std::to_string(i) + " ";
+        line.resize(1023, '.');
+        expected += line + '\n';
+    }
+    const std::string received = ReadToEnd(out.read.Get());
+    EXPECT_GE(received.size(), 64u * 1024);
+    // Lines taken but still held in the child when it ended are lost; they are few.
+    ASSERT_LE(received.size(), expected.size());
+    EXPECT_EQ(received, expected.substr(0, received.size()));
+    EXPECT_LE(expected.size() - received.size(), 2u * 64 * 1024 + 1024);
+}
+
 TEST(WindowsSpawn, FaultEndsTheChildQuietlyWithItsCode) {
     ExitStatus status;
     RunChild({"fault"}, &status);

@@ -18,11 +18,11 @@ LoggerSettings Applied(LogManager& m, int id) {
     return m.DescribeLogger(id);
 }
 
-std::string CaptureConfig(const std::function<void()>& action) {
-    testing::internal::CaptureStdout();
+// What `action` printed on the manager's console (configuration messages are plain lines).
+std::string CaptureConfig(FakeEnvironment& console, const std::function<void()>& action) {
+    const std::size_t before = console.Plain().size();
     action();
-    std::fflush(stdout);
-    return testing::internal::GetCapturedStdout();
+    return console.Plain().substr(before);
 }
 
 }  // namespace
@@ -58,7 +58,7 @@ TEST(LogConfig, ExampleSectionsAndDefaults) {
 TEST(LogConfig, SectionHeadersCaseBomAndTrimming) {
     ManagerUnderTest t;
     LogManager& m = *t.manager;
-    std::string out = CaptureConfig([&] {
+    std::string out = CaptureConfig(t.environment, [&] {
         EXPECT_TRUE(
             m.ConfigFromText("\xEF\xBB\xBF[Main]\nname=First\n[main]\nmonthdir\n"
                              "[MAIN]=ignored\n  [ Main ]  \nfileline=0\n[Main2]\n"
@@ -130,7 +130,7 @@ TEST(LogConfig, KeysAndValues) {
 
 TEST(LogConfig, WarningsAndPieceNumbersWithCrLf) {
     ManagerUnderTest t;
-    std::string out = CaptureConfig([&] {
+    std::string out = CaptureConfig(t.environment, [&] {
         t.manager->ConfigFromText("level=info\r\n#c\r\n early = x \r\n[Net]\r\n[Net]\r\n");
     });
     EXPECT_EQ(out,
@@ -145,10 +145,11 @@ TEST(LogConfig, ConfigFileOnceLoadErrorsAndEmptyFile) {
     ManagerUnderTest t;
     LogManager& m = *t.manager;
     const std::string missing = t.dir / "missing.cfg";
-    std::string out = CaptureConfig([&] { EXPECT_FALSE(m.Config(missing.c_str())); });
+    std::string out =
+        CaptureConfig(t.environment, [&] { EXPECT_FALSE(m.Config(missing.c_str())); });
     EXPECT_EQ(out, " !!! !!! !!! !!!\n !!! !!! qlog load config file error. filename=" + missing +
                        " !!! !!! \n !!! !!! !!! !!!\n");
-    out = CaptureConfig([&] { EXPECT_FALSE(m.Config("other.cfg")); });
+    out = CaptureConfig(t.environment, [&] { EXPECT_FALSE(m.Config("other.cfg")); });
     EXPECT_EQ(out,
               " !!! !!! !!! !!!\n !!! !!! qlog configure error: too many calls to Config. "
               "the old config file=" +
@@ -163,7 +164,8 @@ TEST(LogConfig, ConfigFileOnceLoadErrorsAndEmptyFile) {
     EXPECT_EQ(u.manager->GetActiveLoggerCount(), 1u);
 
     ManagerUnderTest d;  // a directory opens but cannot be read
-    out = CaptureConfig([&] { EXPECT_FALSE(d.manager->Config(d.dir.path().c_str())); });
+    out = CaptureConfig(d.environment,
+                        [&] { EXPECT_FALSE(d.manager->Config(d.dir.path().c_str())); });
     EXPECT_NE(out.find("qlog load config file error. filename=" + d.dir.path()), std::string::npos);
 
     ManagerUnderTest z;  // the text ends at the first zero byte
@@ -243,7 +245,8 @@ TEST(LogConfig, BadInputNeverCrashes) {
     while (text.size() < (10u << 20))
         text += "[Main]\nlevel=warn\n#" + std::string(100, 'x') + "\r\n";
     WriteFile(file, text);
-    std::string out = CaptureConfig([&] { EXPECT_TRUE(big.manager->Config(file.c_str())); });
+    std::string out =
+        CaptureConfig(big.environment, [&] { EXPECT_TRUE(big.manager->Config(file.c_str())); });
     EXPECT_NE(out.find("duplicate logger key:[Main]"), std::string::npos);
     EXPECT_EQ(Applied(*big.manager, 0).level, LOG_WARN);
 }

@@ -90,16 +90,24 @@ class FakeEnvironment : public qlog::LogEnvironment {
                 static_cast<int>(rest % 60),
                 yday};
     }
+    // While blocked, the console takes nothing, as a pipe that nobody reads.
+    void SetBlocked(bool blocked) { blocked_.store(blocked); }
+
     bool ConsoleAttached() override { return console_.load(); }
-    void WriteColored(int color, const char* text) override {
+    platform::ConsoleWrite WriteColored(int color, const char* text) override {
+        if (blocked_.load())
+            return platform::ConsoleWrite::kWouldBlock;
         std::lock_guard<std::mutex> lock(mutex_);
         colored_.push_back({color, text});
+        return platform::ConsoleWrite::kDone;
     }
-    void WritePlain(const char* text, std::size_t length) override {
+    platform::ConsoleWrite WritePlain(const char* text, std::size_t length) override {
+        if (blocked_.load())
+            return platform::ConsoleWrite::kWouldBlock;
         std::lock_guard<std::mutex> lock(mutex_);
         plain_.append(text, length);
+        return platform::ConsoleWrite::kDone;
     }
-    void FlushPlain() override {}
 
     std::string Plain() {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -114,6 +122,7 @@ class FakeEnvironment : public qlog::LogEnvironment {
     std::atomic<std::int64_t> seconds_;
     std::atomic<std::uint32_t> milliseconds_;
     std::atomic<bool> console_{false};
+    std::atomic<bool> blocked_{false};
     std::mutex mutex_;
     std::string plain_;
     std::vector<std::pair<int, std::string>> colored_;
@@ -125,10 +134,12 @@ struct ManagerUnderTest {
     FakeEnvironment environment;
     std::unique_ptr<qlog::LogManager> manager;
 
-    ManagerUnderTest() {
+    explicit ManagerUnderTest(
+        std::size_t queueLimitBytes = qlog::LogManagerOptions().queueLimitBytes) {
         qlog::LogManagerOptions options;
         options.environment = &environment;
         options.defaultPath = dir.path() + "/log/";
+        options.queueLimitBytes = queueLimitBytes;
         manager = std::make_unique<qlog::LogManager>(options);
     }
     std::string LogDir() const { return dir.path() + "/log/"; }

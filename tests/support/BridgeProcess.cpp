@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "platform/descriptors.h"
+#include "platform/filesystem.h"
 #include "platform/process.h"
 
 namespace bridge_test {
@@ -83,6 +84,10 @@ bool BridgeProcess::Start(const Options& options) {
     if (!options.configText.empty()) {
         std::ofstream(fs::path(directory_) / "config.cfg", std::ios::binary) << options.configText;
     }
+    if (options.configFifo && !platform::MakeFifo(directory_ + "/config.cfg")) {
+        ADD_FAILURE() << "cannot make a FIFO";
+        return false;
+    }
 
     // Child descriptor -> pipe; the child reads 3 and 10 and writes the others.
     platform::Pipe pipes[9];
@@ -92,7 +97,17 @@ bool BridgeProcess::Start(const Options& options) {
     spawn.path = binary;
     spawn.textModeDescriptors = options.textModeDescriptors;
     spawn.workingDirectory = directory_;
-    spawn.stdoutPath = directory_ + "/stdout.txt";
+    platform::Pipe stdoutPipe;
+    if (options.stdoutPipe) {
+        if (!platform::MakePipe(&stdoutPipe)) {
+            ADD_FAILURE() << "cannot create a pipe";
+            return false;
+        }
+        spawn.descriptors.emplace_back(1, stdoutPipe.write.Get());
+        paused_[7] = true;
+    } else {
+        spawn.stdoutPath = directory_ + "/stdout.txt";
+    }
     spawn.stderrPath = directory_ + "/stderr.txt";
     spawn.environment = options.environment;
     spawn.environment.emplace_back("QUORLANE_SIM_CONTROL", "10,11");
@@ -130,6 +145,7 @@ bool BridgeProcess::Start(const Options& options) {
         outputs_[1 + channel] = std::move(pipes[2 + channel].read);
     }
     outputs_[6] = std::move(pipes[8].read);
+    outputs_[7] = std::move(stdoutPipe.read);
     for (platform::UniqueFd& output : outputs_) {
         if (output.Valid()) {
             platform::SetNonBlocking(output.Get(), true);
@@ -186,10 +202,13 @@ void BridgeProcess::ReaderLoop() {
         platform::PollEntry wake;
         wake.fd = wake_.read.Get();
         entries.push_back(wake);
-        for (platform::UniqueFd& output : outputs_) {
-            platform::PollEntry entry;
-            entry.fd = output.Get();  // -1 once closed: ignored
-            entries.push_back(entry);
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            for (int index = 0; index < 8; ++index) {
+                platform::PollEntry entry;
+                entry.fd = paused_[index] ? -1 : outputs_[index].Get();  // negative: ignored
+                entries.push_back(entry);
+            }
         }
         platform::PollDescriptors(entries, 1000);
 
@@ -213,7 +232,7 @@ void BridgeProcess::ReaderLoop() {
                 changed_.notify_all();
             }
         }
-        for (int index = 0; index < 7; ++index) {
+        for (int index = 0; index < 8; ++index) {
             const platform::PollEntry& entry = entries[1 + index];
             if (entry.fd < 0 || !(entry.readable || entry.hangup || entry.error)) {
                 continue;
@@ -238,6 +257,8 @@ void BridgeProcess::TakeOutput(int index, const char* data, std::size_t size) {
         replyFramer_.Feed(data, size, objects_, nullptr);
     } else if (index <= 5) {
         frameBytes_[index - 1].append(data, size);
+    } else if (index == 7) {
+        stdoutText_.append(data, size);
     } else {
         controlPending_.append(data, size);
         std::size_t end;
@@ -379,6 +400,24 @@ bool BridgeProcess::Sync(int timeoutMs) {
 void BridgeProcess::SetResult(const std::string& function, const nlohmann::json& value) {
     Control({{"op", "result"}, {"fn", function}, {"value", value}});
     EXPECT_TRUE(Sync());
+}
+
+void BridgeProcess::PauseReading(int output, bool paused) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        paused_[output] = paused;
+    }
+    const char wake = 'p';
+    platform::WriteSome(wake_.write.Get(), &wake, 1);
+}
+
+void BridgeProcess::ReadStdout() {
+    PauseReading(7, false);
+}
+
+std::string BridgeProcess::StdoutText() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return stdoutText_;
 }
 
 Lines BridgeProcess::Objects() {

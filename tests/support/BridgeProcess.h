@@ -51,7 +51,10 @@ class BridgeProcess {
         bool frameDescriptors = true;  // pass descriptors 5 to 9
         // Pass a descriptor 3 that cannot be read (the writing end of a pipe).
         bool unreadableCommands = false;
-        std::string configText;  // written to config.cfg when not empty
+        std::string configText;   // written to config.cfg when not empty
+        bool configFifo = false;  // config.cfg is a FIFO that nobody writes
+        // Standard output is a pipe that is not read until ReadStdout(true); otherwise a file.
+        bool stdoutPipe = false;
         std::vector<std::pair<std::string, std::string>> environment;
         std::string binary;                   // the bridge to run; empty: the one built here
         std::vector<int> omittedDescriptors;  // of 5 to 9, not passed
@@ -108,6 +111,15 @@ class BridgeProcess {
     int CountInLog(const std::string& piece);
     bool WaitForLogCount(const std::string& piece, int count, int timeoutMs = 10000);
 
+    // Stops or resumes reading descriptor 4 (`output` 0) or the frames of channel
+    // `output` - 1, as a host that does not keep up would.
+    void PauseReading(int output, bool paused);
+    // Starts reading the standard output pipe of Options::stdoutPipe, and what it held.
+    void ReadStdout();
+    std::string StdoutText();
+    // Resident memory of the bridge in bytes; -1 when it cannot be read.
+    std::int64_t ResidentBytes() const { return child_.ResidentBytes(); }
+
     // Closes the host's end of descriptor 3 (end of input for the bridge) or of 4.
     void CloseCommands();
     void CloseReplies();
@@ -136,8 +148,11 @@ class BridgeProcess {
 
     std::mutex mutex_;
     std::condition_variable changed_;
-    // Host read ends, index 0: descriptor 4, 1 to 5: descriptors 5 to 9, 6: descriptor 11.
-    platform::UniqueFd outputs_[7];
+    // Host read ends, index 0: descriptor 4, 1 to 5: descriptors 5 to 9, 6: descriptor 11,
+    // 7: standard output when it is a pipe.
+    platform::UniqueFd outputs_[8];
+    bool paused_[8] = {};
+    std::string stdoutText_;
     bool closeRepliesRequested_ = false;
     bool closeFramesRequested_ = false;
     bool stopping_ = false;

@@ -1,0 +1,509 @@
+// Starts the bridge as a child process with its descriptors 3 to 9 (and 10, 11 in scripted mode)
+// connected to this process, and speaks its protocol: typed commands with their replies matched
+// in order, typed events, frames per channel, and the simulated SDK's control channel. Every
+// output of the child (descriptors 1, 2, 4 to 9, 11) is read all the time, whatever the host's
+// listeners do, so the bridge never waits on a full pipe.
+import { ChildProcess, spawn, StdioOptions } from 'node:child_process';
+import { EventEmitter } from 'node:events';
+import { existsSync } from 'node:fs';
+import * as path from 'node:path';
+import { Readable, Writable } from 'node:stream';
+import { AsyncQueue } from './AsyncQueue';
+import {
+  checkInt32, checkRect, checkStreamIDs, checkText, Command, Rect, REPLY_TYPES, serialize,
+} from './commands';
+import { BridgeEvent, EventParams, EventType, isEventType, ProtocolError, Reply } from './events';
+import { ChannelCounters, Frame, FrameAssembler, FrameError } from './frames';
+import { LineSplitter } from './LineSplitter';
+import { MessageReader } from './MessageReader';
+import { SimControl } from './SimControl';
+
+export const CHANNELS = 5;
+
+export interface BridgeOptions {
+  /** Path of the bridge executable; defaults to the environment variable QUORLANE_EXECUTABLE. */
+  executable?: string;
+  /** Working directory of the bridge: its `config.cfg` is read and its `log/` written there. */
+  cwd?: string;
+  /** Variables added to this process's environment for the bridge. */
+  env?: NodeJS.ProcessEnv;
+  /** Start the simulated SDK in scripted mode, with its control channel as `bridge.sim`. */
+  scripted?: boolean;
+  /** Milliseconds to wait for the bridge's greeting (default 10000). */
+  timeout?: number;
+  /** Milliseconds between SIGTERM and SIGKILL in `close()` (default 2000). */
+  killGrace?: number;
+  /** Lines of the bridge's standard error kept for error messages (default 20). */
+  stderrLines?: number;
+}
+
+export interface ExitInfo {
+  code: number | null;
+  signal: NodeJS.Signals | null;
+  /** True when `close()` ended the bridge. */
+  closed: boolean;
+  /** The last lines of the bridge's standard error. */
+  stderr: string[];
+}
+
+/** The bridge ended (or never started); pending calls fail with this error. */
+export class BridgeExitError extends Error {
+  constructor(message: string, readonly exit: ExitInfo | undefined) {
+    super(message);
+    this.name = 'BridgeExitError';
+  }
+}
+
+export interface FrameStreamOptions {
+  /** Only this channel (0 to 4); every channel when absent. */
+  channel?: number;
+  /** Keep only the newest frame for a consumer slower than the stream. */
+  latestOnly?: boolean;
+  /** Frames kept for a slow consumer before the oldest are skipped (default 64). */
+  maxQueued?: number;
+}
+
+export type ChannelEvents = { frame: [Frame]; frameError: [FrameError] };
+
+/** One frame channel: its events and counters. */
+export class FrameChannel extends EventEmitter<ChannelEvents> {
+  /** @internal */
+  constructor(readonly index: number, private readonly assembler: () => FrameAssembler) {
+    super();
+  }
+  get counters(): Readonly<ChannelCounters> {
+    return { ...this.assembler().counters };
+  }
+}
+
+export type BridgeEvents = { [T in EventType]: [EventParams[T]] } & {
+  /** Every reply, matched to a call or not (the greeting included). */
+  reply: [Reply];
+  /** Every event, as it arrived. */
+  event: [BridgeEvent];
+  protocolError: [ProtocolError];
+  frame: [Frame];
+  frameError: [FrameError];
+  stdout: [string];
+  stderr: [string];
+  exit: [ExitInfo];
+};
+
+interface Waiter {
+  resolve(code: number): void;
+  reject(error: Error): void;
+}
+
+const live = new Set<ChildProcess>();
+let exitHookInstalled = false;
+
+// A bridge that outlived its host would keep running with nobody reading its pipes.
+function endWithHost(child: ChildProcess): void {
+  live.add(child);
+  if (!exitHookInstalled) {
+    exitHookInstalled = true;
+    process.on('exit', () => {
+      for (const c of live) c.kill('SIGTERM');
+    });
+  }
+}
+
+function tailText(lines: string[]): string {
+  return lines.length === 0 ? '' : `; last lines of its standard error:\n  ${lines.join('\n  ')}`;
+}
+
+export class Bridge extends EventEmitter<BridgeEvents> {
+  readonly channels: readonly FrameChannel[];
+  private readonly child: ChildProcess;
+  private readonly commands: Writable;
+  private readonly assemblers: FrameAssembler[] = [];
+  private readonly simControl: SimControl | undefined;
+  private readonly waiters = new Map<string, Waiter[]>();
+  private readonly frameQueues = new Set<{ channel?: number; queue: AsyncQueue<Frame> }>();
+  private readonly stderrTail: string[] = [];
+  private readonly started: Promise<Bridge>;
+  private readonly exited: Promise<ExitInfo>;
+  private settleStart!: (error?: Error) => void;
+  private markExited!: (exit: ExitInfo) => void;
+  private greeted = false;
+  private closeRequested = false;
+  private closing: Promise<void> | undefined;
+  private failure: BridgeExitError | undefined;
+  private exitInfo: ExitInfo | undefined;
+
+  /** Starts the bridge and resolves once its greeting { "code": 0, "type": "DaemonStart" }
+   * has arrived. */
+  static start(options: BridgeOptions = {}): Promise<Bridge> {
+    const given = options.executable ?? process.env.QUORLANE_EXECUTABLE;
+    if (given === undefined || given === '')
+      return Promise.reject(new TypeError('no bridge executable: set options.executable or QUORLANE_EXECUTABLE'));
+    // A relative path means this process's directory, not the bridge's working directory.
+    const executable = /[\\/]/.test(given) ? path.resolve(given) : given;
+    try {
+      return new Bridge(executable, options).started;
+    } catch (e) {
+      return Promise.reject(e);
+    }
+  }
+
+  private constructor(
+    readonly executable: string,
+    private readonly options: BridgeOptions,
+  ) {
+    super();
+    this.started = new Promise<Bridge>((resolve, reject) => {
+      this.settleStart = (error) => (error === undefined ? resolve(this) : reject(error));
+    });
+    this.exited = new Promise((resolve) => (this.markExited = resolve));
+    const scripted = options.scripted === true;
+    const stdio: StdioOptions = ['ignore', ...new Array<'pipe'>(scripted ? 11 : 9).fill('pipe')];
+    const env = { ...process.env, ...options.env };
+    if (scripted) env.QUORLANE_SIM_CONTROL = '10,11';
+    this.child = spawn(executable, [], { cwd: options.cwd, env, stdio, windowsHide: true });
+    const pipe = (fd: number) => {
+      const stream = this.child.stdio[fd] as Readable & Writable;
+      stream.on('error', () => {}); // the bridge's end closing shows up as its exit
+      return stream;
+    };
+
+    const maxTail = options.stderrLines ?? 20;
+    const stdout = new LineSplitter((line) => this.emit('stdout', line));
+    const stderr = new LineSplitter((line) => {
+      this.stderrTail.push(line);
+      if (this.stderrTail.length > maxTail) this.stderrTail.shift();
+      this.emit('stderr', line);
+    });
+    this.readAll(pipe(1), (c) => stdout.feed(c), () => stdout.end());
+    this.readAll(pipe(2), (c) => stderr.feed(c), () => stderr.end());
+    this.commands = pipe(3);
+    const messages = new MessageReader({
+      reply: (reply) => this.onReply(reply),
+      event: (event) => this.onEvent(event),
+      protocolError: (error) => this.emit('protocolError', error),
+    });
+    this.readAll(pipe(4), (c) => messages.feed(c), () => messages.end());
+    const channels: FrameChannel[] = [];
+    for (let index = 0; index < CHANNELS; index++) {
+      const channel = new FrameChannel(index, () => this.assemblers[index]);
+      const assembler = new FrameAssembler(
+        index,
+        (frame) => this.onFrame(channel, frame),
+        (error) => {
+          channel.emit('frameError', error);
+          this.emit('frameError', error);
+        },
+      );
+      this.assemblers.push(assembler);
+      channels.push(channel);
+      this.readAll(pipe(5 + index), (c) => assembler.feed(c), () => assembler.end());
+    }
+    this.channels = channels;
+    this.simControl = scripted ? new SimControl(pipe(10), pipe(11)) : undefined;
+
+    this.child.on('error', (error: NodeJS.ErrnoException) => {
+      if (this.child.pid === undefined) this.finish(null, null, this.spawnError(error));
+    });
+    this.child.on('close', (code, signal) => this.finish(code, signal));
+    if (this.child.pid !== undefined) endWithHost(this.child);
+
+    const timeout = options.timeout ?? 10000;
+    const timer = setTimeout(() => {
+      if (this.greeted || this.exitInfo !== undefined) return;
+      this.settleStart(
+        new BridgeExitError(`the bridge sent no greeting within ${timeout} ms${tailText(this.stderrTail)}`, undefined),
+      );
+      void this.close();
+    }, timeout);
+    void this.started.then(() => clearTimeout(timer), () => clearTimeout(timer));
+  }
+
+  /** The simulated SDK's control channel; only with `scripted: true`. */
+  get sim(): SimControl {
+    if (this.simControl === undefined) throw new Error('the bridge was not started with scripted: true');
+    return this.simControl;
+  }
+
+  /** The process ID of the bridge. */
+  get pid(): number | undefined {
+    return this.child.pid;
+  }
+
+  /** Set once the bridge has ended. */
+  get exit(): ExitInfo | undefined {
+    return this.exitInfo;
+  }
+
+  /** Ends the bridge (SIGTERM, then SIGKILL after `killGrace`) and resolves once it is gone.
+   * Pending calls fail. Calling it again returns the same promise. */
+  close(): Promise<void> {
+    if (this.closing === undefined) {
+      this.closeRequested = true;
+      const grace = this.options.killGrace ?? 2000;
+      let timer: NodeJS.Timeout | undefined;
+      if (this.exitInfo === undefined) {
+        this.child.kill('SIGTERM');
+        timer = setTimeout(() => this.child.kill('SIGKILL'), grace);
+      }
+      this.closing = this.exited.then(() => clearTimeout(timer));
+    }
+    return this.closing;
+  }
+
+  /** Frames as an async iterator; it ends when the bridge ends or the loop is left. */
+  frames(options: FrameStreamOptions = {}): AsyncQueue<Frame> {
+    if (options.channel !== undefined) {
+      checkInt32('channel', options.channel);
+      if (options.channel < 0 || options.channel >= CHANNELS)
+        throw new RangeError(`channel must be 0 to ${CHANNELS - 1}, not ${options.channel}`);
+    }
+    const limit = options.latestOnly === true ? 1 : (options.maxQueued ?? 64);
+    const entry = { channel: options.channel, queue: undefined as unknown as AsyncQueue<Frame> };
+    entry.queue = new AsyncQueue<Frame>({ limit }, () => this.frameQueues.delete(entry));
+    if (this.exitInfo !== undefined) entry.queue.end();
+    else this.frameQueues.add(entry);
+    return entry.queue;
+  }
+
+  // Commands. Those with a reply resolve with its code; the others once written.
+
+  /** Logs in; 1 on success, 0 on failure. A `test` other than 0 selects the test environment. */
+  login(userID: string, userName: string, test: number | boolean = 0): Promise<number> {
+    return this.call(() => ({
+      type: 'Login',
+      param: {
+        userID: checkText('userID', userID),
+        userName: checkText('userName', userName),
+        test: typeof test === 'boolean' ? Number(test) : checkInt32('test', test),
+      },
+    }));
+  }
+  logout(): Promise<number> {
+    return this.call(() => ({ type: 'Logout' }));
+  }
+  /** Enters a room; resolves with the SDK's code once the room login is answered (0 = entered). */
+  enterRoom(roomID: string, roomName: string, role: number): Promise<number> {
+    return this.call(() => ({
+      type: 'EnterRoom',
+      param: {
+        RoomName: checkText('roomName', roomName),
+        RoomID: checkText('roomID', roomID),
+        role: checkInt32('role', role),
+      },
+    }));
+  }
+  exitRoom(): Promise<void> {
+    return this.post(() => ({ type: 'ExitRoom' }));
+  }
+  /** Plays up to four streams on channels 1 to 4, in order (empty IDs are skipped); [] stops them. */
+  requestView(streamIDs: string[]): Promise<void> {
+    return this.post(() => ({ type: 'RequestView', param: checkStreamIDs(streamIDs) }));
+  }
+  openCamera(): Promise<number> {
+    return this.call(() => ({ type: 'OpenCamera' }));
+  }
+  closeCamera(): Promise<number> {
+    return this.call(() => ({ type: 'CloseCamera' }));
+  }
+  openMic(): Promise<number> {
+    return this.call(() => ({ type: 'OpenMic' }));
+  }
+  closeMic(): Promise<number> {
+    return this.call(() => ({ type: 'CloseMic' }));
+  }
+  openSpeaker(): Promise<number> {
+    return this.call(() => ({ type: 'OpenSpeaker' }));
+  }
+  closeSpeaker(): Promise<number> {
+    return this.call(() => ({ type: 'CloseSpeaker' }));
+  }
+  startPreview(): Promise<number> {
+    return this.call(() => ({ type: 'StartPreview' }));
+  }
+  stopPreview(): Promise<number> {
+    return this.call(() => ({ type: 'StopPreview' }));
+  }
+  /** Publishes our stream; the outcome arrives as a 'PublishStateUpdate' event. */
+  startPushRtmp(streamID: string, title = '', flag = 0, params = ''): Promise<void> {
+    return this.post(() => ({
+      type: 'StartPushRtmp',
+      param: {
+        Params: checkText('params', params),
+        StreamID: checkText('streamID', streamID),
+        Title: checkText('title', title),
+        flag: checkInt32('flag', flag),
+      },
+    }));
+  }
+  /** Stops publishing, and the preview with it. */
+  stopPushRtmp(): Promise<void> {
+    return this.post(() => ({ type: 'StopPushRtmp' }));
+  }
+  /** Sends a room message; the outcome arrives as a 'SendRoomMessage' event. */
+  sendRoomMessage(content: string, type = 1, category = 1, priority = 2): Promise<void> {
+    return this.post(() => ({
+      type: 'SendRoomMessage',
+      param: {
+        messageContent: checkText('content', content),
+        priority: checkInt32('priority', priority),
+        category: checkInt32('category', category),
+        type: checkInt32('type', type),
+      },
+    }));
+  }
+  setWaterPath(path: string): Promise<number> {
+    return this.call(() => ({ type: 'SetWaterpath', param: { path: checkText('path', path) } }));
+  }
+  setWaterRect(rect: Rect): Promise<number> {
+    return this.call(() => ({ type: 'SetWaterrect', param: checkRect('rect', rect) }));
+  }
+  setPreviewWaterRect(rect: Rect): Promise<number> {
+    return this.call(() => ({ type: 'SetPWaterrect', param: checkRect('rect', rect) }));
+  }
+  setEncodeResolution(width: number, height: number): Promise<number> {
+    return this.call(() => ({
+      type: 'SetEncodeRect',
+      param: { nWidth: checkInt32('width', width), nHeight: checkInt32('height', height) },
+    }));
+  }
+  setCaptureResolution(width: number, height: number): Promise<number> {
+    return this.call(() => ({
+      type: 'SetCapRect',
+      param: { nWidth: checkInt32('width', width), nHeight: checkInt32('height', height) },
+    }));
+  }
+  daemonStart(): Promise<number> {
+    return this.call(() => ({ type: 'DaemonStart' }));
+  }
+  init(): Promise<void> {
+    return this.post(() => ({ type: 'Init' }));
+  }
+
+  /** Writes any command object as it is; resolves once written. Its reply, if any, arrives as a
+   * 'reply' event (and is kept from the typed calls waiting for a reply of that type). */
+  send(command: object): Promise<void> {
+    let text: string;
+    try {
+      text = serialize(command);
+    } catch (e) {
+      return Promise.reject(e);
+    }
+    if (this.failure !== undefined) return Promise.reject(this.failure);
+    const type = (command as { type?: unknown }).type;
+    const replyType = typeof type === 'string' ? REPLY_TYPES[type] : undefined;
+    if (replyType !== undefined) this.enqueue(replyType, { resolve() {}, reject() {} });
+    return this.write(text);
+  }
+
+  private call(build: () => Command): Promise<number> {
+    let text: string;
+    let replyType: string;
+    try {
+      const command = build();
+      text = serialize(command);
+      replyType = REPLY_TYPES[command.type];
+    } catch (e) {
+      return Promise.reject(e);
+    }
+    if (this.failure !== undefined) return Promise.reject(this.failure);
+    return new Promise<number>((resolve, reject) => {
+      const waiter = { resolve, reject };
+      this.enqueue(replyType, waiter);
+      this.write(text).catch((error: Error) => {
+        const queue = this.waiters.get(replyType) ?? [];
+        const at = queue.indexOf(waiter);
+        if (at >= 0) queue.splice(at, 1);
+        reject(error);
+      });
+    });
+  }
+
+  private post(build: () => Command): Promise<void> {
+    let text: string;
+    try {
+      text = serialize(build());
+    } catch (e) {
+      return Promise.reject(e);
+    }
+    if (this.failure !== undefined) return Promise.reject(this.failure);
+    return this.write(text);
+  }
+
+  private enqueue(replyType: string, waiter: Waiter): void {
+    const queue = this.waiters.get(replyType);
+    if (queue === undefined) this.waiters.set(replyType, [waiter]);
+    else queue.push(waiter);
+  }
+
+  private write(text: string): Promise<void> {
+    return new Promise((resolve, reject) => {
+      this.commands.write(text, (error) => {
+        if (error === undefined || error === null) resolve();
+        else reject(this.failure ?? new Error(`cannot write to the bridge: ${error.message}`));
+      });
+    });
+  }
+
+  private readAll(stream: Readable, onData: (chunk: Buffer) => void, onEnd: () => void): void {
+    stream.on('data', onData);
+    stream.on('end', onEnd);
+  }
+
+  private onReply(reply: Reply): void {
+    if (!this.greeted && reply.type === 'DaemonStart') {
+      this.greeted = true;
+      this.settleStart();
+    } else {
+      this.waiters.get(reply.type)?.shift()?.resolve(reply.code);
+    }
+    this.emit('reply', reply);
+  }
+
+  private onEvent(event: BridgeEvent): void {
+    this.emit('event', event);
+    if (isEventType(event.type)) (this.emit as (type: string, param: unknown) => boolean)(event.type, event.param);
+  }
+
+  private onFrame(channel: FrameChannel, frame: Frame): void {
+    for (const { channel: wanted, queue } of this.frameQueues) {
+      if (wanted === undefined || wanted === frame.channel) queue.push(frame);
+    }
+    channel.emit('frame', frame);
+    this.emit('frame', frame);
+  }
+
+  private spawnError(error: NodeJS.ErrnoException): BridgeExitError {
+    let message = `cannot start the bridge ${this.executable}: ${error.message}`;
+    if (error.code === 'ENOENT' && !existsSync(this.executable))
+      message = `cannot start the bridge: the executable ${this.executable} does not exist`;
+    else if (error.code === 'ENOENT' && this.options.cwd !== undefined && !existsSync(this.options.cwd))
+      message = `cannot start the bridge: the working directory ${this.options.cwd} does not exist`;
+    return new BridgeExitError(message, undefined);
+  }
+
+  private finish(code: number | null, signal: NodeJS.Signals | null, startError?: BridgeExitError): void {
+    if (this.exitInfo !== undefined) return;
+    live.delete(this.child);
+    const exit: ExitInfo = { code, signal, closed: this.closeRequested, stderr: [...this.stderrTail] };
+    this.exitInfo = exit;
+    const how = signal !== null ? `killed by ${signal}` : `exit code ${code}`;
+    const error =
+      startError ??
+      new BridgeExitError(
+        this.closeRequested
+          ? `the bridge was closed (${how})`
+          : `the bridge ended unexpectedly (${how})${tailText(exit.stderr)}`,
+        exit,
+      );
+    this.failure = error;
+    if (!this.greeted)
+      this.settleStart(
+        startError ?? new BridgeExitError(`the bridge ended before its greeting (${how})${tailText(exit.stderr)}`, exit),
+      );
+    for (const queue of this.waiters.values()) for (const w of queue.splice(0)) w.reject(error);
+    this.simControl?.fail(error);
+    for (const { queue } of this.frameQueues) queue.end();
+    this.frameQueues.clear();
+    this.markExited(exit);
+    this.emit('exit', exit);
+  }
+}

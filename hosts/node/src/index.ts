@@ -1,0 +1,13 @@
+export { Bridge, BridgeExitError, CHANNELS, FrameChannel } from './Bridge';
+export type { BridgeEvents, BridgeOptions, ChannelEvents, ExitInfo, FrameStreamOptions } from './Bridge';
+export { AsyncQueue } from './AsyncQueue';
+export type { QueueOptions } from './AsyncQueue';
+export { MAX_COMMAND_BYTES, REPLY_TYPES } from './commands';
+export type { Rect } from './commands';
+export * from './events';
+export { FrameAssembler, HEADER_BYTES, headerFault, makeFrame, payloadLength } from './frames';
+export type { ChannelCounters, Frame, FrameError } from './frames';
+export { MessageReader } from './MessageReader';
+export { ObjectSplitter } from './ObjectSplitter';
+export { SimControl, SimRequestError } from './SimControl';
+export type { CallRecord, FrameRequest, SimAnswer, SimRequest, SourceRequest } from './SimControl';

@@ -1,0 +1,126 @@
+import { existsSync, mkdtempSync, readFileSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import { join, resolve } from 'node:path';
+import { Bridge } from '../Bridge';
+import { runSession } from './session-runner';
+import { parseSessionScript, type SessionScript } from './session-script';
+import { ViewServer } from './view-server';
+
+const usage = `usage: quorlane-view [options]
+Starts the bridge (the simulated SDK's demo room unless a script says \`scripted\`), serves a live
+view of its five channels on 127.0.0.1 and prints the address.
+  --executable PATH   the bridge (default: $QUORLANE_EXECUTABLE, else build/Quorlane of this repository)
+  --script FILE       run a session script (quorlane-host's language) once the page is up
+  --scripted          start the simulated SDK in scripted mode even without a script saying so
+  --cwd DIR           the bridge's working directory, for config.cfg and log/ (default: a fresh temporary one)
+  --port N            the port to serve on (default: a free one)
+  --help              this text`;
+
+export interface ViewOptions {
+  executable: string;
+  scriptFile?: string;
+  scripted: boolean;
+  cwd?: string;
+  port: number;
+}
+
+function defaultExecutable(): string {
+  return process.env['QUORLANE_EXECUTABLE'] ?? resolve(__dirname, '..', '..', '..', '..', 'build', 'Quorlane');
+}
+
+/** Reads the command line; throws an Error with a message for the user on anything unknown. */
+export function parseArguments(args: readonly string[]): ViewOptions | 'help' {
+  const options: ViewOptions = { executable: defaultExecutable(), scripted: false, port: 0 };
+  for (let i = 0; i < args.length; i++) {
+    const arg = args[i]!;
+    const value = (): string => {
+      const next = args[++i];
+      if (next === undefined) throw new Error(`${arg} needs a value`);
+      return next;
+    };
+    if (arg === '--help' || arg === '-h') return 'help';
+    else if (arg === '--executable') options.executable = resolve(value());
+    else if (arg === '--script') options.scriptFile = resolve(value());
+    else if (arg === '--scripted') options.scripted = true;
+    else if (arg === '--cwd') options.cwd = resolve(value());
+    else if (arg === '--port') {
+      const port = Number(value());
+      if (!Number.isInteger(port) || port < 0 || port > 65535) throw new Error(`bad port ${args[i]}`);
+      options.port = port;
+    } else throw new Error(`unknown option ${arg}`);
+  }
+  return options;
+}
+
+export interface RunningView {
+  readonly view: ViewServer;
+  readonly bridge: Bridge;
+  /** Settles when the session script (if any) has run: true when every step passed. */
+  readonly session: Promise<boolean>;
+  close(): Promise<void>;
+}
+
+/** Starts the bridge and the view server, then the session script if one was given. */
+export async function startView(options: ViewOptions): Promise<RunningView> {
+  let script: SessionScript | undefined;
+  if (options.scriptFile) script = parseSessionScript(readFileSync(options.scriptFile, 'utf8'));
+  if (!existsSync(options.executable)) throw new Error(`no bridge at ${options.executable} (see --executable)`);
+  const bridge = await Bridge.start({
+    executable: options.executable,
+    cwd: options.cwd ?? mkdtempSync(join(tmpdir(), 'quorlane-view-')),
+    scripted: options.scripted || (script?.scripted ?? false),
+  });
+  let view: ViewServer;
+  try {
+    view = await ViewServer.start(bridge, { port: options.port });
+  } catch (error) {
+    await bridge.close();
+    throw error;
+  }
+  view.transcript.add('note', `bridge ${options.executable} started (pid ${bridge.pid})`);
+  view.transcript.add('reply', JSON.stringify({ code: 0, type: 'DaemonStart' }));
+  const session = script ? runSession(script, view) : Promise.resolve(true);
+  return {
+    view,
+    bridge,
+    session,
+    async close() {
+      await view.close();
+      await bridge.close();
+    },
+  };
+}
+
+export async function main(args: readonly string[]): Promise<void> {
+  let options: ViewOptions | 'help';
+  try {
+    options = parseArguments(args);
+  } catch (error) {
+    console.error(`quorlane-view: ${(error as Error).message}\n${usage}`);
+    process.exitCode = 2;
+    return;
+  }
+  if (options === 'help') {
+    console.log(usage);
+    return;
+  }
+  let running: RunningView;
+  try {
+    running = await startView(options);
+  } catch (error) {
+    console.error(`quorlane-view: ${(error as Error).message}`);
+    process.exitCode = 1;
+    return;
+  }
+  console.log(`quorlane-view: ${running.view.url}`);
+  running.bridge.on('exit', () => {
+    console.error('quorlane-view: the bridge ended; stopping');
+    process.exitCode = 1;
+    void running.view.close();
+  });
+  const stop = (): void => {
+    void running.close().then(() => process.exit(0));
+  };
+  process.once('SIGINT', stop);
+  process.once('SIGTERM', stop);
+}

@@ -1,0 +1,62 @@
+import { decodeFrameMessage } from '../../renderer/frame-message';
+import { ChannelView } from './channel-view';
+import { demoCommands } from './demo-commands';
+import type { PageMessage, ServerMessage } from './messages';
+import { TranscriptView } from './transcript-view';
+
+const CHANNELS = 5;
+
+function byId(id: string): HTMLElement {
+  const element = document.getElementById(id);
+  if (!element) throw new Error(`the page has no #${id}`);
+  return element;
+}
+
+/** Runs the view page: channels, buttons, transcript, all over the WebSocket at /socket. */
+export function start(): void {
+  const channels = Array.from({ length: CHANNELS }, (_, index) => new ChannelView(index));
+  byId('channels').append(...channels.map((channel) => channel.element));
+  const transcript = new TranscriptView(byId('transcript'));
+  const status = byId('status');
+
+  const socket = new WebSocket(`ws://${location.host}/socket`);
+  socket.binaryType = 'arraybuffer';
+  const send = (message: PageMessage): void => {
+    if (socket.readyState === WebSocket.OPEN) socket.send(JSON.stringify(message));
+  };
+  socket.addEventListener('open', () => (status.textContent = 'connected'));
+  socket.addEventListener('close', () => (status.textContent = 'disconnected'));
+  socket.addEventListener('message', (event: MessageEvent<ArrayBuffer | string>) => {
+    if (typeof event.data !== 'string') {
+      const { channel, frame } = decodeFrameMessage(event.data);
+      channels[channel]?.draw(frame);
+      return;
+    }
+    const message = JSON.parse(event.data) as ServerMessage;
+    if (message.kind === 'transcript') transcript.add(message.entry);
+    else channels.forEach((channel, index) => channel.showStats(message.channels[index]));
+  });
+
+  const buttons = byId('buttons');
+  for (const { label, command } of demoCommands) {
+    const button = document.createElement('button');
+    button.textContent = label;
+    button.addEventListener('click', () => send({ kind: 'command', command }));
+    buttons.append(button);
+  }
+
+  const form = byId('custom') as HTMLFormElement;
+  const input = form.querySelector('input') as HTMLInputElement;
+  form.addEventListener('submit', (event) => {
+    event.preventDefault();
+    try {
+      const command: unknown = JSON.parse(input.value);
+      if (typeof command !== 'object' || command === null) throw new Error('not an object');
+      send({ kind: 'command', command });
+      input.setCustomValidity('');
+    } catch {
+      input.setCustomValidity('a command is a JSON object, e.g. {"type":"OpenCamera"}');
+      input.reportValidity();
+    }
+  });
+}

@@ -1,0 +1,145 @@
+import { createServer, type IncomingMessage, type Server, type ServerResponse } from 'node:http';
+import type { AddressInfo } from 'node:net';
+import { WebSocketServer, type RawData, type WebSocket } from 'ws';
+import type { Bridge } from '../Bridge';
+import type { Frame } from '../frames';
+import { encodeFrameMessage } from '../renderer/frame-message';
+import { browserModuleScript, compiledRoot } from './browser-modules';
+import { FrameSender } from './frame-sender';
+import { pageHtml } from './page-html';
+import type { PageMessage, ServerMessage } from './page/messages';
+import { Transcript } from './transcript';
+
+const CHANNELS = 5;
+
+export interface ViewServerOptions {
+  /** Port on 127.0.0.1; 0 (default) takes a free one. */
+  readonly port?: number;
+}
+
+/**
+ * Serves the view page for a running bridge on 127.0.0.1 and relays the bridge to every page
+ * connected on /socket: frames as binary messages, the transcript and counters as JSON texts,
+ * and the commands the page sends back.
+ */
+export class ViewServer {
+  readonly transcript = new Transcript();
+  private readonly http: Server;
+  private readonly sockets: WebSocketServer;
+  private readonly senders = new Map<WebSocket, FrameSender[]>();
+  private readonly statsTimer: NodeJS.Timeout;
+  private moduleScript: string | undefined;
+
+  private constructor(readonly bridge: Bridge) {
+    this.http = createServer((request, response) => this.serve(request, response));
+    this.sockets = new WebSocketServer({ server: this.http, path: '/socket' });
+    this.sockets.on('connection', (socket) => this.welcome(socket));
+    bridge.on('frame', (frame) => this.relay(frame));
+    bridge.on('reply', (reply) => this.transcript.add('reply', JSON.stringify(reply)));
+    bridge.on('event', (event) => this.transcript.add('event', JSON.stringify(event)));
+    bridge.on('protocolError', (error) =>
+      this.transcript.add('protocolError', `${error.message}: ${error.bytes.toString('latin1')}`),
+    );
+    bridge.on('stderr', (line) => this.transcript.add('stderr', line));
+    bridge.on('exit', (exit) =>
+      this.transcript.add('exit', `the bridge ended (code ${exit.code}, signal ${exit.signal})`),
+    );
+    this.transcript.on('entry', (entry) => this.broadcast({ kind: 'transcript', entry }));
+    this.statsTimer = setInterval(() => this.sendStats(), 1000);
+    this.statsTimer.unref();
+  }
+
+  static async start(bridge: Bridge, options: ViewServerOptions = {}): Promise<ViewServer> {
+    const view = new ViewServer(bridge);
+    await new Promise<void>((resolve, reject) => {
+      view.http.once('error', reject);
+      view.http.listen(options.port ?? 0, '127.0.0.1', () => resolve());
+    });
+    return view;
+  }
+
+  get url(): string {
+    const { port } = this.http.address() as AddressInfo;
+    return `http://127.0.0.1:${port}/`;
+  }
+
+  /** Sends a command to the bridge and writes it into the transcript. */
+  async send(command: object): Promise<void> {
+    this.transcript.add('command', JSON.stringify(command));
+    try {
+      await this.bridge.send(command);
+    } catch (error) {
+      this.transcript.add('failure', `not sent: ${(error as Error).message}`);
+    }
+  }
+
+  /** Closes the pages' connections and the server; the bridge is the caller's. */
+  async close(): Promise<void> {
+    clearInterval(this.statsTimer);
+    for (const socket of this.sockets.clients) socket.terminate();
+    await new Promise<void>((resolve) => this.sockets.close(() => resolve()));
+    await new Promise<void>((resolve) => this.http.close(() => resolve()));
+  }
+
+  private serve(request: IncomingMessage, response: ServerResponse): void {
+    const path = (request.url ?? '/').split('?')[0];
+    if (request.method !== 'GET') {
+      response.writeHead(405).end();
+    } else if (path === '/') {
+      response.writeHead(200, { 'content-type': 'text/html; charset=utf-8' }).end(pageHtml);
+    } else if (path === '/modules.js') {
+      this.moduleScript ??= browserModuleScript(compiledRoot, ['renderer', 'view/page']);
+      response.writeHead(200, { 'content-type': 'text/javascript; charset=utf-8' }).end(this.moduleScript);
+    } else {
+      response.writeHead(404, { 'content-type': 'text/plain' }).end('not found');
+    }
+  }
+
+  private welcome(socket: WebSocket): void {
+    this.senders.set(socket, Array.from({ length: CHANNELS }, () => new FrameSender(socket)));
+    for (const entry of this.transcript.history()) this.sendText(socket, { kind: 'transcript', entry });
+    socket.on('message', (data, isBinary) => {
+      if (!isBinary) this.onPageMessage(data);
+    });
+    socket.on('close', () => this.senders.delete(socket));
+    socket.on('error', () => socket.terminate());
+  }
+
+  private onPageMessage(data: RawData): void {
+    let message: PageMessage;
+    try {
+      message = JSON.parse(data.toString()) as PageMessage;
+    } catch {
+      this.transcript.add('failure', 'the page sent a message that is not JSON');
+      return;
+    }
+    if (message.kind === 'command' && typeof message.command === 'object' && message.command !== null) {
+      void this.send(message.command);
+    }
+  }
+
+  private relay(frame: Frame): void {
+    if (this.senders.size === 0) return;
+    const message = encodeFrameMessage(frame.channel, frame);
+    for (const senders of this.senders.values()) senders[frame.channel]?.offer(message);
+  }
+
+  private sendStats(): void {
+    for (const [socket, senders] of this.senders) {
+      const channels = this.bridge.channels.map((channel, index) => ({
+        frames: channel.counters.frames,
+        bytes: channel.counters.bytes,
+        skipped: senders[index]?.skipped ?? 0,
+      }));
+      this.sendText(socket, { kind: 'stats', channels });
+    }
+  }
+
+  private broadcast(message: ServerMessage): void {
+    for (const socket of this.senders.keys()) this.sendText(socket, message);
+  }
+
+  private sendText(socket: WebSocket, message: ServerMessage): void {
+    if (socket.readyState === socket.OPEN) socket.send(JSON.stringify(message));
+  }
+}

@@ -1,0 +1,114 @@
+import assert from 'node:assert/strict';
+import { test } from 'node:test';
+import { Bridge, BridgeExitError, ExitInfo, FrameError, ProtocolError } from '../src';
+import { executable, fakeBridge, next, scratchDir, startBridge, withTimeout } from './helpers';
+
+function alive(pid: number): boolean {
+  try {
+    process.kill(pid, 0);
+    return true;
+  } catch {
+    return false;
+  }
+}
+
+test('start fails clearly without an executable, a greeting or a working directory', async () => {
+  await assert.rejects(Bridge.start({ executable: '/nonexistent/Quorlane' }), /executable \/nonexistent\/Quorlane does not exist/);
+  await assert.rejects(
+    Bridge.start({ executable, cwd: '/nonexistent-dir' }),
+    /working directory \/nonexistent-dir does not exist/,
+  );
+  await assert.rejects(
+    Bridge.start({ executable: fakeBridge('echo "no pipes here" >&2; exit 2') }),
+    (e: BridgeExitError) => /ended before its greeting \(exit code 2\)/.test(e.message) && /no pipes here/.test(e.message),
+  );
+  const silent = fakeBridge('exec sleep 30');
+  const started = Date.now();
+  await assert.rejects(Bridge.start({ executable: silent, timeout: 300 }), /no greeting within 300 ms/);
+  assert.ok(Date.now() - started < 5000);
+});
+
+test('close ends the bridge, waits for it, and is safe to call twice', async () => {
+  const bridge = await startBridge();
+  const pid = bridge.pid as number;
+  assert.ok(alive(pid));
+  const pending = bridge.enterRoom('r1', 'Room One', 1); // answered only by a room login
+  const exits: ExitInfo[] = [];
+  bridge.on('exit', (e) => exits.push(e));
+  const first = bridge.close();
+  const second = bridge.close();
+  assert.equal(first, second);
+  await first;
+  await bridge.close();
+  assert.equal(alive(pid), false);
+  assert.equal(exits.length, 1);
+  assert.equal(exits[0].closed, true);
+  await assert.rejects(pending, (e: BridgeExitError) => e instanceof BridgeExitError && /was closed/.test(e.message));
+  await assert.rejects(bridge.openMic(), /was closed/);
+  await assert.rejects(bridge.sim.sync(), /was closed/);
+});
+
+test('a bridge that dies fails every pending call with its signal and an exit event', async () => {
+  const bridge = await startBridge();
+  await bridge.login('u0', 'Host', 1);
+  const entering = bridge.enterRoom('r1', 'Room One', 1);
+  const frames = bridge.frames({ channel: 1 });
+  const exited = next<ExitInfo>(bridge, 'exit');
+  process.kill(bridge.pid as number, 'SIGKILL');
+  const exit = await exited;
+  assert.deepEqual([exit.code, exit.signal, exit.closed], [null, 'SIGKILL', false]);
+  await assert.rejects(entering, (e: Error) => e instanceof BridgeExitError && /ended unexpectedly \(killed by SIGKILL\)/.test(e.message));
+  await assert.rejects(bridge.openMic(), /killed by SIGKILL/);
+  assert.equal((await frames.next()).done, true);
+  await bridge.close(); // nothing left to end
+});
+
+test('an exit code and the last lines of standard error are reported', async () => {
+  const script = fakeBridge(
+    `printf '{ "code": 0, "type": "DaemonStart" }' >&4
+     head -c 1 <&3 >/dev/null
+     echo "first complaint" >&2
+     echo "fatal: giving up" >&2
+     exit 3`,
+  );
+  const bridge = await Bridge.start({ executable: script });
+  const lines: string[] = [];
+  bridge.on('stderr', (l) => lines.push(l));
+  const reply = bridge.openMic();
+  await assert.rejects(reply, (e: BridgeExitError) => {
+    assert.match(e.message, /ended unexpectedly \(exit code 3\); last lines of its standard error:\n {2}first complaint\n {2}fatal: giving up/);
+    assert.equal(e.exit?.code, 3);
+    return true;
+  });
+  assert.deepEqual(lines, ['first complaint', 'fatal: giving up']);
+});
+
+test('a text that is not JSON and a torn frame header are reported and what follows still arrives', async () => {
+  const script = fakeBridge(
+    `printf '{ "code": 0, "type": "DaemonStart" }' >&4
+     head -c 1 <&3 >/dev/null
+     printf '{"type":nope}{"type":"KickOut","param":{"code":7,"RoomID":"r1"}}{ "code": 1, "type": "OpenMic" }' >&4
+     printf '\\005\\000\\000\\000\\003\\000\\000\\000\\034\\000\\000\\000' >&6
+     echo 'stray output'
+     exec sleep 30`,
+  );
+  const bridge = await Bridge.start({ executable: script, killGrace: 200 });
+  try {
+    const errors: ProtocolError[] = [];
+    bridge.on('protocolError', (e) => errors.push(e));
+    const kicked = next<{ code: number }>(bridge, 'KickOut');
+    const frameError = next<FrameError>(bridge.channels[1], 'frameError');
+    const stdout = next<string>(bridge, 'stdout');
+    assert.equal(await withTimeout(bridge.openMic(), 5000, 'the reply'), 1);
+    assert.deepEqual(await kicked, { code: 7, RoomID: 'r1' });
+    assert.equal(errors.length, 1);
+    assert.equal(errors[0].bytes.toString(), '{"type":nope}');
+    const error = await frameError;
+    assert.equal(error.channel, 1);
+    assert.match(error.message, /payload length 28 does not match 5x3/);
+    assert.equal(bridge.channels[1].counters.errors, 1);
+    assert.equal(await stdout, 'stray output');
+  } finally {
+    await bridge.close();
+  }
+});

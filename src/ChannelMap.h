@@ -1,0 +1,28 @@
+// The render channel of every played stream: written by the command worker, read by the
+// SDK's render threads, each under the map's own lock.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/mutex.h"
+#include "platform/thread_annotations.h"
+
+class ChannelMap {
+  public:
+    ChannelMap() = default;
+    ChannelMap(const ChannelMap&) = delete;
+    ChannelMap& operator=(const ChannelMap&) = delete;
+
+    // The channel recorded for `streamID`; 0 for a null or unknown stream ID.
+    int Lookup(const char* streamID) const EXCLUDES(lock_);
+    // Records (or replaces) the channel of `streamID`.
+    void Replace(const std::string& streamID, int channel) EXCLUDES(lock_);
+    // Every recorded stream ID, in order.
+    std::vector<std::string> StreamIDs() const EXCLUDES(lock_);
+
+  private:
+    mutable platform::RecursiveMutex lock_;
+    std::map<std::string, int> channels_ GUARDED_BY(lock_);
+};
