@@ -55,7 +55,7 @@ bool SetNonBlocking(int fd, bool on);
 
 // Asks for a pipe buffer of `bytes` (Linux); returns the size in force, or -1 when it cannot be
 // read or changed. The system may cap the request (fs/pipe-max-size). Windows fixes the size
-// when the pipe is made (1 MiB by MakePipe) and only reports it.
+// when the pipe is made (64 KiB by MakePipe, as Linux) and only reports it.
 int SetPipeBufferSize(int fd, int bytes);
 
 // Opens a file for writing (created, truncated), close-on-exec. Invalid on failure.
@@ -63,6 +63,9 @@ UniqueFd OpenForWriting(const std::string& path);
 
 // Opens the null device for reading and writing, close-on-exec.
 UniqueFd OpenNullDevice();
+
+// The null device's path ("/dev/null", "NUL"), e.g. for SpawnOptions::stdoutPath.
+const char* NullDevicePath();
 
 // Results of the non-blocking read and write helpers besides a byte count.
 constexpr long kIoEndOfInput = 0;

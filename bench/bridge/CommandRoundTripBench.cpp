@@ -183,7 +183,7 @@ class Bridge {
         platform::SpawnOptions options;
         options.path = QUORLANE_BINARY;
         options.workingDirectory = directory_.string();
-        options.stdoutPath = "/dev/null";
+        options.stdoutPath = platform::NullDevicePath();
         options.stderrPath = (directory_ / "stderr.txt").string();
         for (int i = 0; i < 7; ++i) {
             if (!platform::MakePipe(&pipes[i])) {

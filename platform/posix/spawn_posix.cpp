@@ -66,6 +66,10 @@ UniqueFd OpenNullDevice() {
     return UniqueFd(::open("/dev/null", O_RDWR | O_CLOEXEC));
 }
 
+const char* NullDevicePath() {
+    return "/dev/null";
+}
+
 long ReadNonBlocking(int fd, void* buffer, std::size_t size) {
     for (;;) {
         ssize_t n = ::read(fd, buffer, size);

@@ -21,7 +21,7 @@ namespace platform {
 namespace {
 
 // Every pipe gets this buffer; Windows fixes it when the pipe is made.
-constexpr DWORD kPipeBufferBytes = 1 << 20;
+constexpr DWORD kPipeBufferBytes = 64 * 1024;  // as a Linux pipe
 
 HANDLE HandleOf(int fd) {
     return fd < 0 ? INVALID_HANDLE_VALUE : reinterpret_cast<HANDLE>(::_get_osfhandle(fd));
@@ -85,6 +85,10 @@ UniqueFd OpenForWriting(const std::string& path) {
 
 UniqueFd OpenNullDevice() {
     return UniqueFd(::_open("NUL", _O_RDWR | _O_BINARY | _O_NOINHERIT));
+}
+
+const char* NullDevicePath() {
+    return "NUL";
 }
 
 long ReadNonBlocking(int fd, void* buffer, std::size_t size) {

@@ -84,6 +84,9 @@ bool BridgeProcess::Start(const Options& options) {
     if (!options.configText.empty()) {
         std::ofstream(fs::path(directory_) / "config.cfg", std::ios::binary) << options.configText;
     }
+    if (options.configDirectory) {
+        fs::create_directory(fs::path(directory_) / "config.cfg");
+    }
     if (options.configFifo && !platform::MakeFifo(directory_ + "/config.cfg")) {
         ADD_FAILURE() << "cannot make a FIFO";
         return false;

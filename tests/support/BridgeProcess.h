@@ -51,8 +51,9 @@ class BridgeProcess {
         bool frameDescriptors = true;  // pass descriptors 5 to 9
         // Pass a descriptor 3 that cannot be read (the writing end of a pipe).
         bool unreadableCommands = false;
-        std::string configText;   // written to config.cfg when not empty
-        bool configFifo = false;  // config.cfg is a FIFO that nobody writes
+        std::string configText;        // written to config.cfg when not empty
+        bool configFifo = false;       // config.cfg is a FIFO that nobody writes
+        bool configDirectory = false;  // config.cfg is a directory
         // Standard output is a pipe that is not read until ReadStdout(true); otherwise a file.
         bool stdoutPipe = false;
         std::vector<std::pair<std::string, std::string>> environment;

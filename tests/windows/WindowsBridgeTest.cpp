@@ -136,6 +136,24 @@ TEST(WindowsBridge, WithoutAConsoleOnlyPlainLinesReachStandardOutput) {
     EXPECT_EQ(text.find("LOG_ALARM"), std::string::npos) << text;
 }
 
+TEST(WindowsBridge, AConfigurationThatIsNotAFileIsALoadError) {
+    // No FIFOs here: a folder named config.cfg must not be opened as the configuration either.
+    BridgeProcess bridge;
+    BridgeProcess::Options options;
+    options.configDirectory = true;
+    ASSERT_TRUE(bridge.Start(options));
+    EXPECT_EQ(bridge.Run(R"({"type":"OpenMic"})").replies, Lines{Reply(1, "OpenMic")});
+    const fs::path out = fs::path(bridge.Directory()) / "stdout.txt";
+    std::string text;
+    for (int i = 0; i < 100 && text.find("load config file error") == std::string::npos; ++i) {
+        std::ifstream in(out, std::ios::binary);
+        text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        platform::SleepMilliseconds(20);
+    }
+    EXPECT_NE(text.find("qlog load config file error. filename=config.cfg"), std::string::npos)
+        << text;
+}
+
 TEST(WindowsBridge, AHostThatClosesItsFramePipesLeavesTheBridgeWorking) {
     BridgeProcess bridge;
     ASSERT_TRUE(bridge.Start());
