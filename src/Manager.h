@@ -12,8 +12,8 @@
 #include <thread>
 #include <vector>
 
-#include "ObjectFramer.h"
 #include "SdkZegoRoom.h"
+#include "framer/ObjectFramer.h"
 #include "platform/sync.h"
 
 class Manager : public SdkZegoRoom {
