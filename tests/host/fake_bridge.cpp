@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "src/ObjectFramer.h"
+#include "framer/ObjectFramer.h"
 
 namespace {
 
