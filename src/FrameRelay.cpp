@@ -278,6 +278,7 @@ bool WriteFrame(int channel, const FrameLayout& layout, const unsigned char* yuv
     if (channel == 0) {
         return WriteFrameData(channel, yuv, layout.payloadSize) >= 0;
     }
+    // V before U (YV12) on channels 1 to 4, unlike channel 0, on purpose: hosts rely on it.
     return WriteFrameData(channel, yuv, layout.lumaSize) >= 0 &&
            WriteFrameData(channel, v, layout.chromaSize) >= 0 &&
            WriteFrameData(channel, u, layout.chromaSize) >= 0;

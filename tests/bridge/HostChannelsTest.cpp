@@ -10,12 +10,12 @@
 #include <thread>
 #include <vector>
 
+#include "framer/ObjectFramer.h"
 #include "platform/cpu_time.h"
 #include "platform/descriptors.h"
 #include "platform/redirect.h"
 #include "platform/spawn.h"
 #include "src/Manager.h"
-#include "src/ObjectFramer.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "framer/ObjectFramer.h"
 #include "platform/descriptors.h"
 #include "platform/spawn.h"
-#include "src/ObjectFramer.h"
 
 namespace {
 

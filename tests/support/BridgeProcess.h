@@ -20,8 +20,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "framer/ObjectFramer.h"
 #include "platform/spawn.h"
-#include "src/ObjectFramer.h"
 
 namespace bridge_test {
 

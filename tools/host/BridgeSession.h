@@ -17,8 +17,8 @@
 #include <utility>
 #include <vector>
 
+#include "framer/ObjectFramer.h"
 #include "platform/spawn.h"
-#include "src/ObjectFramer.h"
 #include "tools/host/Frame.h"
 #include "tools/host/FrameAssembler.h"
 

@@ -1,4 +1,4 @@
-#include "src/ObjectFramer.h"
+#include "framer/ObjectFramer.h"
 
 #include <gtest/gtest.h>
 

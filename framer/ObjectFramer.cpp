@@ -1,4 +1,4 @@
-#include "ObjectFramer.h"
+#include "framer/ObjectFramer.h"
 
 namespace {
 

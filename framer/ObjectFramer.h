@@ -1,11 +1,18 @@
-// Cuts a byte stream into top-level JSON objects. Knows strings and escapes, counts brace depth,
-// and keeps an incomplete object across feeds.
+// Cuts a byte stream into top-level JSON objects: the bridge writes its replies and events on
+// descriptor 4 back to back with nothing between them, so a host feeds whatever it reads there
+// into one framer and handles each complete object it hands back. The bridge frames the
+// commands on descriptor 3 the same way. Link the library qframer; it needs nothing else.
 //
 //   ObjectFramer framer;
 //   std::vector<std::string> objects;
 //   ObjectFramer::Skipped skipped;
-//   framer.Feed(buffer, count, objects, &skipped);  // appends each complete object
+//   while ((count = read(fromBridge, buffer, sizeof buffer)) > 0) {  // the host's end of fd 4
+//       framer.Feed(buffer, count, objects, &skipped);  // appends each complete object
+//       for (const std::string& text : objects) { /* one reply or event */ }
+//       objects.clear();
+//   }
 //
+// It knows strings and escapes, counts brace depth and keeps an incomplete object across feeds.
 // Bytes outside any object are skipped (blanks silently, the rest reported). An object that
 // stays incomplete past kMaxObjectBytes is dropped (its first bytes reported) and framing starts
 // afresh at depth 0 with the next byte.
