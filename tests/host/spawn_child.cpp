@@ -82,6 +82,7 @@ int main(int argc, char** argv) {
                      : result == platform::ConsoleWrite::kWouldBlock ? 'w'
                                                                      : 'u';
         }
+        platform::SleepMilliseconds(300);  // time for the output to fill the pipe
         Report(taken);
         return 0;
     }

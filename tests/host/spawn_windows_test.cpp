@@ -139,7 +139,7 @@ TEST(WindowsSpawn, StandardOutputOnAPipeNobodyReadsNeverBlocks) {
         expected += line + '\n';
     }
     const std::string received = ReadToEnd(out.read.Get());
-    EXPECT_GE(received.size(), 64u * 1024);
+    EXPECT_GE(received.size(), 32u * 1024);  // the pipe filled up
     // Lines taken but still held in the child when it ended are lost; they are few.
     ASSERT_LE(received.size(), expected.size());
     EXPECT_EQ(received, expected.substr(0, received.size()));
