@@ -1,12 +1,12 @@
 // Synchronisation objects: an auto-reset event, a counting semaphore, and short spins before a
 // thread sleeps.
-// Locks are std::recursive_mutex / std::mutex with std::lock_guard.
+// Waiting is done by the system's own objects (condition variables on POSIX, event and
+// semaphore objects on Windows); the spins are the same everywhere.
 #pragma once
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
+#include <memory>
 
 #include "platform/spin.h"
 
@@ -15,7 +15,8 @@ namespace platform {
 // Auto-reset event, initially not signalled: Signal wakes one waiter, or the next one to wait.
 class AutoResetEvent {
   public:
-    AutoResetEvent() = default;
+    AutoResetEvent();
+    ~AutoResetEvent();
     AutoResetEvent(const AutoResetEvent&) = delete;
     AutoResetEvent& operator=(const AutoResetEvent&) = delete;
 
@@ -30,13 +31,14 @@ class AutoResetEvent {
     bool SpinWait(std::chrono::microseconds spin);
 
   private:
+    struct Sleep;  // how waiters sleep: a condition variable, or a Win32 event object
+
     bool TryTake();
 
-    std::mutex mutex_;
-    std::condition_variable condition_;
     std::atomic<bool> signalled_{false};
-    // Waiters that may sleep on `condition_`; changed under `mutex_`.
+    // Waiters that may sleep; a signal wakes one only when there is one.
     std::atomic<int> sleepers_{0};
+    std::unique_ptr<Sleep> sleep_;
 };
 
 // Locks `mutex`, trying without sleeping for up to `spin` (paced by SpinPacer) before it
@@ -51,10 +53,11 @@ void LockAfterSpinning(Mutex& mutex, std::chrono::microseconds spin) {
     mutex.lock();
 }
 
-// Counting semaphore with a maximum count.
+// Counting semaphore with a maximum count, initially 0.
 class Semaphore {
   public:
-    explicit Semaphore(int maximum) : maximum_(maximum) {}
+    explicit Semaphore(int maximum);
+    ~Semaphore();
     Semaphore(const Semaphore&) = delete;
     Semaphore& operator=(const Semaphore&) = delete;
 
@@ -64,10 +67,8 @@ class Semaphore {
     bool WaitFor(int milliseconds);
 
   private:
-    std::mutex mutex_;
-    std::condition_variable condition_;
-    int count_ = 0;
-    int maximum_;
+    struct State;
+    std::unique_ptr<State> state_;
 };
 
 }  // namespace platform
