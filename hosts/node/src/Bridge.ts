@@ -23,6 +23,8 @@ export const CHANNELS = 5;
 export interface BridgeOptions {
   /** Path of the bridge executable; defaults to the environment variable QUORLANE_EXECUTABLE. */
   executable?: string;
+  /** Arguments for the executable (the bridge takes none; for a wrapper or an interpreter). */
+  args?: string[];
   /** Working directory of the bridge: its `config.cfg` is read and its `log/` written there. */
   cwd?: string;
   /** Variables added to this process's environment for the bridge. */
@@ -159,7 +161,7 @@ export class Bridge extends EventEmitter<BridgeEvents> {
     const stdio: StdioOptions = ['ignore', ...new Array<'pipe'>(scripted ? 11 : 9).fill('pipe')];
     const env = { ...process.env, ...options.env };
     if (scripted) env.QUORLANE_SIM_CONTROL = '10,11';
-    this.child = spawn(executable, [], { cwd: options.cwd, env, stdio, windowsHide: true });
+    this.child = spawn(executable, options.args ?? [], { cwd: options.cwd, env, stdio, windowsHide: true });
     const pipe = (fd: number) => {
       const stream = this.child.stdio[fd] as Readable & Writable;
       stream.on('error', () => {}); // the bridge's end closing shows up as its exit

@@ -79,16 +79,21 @@ test('commands carry their arguments', () =>
     const calls: CallRecord[] = [];
     bridge.sim.on('call', (c) => calls.push(c));
     await enterRoom(bridge, ['s1', 's2']);
+    // Each call record is awaited from before its command: it may come ahead of the reply.
+    const playing = nextCall(bridge, 'StartPlayingStream');
     await bridge.requestView(['s1', '', 's2']);
-    await nextCall(bridge, 'StartPlayingStream');
+    await playing;
+    const publishing = nextCall(bridge, 'StartPublishing');
     await bridge.startPushRtmp('live-1', 'Title "quoted"', 3, 'p=1');
-    await nextCall(bridge, 'StartPublishing');
+    await publishing;
+    const messaged = nextCall(bridge, 'SendRoomMessage');
     await bridge.sendRoomMessage('hello {}', 1, 2, 3);
-    await nextCall(bridge, 'SendRoomMessage');
+    await messaged;
     await bridge.init();
     await bridge.stopPushRtmp();
+    const loggedOut = nextCall(bridge, 'LogoutRoom');
     await bridge.exitRoom();
-    await nextCall(bridge, 'LogoutRoom');
+    await loggedOut;
     const byName = (name: string) => calls.filter((c) => c.call === name).map((c) => c.args);
     assert.deepEqual(byName('StartPlayingStream').map((a) => a[0]), ['s1', 's2']);
     // Texts go out through JSON.stringify; the bridge hands them on undecoded.
@@ -142,13 +147,13 @@ test('arguments are checked before anything is written', () =>
 
 test('a raw command with a reply keeps that reply from the typed calls', async () => {
   // Replies to both commands only once both have arrived, so both are pending together.
-  const script = fakeBridge(
-    `printf '{ "code": 0, "type": "DaemonStart" }' >&4
-     head -c 36 <&3 >/dev/null
-     printf '{ "code": 7, "type": "OpenMic" }{ "code": 8, "type": "OpenMic" }' >&4
-     exec sleep 30`,
+  const fake = fakeBridge(
+    `send(4, '{ "code": 0, "type": "DaemonStart" }');
+     receive(3, 36);
+     send(4, '{ "code": 7, "type": "OpenMic" }{ "code": 8, "type": "OpenMic" }');
+     idle();`,
   );
-  const bridge = await Bridge.start({ executable: script, killGrace: 200 });
+  const bridge = await Bridge.start({ ...fake, killGrace: 200 });
   try {
     const replies: Reply[] = [];
     bridge.on('reply', (r) => replies.push(r));

@@ -50,8 +50,10 @@ async function take(frames: AsyncIterator<Frame>, count: number): Promise<Frame[
 }
 
 async function viewing(bridge: Bridge, streamIDs: string[]): Promise<void> {
+  // Awaited from before the command: the call record may come ahead of the reply.
+  const playing = nextCall(bridge, 'StartPlayingStream');
   await bridge.requestView(streamIDs);
-  await nextCall(bridge, 'StartPlayingStream'); // the channels are assigned by now
+  await playing; // the channels are assigned by now
 }
 
 test('solid colours and bars arrive with exact planes, chroma named right on every channel', async () => {

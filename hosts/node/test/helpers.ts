@@ -1,6 +1,6 @@
 // Starting the real bridge, and waiting for what it sends, in the tests.
 import { once } from 'node:events';
-import { chmodSync, mkdtempSync, writeFileSync } from 'node:fs';
+import { mkdtempSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import * as path from 'node:path';
 import { Bridge, BridgeOptions, CallRecord } from '../src';
@@ -17,12 +17,30 @@ export function startBridge(options: BridgeOptions = {}): Promise<Bridge> {
   return Bridge.start({ executable, cwd: scratchDir(), scripted: true, ...options });
 }
 
-/** A shell script standing in for the bridge, for misbehaviour the real one never shows. */
-export function fakeBridge(script: string): string {
-  const file = path.join(scratchDir(), 'fake-bridge.sh');
-  writeFileSync(file, `#!/bin/sh\n${script}\n`);
-  chmodSync(file, 0o755);
-  return file;
+/** A Node.js script standing in for the bridge, for misbehaviour the real one never shows; run by
+ * this process's own Node.js, so that it works on every platform. The script gets `send(fd, text)`,
+ * `receive(fd, count)` (blocks until `count` bytes have arrived) and `idle()` (stays alive for 30 s
+ * unless ended). */
+export function fakeBridge(script: string): BridgeOptions {
+  const file = path.join(scratchDir(), 'fake-bridge.js');
+  writeFileSync(
+    file,
+    `'use strict';
+const fs = require('node:fs');
+function send(fd, text) { fs.writeSync(fd, typeof text === 'string' ? Buffer.from(text, 'latin1') : text); }
+function receive(fd, count) {
+  const buffer = Buffer.alloc(count);
+  for (let got = 0; got < count; ) {
+    const n = fs.readSync(fd, buffer, got, count - got, null);
+    if (n === 0) process.exit(9);
+    got += n;
+  }
+}
+function idle() { setTimeout(() => {}, 30000); }
+${script}
+`,
+  );
+  return { executable: process.execPath, args: [file] };
 }
 
 export function withTimeout<T>(promise: Promise<T>, ms: number, what: string): Promise<T> {

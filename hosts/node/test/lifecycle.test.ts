@@ -1,7 +1,12 @@
 import assert from 'node:assert/strict';
+import * as path from 'node:path';
 import { test } from 'node:test';
 import { Bridge, BridgeExitError, ExitInfo, FrameError, ProtocolError } from '../src';
 import { executable, fakeBridge, next, scratchDir, startBridge, withTimeout } from './helpers';
+
+function escaped(text: string): string {
+  return text.replace(/[.*+?^${}()|[\]\\]/g, '\\$&');
+}
 
 function alive(pid: number): boolean {
   try {
@@ -13,18 +18,19 @@ function alive(pid: number): boolean {
 }
 
 test('start fails clearly without an executable, a greeting or a working directory', async () => {
-  await assert.rejects(Bridge.start({ executable: '/nonexistent/Quorlane' }), /executable \/nonexistent\/Quorlane does not exist/);
+  const missing = path.resolve('/nonexistent/Quorlane'); // a drive letter comes first on Windows
+  await assert.rejects(Bridge.start({ executable: missing }), new RegExp(`executable ${escaped(missing)} does not exist`));
   await assert.rejects(
     Bridge.start({ executable, cwd: '/nonexistent-dir' }),
     /working directory \/nonexistent-dir does not exist/,
   );
   await assert.rejects(
-    Bridge.start({ executable: fakeBridge('echo "no pipes here" >&2; exit 2') }),
+    Bridge.start(fakeBridge(`send(2, 'no pipes here\\n'); process.exit(2);`)),
     (e: BridgeExitError) => /ended before its greeting \(exit code 2\)/.test(e.message) && /no pipes here/.test(e.message),
   );
-  const silent = fakeBridge('exec sleep 30');
+  const silent = fakeBridge('idle();');
   const started = Date.now();
-  await assert.rejects(Bridge.start({ executable: silent, timeout: 300 }), /no greeting within 300 ms/);
+  await assert.rejects(Bridge.start({ ...silent, timeout: 300 }), /no greeting within 300 ms/);
   assert.ok(Date.now() - started < 5000);
 });
 
@@ -56,22 +62,24 @@ test('a bridge that dies fails every pending call with its signal and an exit ev
   const exited = next<ExitInfo>(bridge, 'exit');
   process.kill(bridge.pid as number, 'SIGKILL');
   const exit = await exited;
-  assert.deepEqual([exit.code, exit.signal, exit.closed], [null, 'SIGKILL', false]);
-  await assert.rejects(entering, (e: Error) => e instanceof BridgeExitError && /ended unexpectedly \(killed by SIGKILL\)/.test(e.message));
-  await assert.rejects(bridge.openMic(), /killed by SIGKILL/);
+  // Windows has no signals: the process is terminated with exit code 1.
+  const [code, signal, how] = process.platform === 'win32' ? [1, null, 'exit code 1'] : [null, 'SIGKILL', 'killed by SIGKILL'];
+  assert.deepEqual([exit.code, exit.signal, exit.closed], [code, signal, false]);
+  await assert.rejects(entering, (e: Error) => e instanceof BridgeExitError && e.message.includes(`ended unexpectedly (${how})`));
+  await assert.rejects(bridge.openMic(), (e: Error) => e.message.includes(how));
   assert.equal((await frames.next()).done, true);
   await bridge.close(); // nothing left to end
 });
 
 test('an exit code and the last lines of standard error are reported', async () => {
-  const script = fakeBridge(
-    `printf '{ "code": 0, "type": "DaemonStart" }' >&4
-     head -c 1 <&3 >/dev/null
-     echo "first complaint" >&2
-     echo "fatal: giving up" >&2
-     exit 3`,
+  const fake = fakeBridge(
+    `send(4, '{ "code": 0, "type": "DaemonStart" }');
+     receive(3, 1);
+     send(2, 'first complaint\\n');
+     send(2, 'fatal: giving up\\n');
+     process.exit(3);`,
   );
-  const bridge = await Bridge.start({ executable: script });
+  const bridge = await Bridge.start(fake);
   const lines: string[] = [];
   bridge.on('stderr', (l) => lines.push(l));
   const reply = bridge.openMic();
@@ -84,15 +92,15 @@ test('an exit code and the last lines of standard error are reported', async () 
 });
 
 test('a text that is not JSON and a torn frame header are reported and what follows still arrives', async () => {
-  const script = fakeBridge(
-    `printf '{ "code": 0, "type": "DaemonStart" }' >&4
-     head -c 1 <&3 >/dev/null
-     printf '{"type":nope}{"type":"KickOut","param":{"code":7,"RoomID":"r1"}}{ "code": 1, "type": "OpenMic" }' >&4
-     printf '\\005\\000\\000\\000\\003\\000\\000\\000\\034\\000\\000\\000' >&6
-     echo 'stray output'
-     exec sleep 30`,
+  const fake = fakeBridge(
+    `send(4, '{ "code": 0, "type": "DaemonStart" }');
+     receive(3, 1);
+     send(4, '{"type":nope}{"type":"KickOut","param":{"code":7,"RoomID":"r1"}}{ "code": 1, "type": "OpenMic" }');
+     send(6, Buffer.from([5, 0, 0, 0, 3, 0, 0, 0, 28, 0, 0, 0]));
+     send(1, 'stray output\\n');
+     idle();`,
   );
-  const bridge = await Bridge.start({ executable: script, killGrace: 200 });
+  const bridge = await Bridge.start({ ...fake, killGrace: 200 });
   try {
     const errors: ProtocolError[] = [];
     bridge.on('protocolError', (e) => errors.push(e));
