@@ -87,8 +87,9 @@ TEST(LogBackpressure, FullQueueRefusesRecordsAndLogsTheCountOnceDrained) {
     const auto lines = SplitLines(ReadFile(t.LogDir() + FilesIn(t.LogDir())[0]));
     ASSERT_EQ(lines.size(), 42u);
     EXPECT_NE(lines[39].find("line 37 "), std::string::npos);
-    EXPECT_EQ(lines[40], "2021-06-30 23:59:58.007 LOG_ERROR qlog: 62 log lines dropped, more "
-                         "than 40 lines were waiting to be written ");
+    EXPECT_EQ(lines[40],
+              "2021-06-30 23:59:58.007 LOG_ERROR qlog: 62 log lines dropped, more "
+              "than 40 lines were waiting to be written ");
     EXPECT_NE(lines[41].find("after"), std::string::npos);
 }
 
