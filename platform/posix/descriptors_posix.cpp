@@ -41,19 +41,6 @@ int WriteSome(int fd, const void* data, std::size_t size) {
     }
 }
 
-int WriteAll(int fd, const void* data, std::size_t size) {
-    const char* p = static_cast<const char*>(data);
-    std::size_t left = size;
-    while (left > 0) {
-        int n = WriteSome(fd, p, left);
-        if (n <= 0)
-            return -1;
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
-    return static_cast<int>(size);
-}
-
 bool IsDescriptorOpen(int fd) {
     return ::fcntl(fd, F_GETFD) != -1 || errno != EBADF;
 }

@@ -372,17 +372,6 @@ void ChildProcess::Kill() {
         ::kill(pid_, SIGKILL);
 }
 
-ExitStatus ChildProcess::KillAndWait() {
-    ExitStatus status;
-    if (pid_ <= 0)
-        return status;
-    if (!HasExited(&status)) {
-        Kill();
-        WaitFor(-1, &status);
-    }
-    return status;
-}
-
 std::int64_t ChildProcess::ResidentBytes() const {
     if (pid_ <= 0 || reaped_)
         return -1;

@@ -364,17 +364,6 @@ void ChildProcess::Kill() {
     Terminate();
 }
 
-ExitStatus ChildProcess::KillAndWait() {
-    ExitStatus status;
-    if (pid_ <= 0)
-        return status;
-    if (!HasExited(&status)) {
-        Kill();
-        WaitFor(-1, &status);
-    }
-    return status;
-}
-
 std::int64_t ChildProcess::ResidentBytes() const {
     if (pid_ <= 0 || reaped_)
         return -1;
