@@ -10,9 +10,9 @@
 #include <thread>
 
 #include "json/Json.h"
-#include "logging/qlog.h"
-#include "platform/descriptors.h"
-#include "platform/process.h"
+#include "logging/Qlog.h"
+#include "platform/Descriptors.h"
+#include "platform/Process.h"
 #include "src/Dispatch.h"
 #include "src/HostChannels.h"
 #include "src/Manager.h"

@@ -3,7 +3,7 @@
 
 #include <mutex>
 
-#include "platform/thread_annotations.h"
+#include "platform/ThreadAnnotations.h"
 
 namespace qlog {
 

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "logging/LogManager.h"
-#include "platform/filesystem.h"
+#include "platform/FileSystem.h"
 
 namespace qlog {
 

@@ -1,6 +1,6 @@
 #include "logging/LogEnvironment.h"
 
-#include "platform/console.h"
+#include "platform/Console.h"
 
 namespace qlog {
 

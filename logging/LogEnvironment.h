@@ -5,8 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/clock.h"
-#include "platform/console.h"
+#include "platform/Clock.h"
+#include "platform/Console.h"
 
 namespace qlog {
 

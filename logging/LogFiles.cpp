@@ -2,7 +2,7 @@
 #include <cstdio>
 
 #include "logging/LogManager.h"
-#include "platform/filesystem.h"
+#include "platform/FileSystem.h"
 
 namespace qlog {
 namespace {

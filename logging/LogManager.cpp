@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/prefetch.h"
-#include "platform/process.h"
+#include "platform/Prefetch.h"
+#include "platform/Process.h"
 
 namespace qlog {
 namespace {

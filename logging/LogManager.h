@@ -19,11 +19,11 @@
 #include "logging/LogQueue.h"
 #include "logging/LogRecord.h"
 #include "logging/LoggerEntry.h"
+#include "logging/Qlog.h"
 #include "logging/RecordPool.h"
 #include "logging/SemHelper.h"
 #include "logging/ThreadHelper.h"
-#include "logging/qlog.h"
-#include "platform/sync.h"
+#include "platform/Sync.h"
 
 namespace qlog {
 

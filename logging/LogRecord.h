@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "logging/qlog.h"
+#include "logging/Qlog.h"
 
 namespace qlog {
 

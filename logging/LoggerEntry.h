@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "logging/qlog.h"
+#include "logging/Qlog.h"
 
 namespace qlog {
 

@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "platform/sync.h"
+#include "platform/Sync.h"
 
 namespace qlog {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/mutex.h"
-#include "platform/thread_annotations.h"
+#include "platform/Mutex.h"
+#include "platform/ThreadAnnotations.h"
 
 class ChannelMap {
   public:

@@ -9,7 +9,7 @@
 #include "HostChannels.h"
 #include "Manager.h"
 #include "json/Json.h"
-#include "logging/qlog.h"
+#include "logging/Qlog.h"
 
 using namespace ZEGO;
 

@@ -4,7 +4,7 @@
 #include "EventText.h"
 #include "HostChannels.h"
 #include "Manager.h"
-#include "logging/qlog.h"
+#include "logging/Qlog.h"
 
 namespace eventtext {
 

@@ -19,7 +19,7 @@
 #include "HostChannels.h"
 #include "Manager.h"
 #include "SdkCallbacks.h"
-#include "logging/qlog.h"
+#include "logging/Qlog.h"
 
 namespace framerelay {
 namespace {

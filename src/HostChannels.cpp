@@ -8,10 +8,10 @@
 
 #include "Manager.h"
 #include "json/Json.h"
-#include "logging/qlog.h"
-#include "platform/descriptors.h"
-#include "platform/processor.h"
-#include "platform/sync.h"
+#include "logging/Qlog.h"
+#include "platform/Descriptors.h"
+#include "platform/Processor.h"
+#include "platform/Sync.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include "Manager.h"
 
 #include "HostChannels.h"
-#include "logging/qlog.h"
+#include "logging/Qlog.h"
 
 using namespace ZEGO;
 

@@ -7,7 +7,7 @@
 #include "Manager.h"
 #include "SdkCallbacks.h"
 #include "SdkZegoRoom.h"
-#include "logging/qlog.h"
+#include "logging/Qlog.h"
 
 using namespace ZEGO::LIVEROOM;
 

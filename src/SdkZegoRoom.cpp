@@ -3,8 +3,8 @@
 #include <cstring>
 #include <string>
 
-#include "logging/qlog.h"
-#include "platform/process.h"
+#include "logging/Qlog.h"
+#include "platform/Process.h"
 
 using namespace ZEGO;
 

@@ -17,9 +17,9 @@
 #include <utility>
 #include <vector>
 
-#include "platform/mutex.h"
-#include "platform/sync.h"
-#include "platform/thread_annotations.h"
+#include "platform/Mutex.h"
+#include "platform/Sync.h"
+#include "platform/ThreadAnnotations.h"
 
 class TextQueue {
   public:

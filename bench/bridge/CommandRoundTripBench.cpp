@@ -14,11 +14,11 @@
 #include <thread>
 #include <vector>
 
-#include "platform/clock.h"
-#include "platform/descriptors.h"
-#include "platform/process.h"
-#include "platform/spawn.h"
-#include "platform/sync.h"
+#include "platform/Clock.h"
+#include "platform/Descriptors.h"
+#include "platform/Process.h"
+#include "platform/Spawn.h"
+#include "platform/Sync.h"
 
 namespace {
 

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "logging/LogManager.h"
-#include "platform/cpu_time.h"
-#include "platform/process.h"
+#include "platform/CpuTime.h"
+#include "platform/Process.h"
 
 #ifdef QLOG_BENCH_SPDLOG
 #include <spdlog/async.h>

@@ -22,9 +22,9 @@
 #include <thread>
 #include <vector>
 
-#include "platform/descriptors.h"
-#include "platform/process.h"
-#include "platform/spawn.h"
+#include "platform/Descriptors.h"
+#include "platform/Process.h"
+#include "platform/Spawn.h"
 #include "src/FrameRelay.h"
 #include "src/Manager.h"
 

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "LiveRoom.h"
-#include "platform/descriptors.h"
-#include "platform/spawn.h"
+#include "platform/Descriptors.h"
+#include "platform/Spawn.h"
 #include "sdk/sim/SimControl.h"
 
 namespace {

@@ -17,9 +17,9 @@
 #include <utility>
 #include <vector>
 
-#include "platform/descriptors.h"
-#include "platform/process.h"
-#include "platform/spawn.h"
+#include "platform/Descriptors.h"
+#include "platform/Process.h"
+#include "platform/Spawn.h"
 
 namespace {
 

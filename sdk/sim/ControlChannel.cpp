@@ -2,7 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "platform/descriptors.h"
+#include "platform/Descriptors.h"
 
 namespace sim {
 

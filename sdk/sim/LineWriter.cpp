@@ -1,6 +1,6 @@
 #include "sdk/sim/LineWriter.h"
 
-#include "platform/descriptors.h"
+#include "platform/Descriptors.h"
 
 namespace sim {
 

@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/descriptors.h"
-#include "platform/process.h"
+#include "platform/Descriptors.h"
+#include "platform/Process.h"
 #include "sdk/sim/ControlChannel.h"
 #include "sdk/sim/DemoRoom.h"
 #include "sdk/sim/FrameSource.h"

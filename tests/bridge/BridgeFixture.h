@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/process.h"
+#include "platform/Process.h"
 #include "tests/support/BridgeProcess.h"
 
 namespace bridge_test {

@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "framer/ObjectFramer.h"
-#include "platform/cpu_time.h"
-#include "platform/descriptors.h"
-#include "platform/redirect.h"
-#include "platform/spawn.h"
+#include "platform/CpuTime.h"
+#include "platform/Descriptors.h"
+#include "platform/Redirect.h"
+#include "platform/Spawn.h"
 #include "src/Manager.h"
 
 namespace {

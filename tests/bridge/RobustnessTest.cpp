@@ -6,7 +6,7 @@
 #include <sstream>
 #include <string>
 
-#include "platform/process.h"
+#include "platform/Process.h"
 #include "tests/bridge/BridgeFixture.h"
 
 namespace bridge_test {

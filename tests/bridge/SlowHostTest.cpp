@@ -11,7 +11,7 @@
 #include <string>
 #include <thread>
 
-#include "platform/filesystem.h"
+#include "platform/FileSystem.h"
 #include "tests/support/BridgeProcess.h"
 
 namespace {

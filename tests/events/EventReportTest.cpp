@@ -8,8 +8,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "logging/qlog.h"
-#include "platform/process.h"
+#include "logging/Qlog.h"
+#include "platform/Process.h"
 #include "src/EventText.h"
 #include "src/Manager.h"
 

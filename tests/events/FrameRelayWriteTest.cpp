@@ -9,9 +9,9 @@
 #include <thread>
 #include <vector>
 
-#include "platform/descriptors.h"
-#include "platform/redirect.h"
-#include "platform/spawn.h"
+#include "platform/Descriptors.h"
+#include "platform/Redirect.h"
+#include "platform/Spawn.h"
 #include "src/FrameRelay.h"
 #include "src/Manager.h"
 

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/process.h"
-#include "platform/spawn.h"
+#include "platform/Process.h"
+#include "platform/Spawn.h"
 
 namespace hosttest {
 

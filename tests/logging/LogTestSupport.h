@@ -16,7 +16,7 @@
 
 #include "logging/LogEnvironment.h"
 #include "logging/LogManager.h"
-#include "platform/process.h"
+#include "platform/Process.h"
 
 namespace qlog_test {
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "logging/qlog.h"
+#include "logging/Qlog.h"
 #include "tests/logging/LogTestSupport.h"
 
 using namespace qlog_test;

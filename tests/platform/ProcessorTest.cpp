@@ -1,4 +1,4 @@
-#include "platform/processor.h"
+#include "platform/Processor.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 
 #include <chrono>
 
-#include "platform/descriptors.h"
-#include "platform/spawn.h"
+#include "platform/Descriptors.h"
+#include "platform/Spawn.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "platform/spin.h"
+#include "platform/Spin.h"
 
 #include <gtest/gtest.h>
 

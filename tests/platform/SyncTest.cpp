@@ -1,4 +1,4 @@
-#include "platform/sync.h"
+#include "platform/Sync.h"
 
 #include <gtest/gtest.h>
 

@@ -8,9 +8,9 @@
 #include <nlohmann/json.hpp>
 
 #include "LiveRoom.h"
-#include "platform/descriptors.h"
-#include "platform/process.h"
-#include "platform/spawn.h"
+#include "platform/Descriptors.h"
+#include "platform/Process.h"
+#include "platform/Spawn.h"
 #include "sdk/sim/SimControl.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "platform/descriptors.h"
+#include "platform/Descriptors.h"
 #include "sdk/sim/SimControl.h"
 
 namespace simtest {

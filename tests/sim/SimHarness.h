@@ -16,7 +16,7 @@
 #include <nlohmann/json.hpp>
 
 #include "LiveRoom.h"
-#include "platform/spawn.h"
+#include "platform/Spawn.h"
 
 namespace simtest {
 

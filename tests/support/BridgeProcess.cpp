@@ -9,9 +9,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "platform/descriptors.h"
-#include "platform/filesystem.h"
-#include "platform/process.h"
+#include "platform/Descriptors.h"
+#include "platform/FileSystem.h"
+#include "platform/Process.h"
 
 namespace bridge_test {
 

@@ -21,7 +21,7 @@
 #include <nlohmann/json.hpp>
 
 #include "framer/ObjectFramer.h"
-#include "platform/spawn.h"
+#include "platform/Spawn.h"
 
 namespace bridge_test {
 

@@ -8,7 +8,7 @@
 #include <iterator>
 #include <string>
 
-#include "platform/process.h"
+#include "platform/Process.h"
 #include "tests/support/BridgeProcess.h"
 
 namespace bridge_test {

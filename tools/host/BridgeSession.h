@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "framer/ObjectFramer.h"
-#include "platform/spawn.h"
+#include "platform/Spawn.h"
 #include "tools/host/Frame.h"
 #include "tools/host/FrameAssembler.h"
 

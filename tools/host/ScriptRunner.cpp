@@ -5,7 +5,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "platform/filesystem.h"
+#include "platform/FileSystem.h"
 #include "tools/host/ContactSheet.h"
 #include "tools/host/Image.h"
 #include "tools/host/PngFile.h"

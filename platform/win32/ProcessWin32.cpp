@@ -1,0 +1,72 @@
+#include <windows.h>
+
+#include <cstdlib>
+#include <vector>
+
+#include "platform/Process.h"
+
+namespace platform {
+
+std::uint32_t ProcessId() {
+    return static_cast<std::uint32_t>(::GetCurrentProcessId());
+}
+
+std::uint32_t CurrentThreadId() {
+    return static_cast<std::uint32_t>(::GetCurrentThreadId());
+}
+
+namespace {
+
+std::string ToUtf8(const wchar_t* text, int length) {
+    const int bytes = ::WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
+    if (bytes <= 0)
+        return std::string();
+    std::string out(static_cast<std::size_t>(bytes), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text, length, &out[0], bytes, nullptr, nullptr);
+    return out;
+}
+
+}  // namespace
+
+std::string ExecutablePath() {
+    // MAX_PATH first; a longer path (long path support) gets a larger buffer, never a cut one.
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (;;) {
+        const DWORD size = static_cast<DWORD>(buffer.size());
+        const DWORD n = ::GetModuleFileNameW(nullptr, buffer.data(), size);
+        if (n == 0)
+            return std::string();
+        if (n < size)
+            return ToUtf8(buffer.data(), static_cast<int>(n));
+        if (buffer.size() >= 32768)
+            return std::string();
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+std::string ExecutableDirectory() {
+    std::string path = ExecutablePath();
+    std::size_t cut = path.find_last_of("\\/");
+    if (cut == std::string::npos)
+        return std::string();
+    return path.substr(0, cut + 1);
+}
+
+void IdleForever() {
+    for (;;)
+        ::Sleep(INFINITE);
+}
+
+void SleepMilliseconds(int milliseconds) {
+    ::Sleep(milliseconds < 0 ? 0 : static_cast<DWORD>(milliseconds));
+}
+
+const char* GetEnvironment(const char* name) {
+    return std::getenv(name);
+}
+
+bool SetEnvironment(const char* name, const char* value) {
+    return ::_putenv_s(name, value) == 0;
+}
+
+}  // namespace platform
