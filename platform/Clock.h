@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 
 namespace platform {
 
@@ -24,6 +25,9 @@ struct LocalTime {
 
 // Broken-down local time of `seconds` since 1970; all fields 0 if it cannot be converted.
 LocalTime ToLocalTime(std::int64_t seconds);
+
+// The fields of a broken-down time of the C library.
+LocalTime FromBrokenDown(const std::tm& broken);
 
 // Monotonic nanoseconds, for measuring intervals.
 std::int64_t MonotonicNanoseconds();

@@ -12,19 +12,11 @@ WallTime Now() {
 }
 
 LocalTime ToLocalTime(std::int64_t seconds) {
-    LocalTime out{};
     time_t t = static_cast<time_t>(seconds);
     tm broken{};
     if (::localtime_r(&t, &broken) == nullptr)
-        return out;
-    out.year = broken.tm_year + 1900;
-    out.month = broken.tm_mon + 1;
-    out.day = broken.tm_mday;
-    out.hour = broken.tm_hour;
-    out.minute = broken.tm_min;
-    out.second = broken.tm_sec;
-    out.dayOfYear = broken.tm_yday;
-    return out;
+        return LocalTime{};
+    return FromBrokenDown(broken);
 }
 
 std::int64_t MonotonicNanoseconds() {
