@@ -17,6 +17,9 @@
 #include "src/HostChannels.h"
 #include "src/Manager.h"
 
+using qjson::Json;
+
+namespace quorlane {
 namespace {
 
 const char kDaemonStartCommand[] = "{\"type\": \"DaemonStart\"}";
@@ -108,6 +111,8 @@ void msgloop(Manager* manager) {
     }
 }
 
+}  // namespace quorlane
+
 int main() {
     // A host that closes a pipe must make writes fail, not end the process; and no file opened
     // later may take one of the host's descriptor numbers.
@@ -115,6 +120,6 @@ int main() {
     for (int fd = 3; fd <= 9; ++fd) {
         platform::ReserveDescriptor(fd);
     }
-    StartUp();
+    quorlane::StartUp();
     platform::IdleForever();
 }

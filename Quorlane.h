@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace quorlane {
+
 class Manager;
 
 // Creates the Manager (once), configures and starts logging, and starts uimsg, callbkmsg and
@@ -14,3 +16,5 @@ std::int32_t StartUp();
 void uimsg(Manager* manager);
 void callbkmsg(Manager* manager);
 void msgloop(Manager* manager);
+
+}  // namespace quorlane

@@ -1,5 +1,7 @@
 #include "framer/ObjectFramer.h"
 
+namespace qframer {
+
 namespace {
 
 bool IsBlank(char c) {
@@ -57,3 +59,5 @@ void ObjectFramer::Feed(const char* data, std::size_t n, std::vector<std::string
         }
     }
 }
+
+}  // namespace qframer

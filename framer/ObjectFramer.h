@@ -3,9 +3,9 @@
 // into one framer and handles each complete object it hands back. The bridge frames the
 // commands on descriptor 3 the same way. Link the library qframer; it needs nothing else.
 //
-//   ObjectFramer framer;
+//   qframer::ObjectFramer framer;
 //   std::vector<std::string> objects;
-//   ObjectFramer::Skipped skipped;
+//   qframer::ObjectFramer::Skipped skipped;
 //   while ((count = read(fromBridge, buffer, sizeof buffer)) > 0) {  // the host's end of fd 4
 //       framer.Feed(buffer, count, objects, &skipped);  // appends each complete object
 //       for (const std::string& text : objects) { /* one reply or event */ }
@@ -22,6 +22,8 @@
 #include <string>
 #include <vector>
 
+namespace qframer {
+
 class ObjectFramer {
   public:
     static const std::size_t kMaxObjectBytes = 16 * 1024;
@@ -34,8 +36,8 @@ class ObjectFramer {
         // The first kDroppedPrefixBytes bytes of each object dropped for its length.
         std::vector<std::string> dropped;
 
-        bool empty() const { return outside.empty() && dropped.empty(); }
-        void clear() {
+        bool Empty() const { return outside.empty() && dropped.empty(); }
+        void Clear() {
             outside.clear();
             dropped.clear();
         }
@@ -59,3 +61,5 @@ class ObjectFramer {
     bool inString_ = false;
     bool escaped_ = false;
 };
+
+}  // namespace qframer

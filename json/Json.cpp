@@ -4,6 +4,8 @@
 #include <memory>
 #include <utility>
 
+namespace qjson {
+
 const int Json::kMaxDepth;
 
 const char* Json::BadConversionException::what() const noexcept {
@@ -17,7 +19,7 @@ Json::Json(double number) : kind_(Number), payload_(new double(number)) {}
 Json::Json(const std::string& text) : kind_(String), payload_(new std::string(text)) {}
 
 Json::Json(const Json& other) : kind_(Null), payload_(nullptr) {
-    copyFrom(other);
+    CopyFrom(other);
 }
 
 Json& Json::operator=(const Json& other) {
@@ -33,10 +35,10 @@ Json& Json::operator=(const Json& other) {
 }
 
 Json::~Json() {
-    release();
+    Release();
 }
 
-void Json::release() {
+void Json::Release() {
     switch (kind_) {
         case Number:
             delete static_cast<double*>(payload_);
@@ -77,7 +79,7 @@ template <typename Container>
 struct ContainerGuard {
     Container* container;
     ~ContainerGuard();
-    Container* release() {
+    Container* Release() {
         Container* done = container;
         container = nullptr;
         return done;
@@ -107,7 +109,7 @@ ContainerGuard<Json::ArrayVector>::~ContainerGuard() {
 }  // namespace
 
 // Expects this value to be Null.
-void Json::copyFrom(const Json& other) {
+void Json::CopyFrom(const Json& other) {
     switch (other.kind_) {
         case Number:
             payload_ = new double(*static_cast<const double*>(other.payload_));
@@ -128,7 +130,7 @@ void Json::copyFrom(const Json& other) {
                 guard.container->emplace_hint(guard.container->end(), member.first, value.get());
                 value.release();
             }
-            payload_ = guard.release();
+            payload_ = guard.Release();
             break;
         }
         case Array: {
@@ -138,7 +140,7 @@ void Json::copyFrom(const Json& other) {
             for (const Json* element : source) {
                 guard.container->push_back(new Json(*element));
             }
-            payload_ = guard.release();
+            payload_ = guard.Release();
             break;
         }
     }
@@ -160,42 +162,42 @@ Json& Json::operator[](const char* key) {
     return *found->second;
 }
 
-double& Json::asNumber() {
+double& Json::AsNumber() {
     if (kind_ != Number) {
         throw BadConversionException();
     }
     return *static_cast<double*>(payload_);
 }
 
-std::string& Json::asString() {
+std::string& Json::AsString() {
     if (kind_ != String) {
         throw BadConversionException();
     }
     return *static_cast<std::string*>(payload_);
 }
 
-bool& Json::asBoolean() {
+bool& Json::AsBoolean() {
     if (kind_ != Boolean) {
         throw BadConversionException();
     }
     return *static_cast<bool*>(payload_);
 }
 
-Json::ObjectMap& Json::asObject() {
+Json::ObjectMap& Json::AsObject() {
     if (kind_ != Object) {
         throw BadConversionException();
     }
     return *static_cast<ObjectMap*>(payload_);
 }
 
-Json::ArrayVector& Json::asArray() {
+Json::ArrayVector& Json::AsArray() {
     if (kind_ != Array) {
         throw BadConversionException();
     }
     return *static_cast<ArrayVector*>(payload_);
 }
 
-std::string Json::stringValue() const {
+std::string Json::StringValue() const {
     if (kind_ != String) {
         throw BadConversionException();
     }
@@ -208,3 +210,5 @@ int Json::size() const {
     }
     return 1;
 }
+
+}  // namespace qjson

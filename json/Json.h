@@ -1,7 +1,7 @@
 // A JSON value of one of six kinds, with an owning pointer to its payload.
 //
 //   Json command(text);                      // parses; throws Json::UnexpectedTokenException
-//   std::string& type = command["type"].asString();  // throws Json::BadConversionException
+//   std::string& type = command["type"].AsString();  // throws Json::BadConversionException
 //   Json reply("{}");
 //   reply["code"] = Json(0.0);
 //   std::string bytes = reply.toString();    // { "code": 0 }
@@ -14,6 +14,8 @@
 #include <vector>
 
 #include "json/JsonGrammar.h"
+
+namespace qjson {
 
 class Json {
   public:
@@ -45,7 +47,7 @@ class Json {
     };
 
     // Nesting deeper than this is refused by the parser.
-    static const int kMaxDepth = jsongrammar::kMaxDepth;
+    static const int kMaxDepth = grammar::kMaxDepth;
 
     Json();                                  // Null
     explicit Json(const char* text);         // parses the whole text
@@ -55,18 +57,18 @@ class Json {
     Json& operator=(const Json& other);      // deep copy; self-assignment does nothing
     virtual ~Json();
 
-    Type kind() const { return kind_; }
+    Type Kind() const { return kind_; }
 
     // Member of an Object; inserts a Null member when the key is absent.
     Json& operator[](const char* key);
 
     // Exact typed access: the kind must match, else BadConversionException.
-    double& asNumber();
-    std::string& asString();
-    bool& asBoolean();
-    ObjectMap& asObject();
-    ArrayVector& asArray();
-    std::string stringValue() const;  // copy of a String
+    double& AsNumber();
+    std::string& AsString();
+    bool& AsBoolean();
+    ObjectMap& AsObject();
+    ArrayVector& AsArray();
+    std::string StringValue() const;  // copy of a String
 
     // Elements of an Array; 1 for every other kind.
     int size() const;
@@ -78,10 +80,12 @@ class Json {
   private:
     class Parser;
 
-    void release();
-    void copyFrom(const Json& other);  // this value must be Null
-    void appendTo(std::string& out) const;
+    void Release();
+    void CopyFrom(const Json& other);  // this value must be Null
+    void AppendTo(std::string& out) const;
 
     Type kind_;
     void* payload_;
 };
+
+}  // namespace qjson

@@ -1,7 +1,7 @@
 // Escapes and UTF-8 sequences, checked strictly.
 #include "json/JsonGrammar.h"
 
-namespace jsongrammar {
+namespace qjson::grammar {
 namespace {
 
 const char kHexDigits[] = "0123456789abcdef";
@@ -100,4 +100,4 @@ void AppendUnicodeEscape(std::string& out, std::uint16_t unit) {
     out.append(escape, sizeof escape);
 }
 
-}  // namespace jsongrammar
+}  // namespace qjson::grammar

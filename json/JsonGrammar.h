@@ -1,16 +1,16 @@
 // The JSON grammar's building blocks, shared by the parser, the strict validator and anything
 // that writes JSON string content:
 //
-//   if (jsongrammar::IsValidJson(text, length)) ...              // one strict JSON document
-//   std::size_t n = jsongrammar::ValidUtf8Length(p, end - p);      // 0: not valid UTF-8 here
-//   jsongrammar::AppendUnicodeEscape(out, 0xFFFD);                 // writes \ufffd
+//   if (qjson::grammar::IsValidJson(text, length)) ...              // one strict JSON document
+//   std::size_t n = qjson::grammar::ValidUtf8Length(p, end - p);      // 0: not valid UTF-8 here
+//   qjson::grammar::AppendUnicodeEscape(out, 0xFFFD);                 // writes \ufffd
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
-namespace jsongrammar {
+namespace qjson::grammar {
 
 enum CharClass : std::uint8_t {
     kOther = 0,
@@ -83,4 +83,4 @@ void AppendUnicodeEscape(std::string& out, std::uint16_t unit);
 // is not valid.
 bool IsValidJson(const char* text, std::size_t length);
 
-}  // namespace jsongrammar
+}  // namespace qjson::grammar

@@ -10,19 +10,21 @@
 #include "json/Json.h"
 #include "json/JsonGrammar.h"
 
+namespace qjson {
+
 namespace {
 
 const char kEndOfInputMessage[] = "SyntaxError: Unexpected end of input";
 const char kTokenMessage[] = "SyntaxError: Unexpected token ";
 
-using jsongrammar::ClassOf;
-using jsongrammar::IsDigit;
-using jsongrammar::IsEscapeLetter;
-using jsongrammar::IsHexDigit;
-using jsongrammar::IsWhitespace;
-using jsongrammar::kStringStop;
+using grammar::ClassOf;
+using grammar::IsDigit;
+using grammar::IsEscapeLetter;
+using grammar::IsHexDigit;
+using grammar::IsWhitespace;
+using grammar::kStringStop;
 
-inline bool isGraphic(char c) {
+inline bool IsGraphic(char c) {
     return c >= 33 && c <= 126;
 }
 
@@ -35,7 +37,7 @@ Json::UnexpectedTokenException::UnexpectedTokenException(char token, std::int32_
         return;
     }
     message = kTokenMessage;
-    if (isGraphic(token)) {
+    if (IsGraphic(token)) {
         message += token;
     } else {
         message += std::to_string(static_cast<int>(static_cast<signed char>(token)));
@@ -54,123 +56,123 @@ class Json::Parser {
     explicit Parser(const char* text) : text_(text) {}
 
     // One value, optional whitespace, then the end of the text.
-    void parseDocument(Json& out) {
-        parseValue(out);
-        skipWhitespace();
-        if (current() != '\0') {
-            fail();
+    void ParseDocument(Json& out) {
+        ParseValue(out);
+        SkipWhitespace();
+        if (Current() != '\0') {
+            Fail();
         }
     }
 
   private:
-    char current() const { return text_[position_]; }
+    char Current() const { return text_[position_]; }
 
     // Throws at the current character. Positions past the 32-bit range are reported as its
     // largest value.
-    [[noreturn]] void fail() const {
+    [[noreturn]] void Fail() const {
         constexpr std::size_t kLargest = std::numeric_limits<std::int32_t>::max();
         std::int32_t position =
             static_cast<std::int32_t>(position_ < kLargest ? position_ : kLargest);
-        throw UnexpectedTokenException(current(), position);
+        throw UnexpectedTokenException(Current(), position);
     }
 
-    void skipWhitespace() {
-        while (IsWhitespace(current())) {
+    void SkipWhitespace() {
+        while (IsWhitespace(Current())) {
             ++position_;
         }
     }
 
-    void parseValue(Json& out) {
-        skipWhitespace();
-        switch (current()) {
+    void ParseValue(Json& out) {
+        SkipWhitespace();
+        switch (Current()) {
             case '"': {
                 std::size_t length = 0;
-                std::size_t start = scanString(length);
+                std::size_t start = ScanString(length);
                 out.payload_ = new std::string(text_ + start, length);
                 out.kind_ = String;
                 break;
             }
             case '{':
-                parseObject(out);
+                ParseObject(out);
                 break;
             case '[':
-                parseArray(out);
+                ParseArray(out);
                 break;
             case 't':
-                expectWord("true");
+                ExpectWord("true");
                 out.payload_ = new bool(true);
                 out.kind_ = Boolean;
                 break;
             case 'f':
-                expectWord("false");
+                ExpectWord("false");
                 out.payload_ = new bool(false);
                 out.kind_ = Boolean;
                 break;
             case 'n':
-                expectWord("null");
+                ExpectWord("null");
                 break;
             default:
-                parseNumber(out);
+                ParseNumber(out);
                 break;
         }
     }
 
-    void expectWord(const char* word) {
+    void ExpectWord(const char* word) {
         for (; *word != '\0'; ++word) {
-            if (current() != *word) {
-                fail();
+            if (Current() != *word) {
+                Fail();
             }
             ++position_;
         }
     }
 
-    void expectDigit() {
-        if (!IsDigit(current())) {
-            fail();
+    void ExpectDigit() {
+        if (!IsDigit(Current())) {
+            Fail();
         }
     }
 
-    void skipDigits() {
-        while (IsDigit(current())) {
+    void SkipDigits() {
+        while (IsDigit(Current())) {
             ++position_;
         }
     }
 
-    void parseNumber(Json& out) {
+    void ParseNumber(Json& out) {
         std::size_t start = position_;
-        if (current() == '-') {
+        if (Current() == '-') {
             ++position_;
         }
-        expectDigit();
-        if (current() == '0') {
+        ExpectDigit();
+        if (Current() == '0') {
             ++position_;
-            if (IsDigit(current())) {
-                fail();
+            if (IsDigit(Current())) {
+                Fail();
             }
         } else {
-            skipDigits();
+            SkipDigits();
         }
-        if (current() == '.') {
+        if (Current() == '.') {
             ++position_;
-            expectDigit();
-            skipDigits();
+            ExpectDigit();
+            SkipDigits();
         }
-        if (current() == 'e' || current() == 'E') {
+        if (Current() == 'e' || Current() == 'E') {
             ++position_;
-            if (current() == '+' || current() == '-') {
+            if (Current() == '+' || Current() == '-') {
                 ++position_;
             }
-            expectDigit();
-            skipDigits();
+            ExpectDigit();
+            SkipDigits();
         }
-        double value = toDouble(text_ + start, text_ + position_);
+        double value = ToDouble(text_ + start, text_ + position_);
         out.payload_ = new double(value);
         out.kind_ = Number;
     }
 
     // The same value as atof of the characters; from_chars is the fast path and atof settles
     // what from_chars reports out of range.
-    double toDouble(const char* first, const char* last) {
+    double ToDouble(const char* first, const char* last) {
         double value = 0;
         auto result = std::from_chars(first, last, value);
         if (result.ec == std::errc() && result.ptr == last) {
@@ -182,34 +184,34 @@ class Json::Parser {
 
     // Reads a string and returns the index of its first character; length receives the number
     // of characters between the quotes. Escapes are validated, not decoded.
-    std::size_t scanString(std::size_t& length) {
-        skipWhitespace();
-        if (current() != '"') {
-            fail();
+    std::size_t ScanString(std::size_t& length) {
+        SkipWhitespace();
+        if (Current() != '"') {
+            Fail();
         }
         ++position_;
         std::size_t start = position_;
         for (;;) {
-            while (!(ClassOf(current()) & kStringStop)) {
+            while (!(ClassOf(Current()) & kStringStop)) {
                 ++position_;
             }
-            char c = current();
+            char c = Current();
             if (c == '"') {
                 break;
             }
             if (c != '\\') {
-                fail();  // a control character; the terminating NUL reports end of input
+                Fail();  // a control character; the terminating NUL reports end of input
             }
             ++position_;
-            if (current() == 'u') {
+            if (Current() == 'u') {
                 for (int i = 0; i < 4; ++i) {
                     ++position_;
-                    if (!IsHexDigit(current())) {
-                        fail();
+                    if (!IsHexDigit(Current())) {
+                        Fail();
                     }
                 }
-            } else if (!IsEscapeLetter(current())) {
-                fail();
+            } else if (!IsEscapeLetter(Current())) {
+                Fail();
             }
             ++position_;
         }
@@ -218,87 +220,87 @@ class Json::Parser {
         return start;
     }
 
-    void enterContainer() {
+    void EnterContainer() {
         if (++depth_ > kMaxDepth) {
-            fail();
+            Fail();
         }
         ++position_;
     }
 
     // Members are guarded: any standard exception inside becomes a syntax error at the current
     // character. The partly built map stays owned by out, whose owner releases it.
-    void parseObject(Json& out) {
-        enterContainer();
+    void ParseObject(Json& out) {
+        EnterContainer();
         out.payload_ = new ObjectMap;
         out.kind_ = Object;
         auto& members = *static_cast<ObjectMap*>(out.payload_);
         try {
-            skipWhitespace();
-            if (current() == '}') {
+            SkipWhitespace();
+            if (Current() == '}') {
                 ++position_;
                 --depth_;
                 return;
             }
             for (;;) {
                 std::size_t keyLength = 0;
-                std::size_t keyStart = scanString(keyLength);
-                skipWhitespace();
-                if (current() != ':') {
-                    fail();
+                std::size_t keyStart = ScanString(keyLength);
+                SkipWhitespace();
+                if (Current() != ':') {
+                    Fail();
                 }
                 ++position_;
                 std::unique_ptr<Json> value(new Json());
-                parseValue(*value);
-                skipWhitespace();
+                ParseValue(*value);
+                SkipWhitespace();
                 auto inserted =
                     members.try_emplace(std::string(text_ + keyStart, keyLength), value.get());
                 if (inserted.second) {
                     value.release();
                 }
-                if (current() == ',') {
+                if (Current() == ',') {
                     ++position_;
-                } else if (current() == '}') {
+                } else if (Current() == '}') {
                     ++position_;
                     break;
                 } else {
-                    fail();
+                    Fail();
                 }
             }
         } catch (const std::exception&) {
-            fail();
+            Fail();
         }
         --depth_;
     }
 
-    void parseArray(Json& out) {
-        enterContainer();
+    void ParseArray(Json& out) {
+        EnterContainer();
         out.payload_ = new ArrayVector;
         out.kind_ = Array;
         auto& elements = *static_cast<ArrayVector*>(out.payload_);
         try {
-            skipWhitespace();
-            if (current() == ']') {
+            SkipWhitespace();
+            if (Current() == ']') {
                 ++position_;
                 --depth_;
                 return;
             }
             for (;;) {
                 std::unique_ptr<Json> element(new Json());
-                parseValue(*element);
+                ParseValue(*element);
                 elements.push_back(element.get());
                 element.release();
-                skipWhitespace();
-                if (current() == ',') {
+                SkipWhitespace();
+                if (Current() == ',') {
                     ++position_;
-                } else if (current() == ']') {
+                } else if (Current() == ']') {
                     ++position_;
                     break;
                 } else {
-                    fail();
+                    Fail();
                 }
             }
         } catch (const std::exception&) {
-            fail();
+            Fail();
         }
         --depth_;
     }
@@ -312,9 +314,11 @@ class Json::Parser {
 Json::Json(const char* text) : kind_(Null), payload_(nullptr) {
     // A null pointer reads as the empty text.
     Json value;
-    Parser(text != nullptr ? text : "").parseDocument(value);
+    Parser(text != nullptr ? text : "").ParseDocument(value);
     kind_ = value.kind_;
     payload_ = value.payload_;
     value.kind_ = Null;
     value.payload_ = nullptr;
 }
+
+}  // namespace qjson

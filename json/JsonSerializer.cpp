@@ -5,11 +5,13 @@
 
 #include "json/Json.h"
 
+namespace qjson {
+
 namespace {
 
 // Writes a double as default stream formatting does ("%g": six significant digits, no trailing
 // zeros). Infinities and NaN have no JSON form and are written as null.
-void appendNumber(std::string& out, double number) {
+void AppendNumber(std::string& out, double number) {
     if (!std::isfinite(number)) {
         out += "null";
         return;
@@ -26,7 +28,7 @@ void appendNumber(std::string& out, double number) {
     out.append(buffer, static_cast<std::size_t>(length));
 }
 
-void appendQuoted(std::string& out, const std::string& text) {
+void AppendQuoted(std::string& out, const std::string& text) {
     out += '"';
     out += text;
     out += '"';
@@ -36,17 +38,17 @@ void appendQuoted(std::string& out, const std::string& text) {
 
 std::string Json::toString() const {
     std::string out;
-    appendTo(out);
+    AppendTo(out);
     return out;
 }
 
-void Json::appendTo(std::string& out) const {
+void Json::AppendTo(std::string& out) const {
     switch (kind_) {
         case Number:
-            appendNumber(out, *static_cast<const double*>(payload_));
+            AppendNumber(out, *static_cast<const double*>(payload_));
             break;
         case String:
-            appendQuoted(out, *static_cast<const std::string*>(payload_));
+            AppendQuoted(out, *static_cast<const std::string*>(payload_));
             break;
         case Boolean:
             out += *static_cast<const bool*>(payload_) ? "true" : "false";
@@ -62,7 +64,7 @@ void Json::appendTo(std::string& out) const {
                 first = false;
                 out += member.first;
                 out += "\": ";
-                member.second->appendTo(out);
+                member.second->AppendTo(out);
             }
             out += " }";
             break;
@@ -75,10 +77,12 @@ void Json::appendTo(std::string& out) const {
                     out += ", ";
                 }
                 first = false;
-                element->appendTo(out);
+                element->AppendTo(out);
             }
             out += " ]";
             break;
         }
     }
 }
+
+}  // namespace qjson

@@ -4,7 +4,7 @@
 
 #include "json/JsonGrammar.h"
 
-namespace jsongrammar {
+namespace qjson::grammar {
 namespace {
 
 class Validator {
@@ -172,4 +172,4 @@ bool IsValidJson(const char* text, std::size_t length) {
     return Validator(text, length).Document();
 }
 
-}  // namespace jsongrammar
+}  // namespace qjson::grammar

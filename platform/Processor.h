@@ -19,7 +19,7 @@ class ProcessorExclusion {
     // may not, or when an exclusion is already in force.
     bool Avoid(int processor);
     void Lift();
-    bool active() const { return active_; }
+    bool Active() const { return active_; }
 
   private:
     // The thread's processor mask from before Avoid, as the system stores it (1024 bits); kept

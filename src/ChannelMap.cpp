@@ -1,5 +1,7 @@
 #include "ChannelMap.h"
 
+namespace quorlane {
+
 int ChannelMap::Lookup(const char* streamID) const {
     if (streamID == nullptr)
         return 0;
@@ -21,3 +23,5 @@ std::vector<std::string> ChannelMap::StreamIDs() const {
         ids.push_back(entry.first);
     return ids;
 }
+
+}  // namespace quorlane

@@ -9,6 +9,8 @@
 #include "platform/Mutex.h"
 #include "platform/ThreadAnnotations.h"
 
+namespace quorlane {
+
 class ChannelMap {
   public:
     ChannelMap() = default;
@@ -26,3 +28,5 @@ class ChannelMap {
     mutable platform::RecursiveMutex lock_;
     std::map<std::string, int> channels_ GUARDED_BY(lock_);
 };
+
+}  // namespace quorlane

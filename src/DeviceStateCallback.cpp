@@ -1,6 +1,8 @@
 // Device arrival, removal and error notifications are ignored.
 #include "SdkCallbacks.h"
 
+namespace quorlane {
+
 void CIZegoDeviceStateCallback::OnAudioDeviceStateChanged(ZEGO::AV::AudioDeviceType,
                                                           ZEGO::AV::DeviceInfo*,
                                                           ZEGO::AV::DeviceState) {}
@@ -9,3 +11,5 @@ void CIZegoDeviceStateCallback::OnVideoDeviceStateChanged(ZEGO::AV::DeviceInfo*,
                                                           ZEGO::AV::DeviceState) {}
 
 void CIZegoDeviceStateCallback::OnDeviceError(const char*, int) {}
+
+}  // namespace quorlane

@@ -11,6 +11,10 @@
 #include "json/Json.h"
 #include "logging/Qlog.h"
 
+using qjson::Json;
+
+namespace quorlane {
+
 using namespace ZEGO;
 
 std::int32_t NumberToInt32(double value) {
@@ -30,11 +34,11 @@ namespace {
 const AV::PublishChannelIndex kMainChannel = AV::PUBLISH_CHN_MAIN;
 
 std::string Text(Json& param, const char* key) {
-    return param[key].asString();
+    return param[key].AsString();
 }
 
 std::int32_t Number(Json& param, const char* key) {
-    return NumberToInt32(param[key].asNumber());
+    return NumberToInt32(param[key].AsNumber());
 }
 
 void DispatchLogin(Json& param, Manager* manager) {
@@ -60,7 +64,7 @@ void DispatchEnterRoom(Json& param, Manager* manager) {
 
 void DispatchRequestView(Json& param, Manager* manager) {
     // Both log texts, wording and missing line end included, are kept: log readers rely on them.
-    if (param.kind() != Json::Array) {
+    if (param.Kind() != Json::Array) {
         QLOG(qlog::LOG_ERROR, "list is not a array");
         return;
     }
@@ -69,8 +73,8 @@ void DispatchRequestView(Json& param, Manager* manager) {
         return;
     }
     std::vector<std::string> streamIDs;
-    for (Json* element : param.asArray()) {
-        std::string streamID = element->asString();
+    for (Json* element : param.AsArray()) {
+        std::string streamID = element->AsString();
         if (!streamID.empty()) {
             streamIDs.push_back(std::move(streamID));
         }
@@ -125,7 +129,7 @@ Size ReadSize(Json& param) {
 }  // namespace
 
 void Dispatch(Json& command, Manager* manager) {
-    const std::string type = command["type"].asString();
+    const std::string type = command["type"].AsString();
 
     if (type == "Init") {
         command["param"];
@@ -188,3 +192,5 @@ void Dispatch(Json& command, Manager* manager) {
         SendResult(manager->StopPreview() ? 1 : 0, "StopPreview");
     }
 }
+
+}  // namespace quorlane

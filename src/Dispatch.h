@@ -5,11 +5,18 @@
 
 #include <cstdint>
 
+namespace qjson {
 class Json;
+}  // namespace qjson
+
+namespace quorlane {
+
 class Manager;
 
 // Converts a command's number to a signed 32-bit integer by truncation toward zero; NaN and
 // values whose truncation lies outside the 32-bit range give -2147483648.
 std::int32_t NumberToInt32(double value);
 
-void Dispatch(Json& command, Manager* manager);
+void Dispatch(qjson::Json& command, Manager* manager);
+
+}  // namespace quorlane

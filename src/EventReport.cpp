@@ -6,7 +6,7 @@
 #include "Manager.h"
 #include "logging/Qlog.h"
 
-namespace eventtext {
+namespace quorlane::eventtext {
 
 void Report(const char* notification, const std::function<std::string()>& compose) {
     try {
@@ -20,4 +20,4 @@ void Report(const char* notification, const std::function<std::string()>& compos
     }
 }
 
-}  // namespace eventtext
+}  // namespace quorlane::eventtext

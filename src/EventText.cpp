@@ -5,7 +5,7 @@
 
 #include "JsonSafe.h"
 
-namespace eventtext {
+namespace quorlane::eventtext {
 namespace {
 
 using ZEGO::LIVEROOM::kMaxNonExistsStreams;
@@ -429,4 +429,4 @@ std::string VideoSizeChanged(const char* streamID, int width, int height) {
     return Event("VideoSizeChanged", param);
 }
 
-}  // namespace eventtext
+}  // namespace quorlane::eventtext

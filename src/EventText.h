@@ -9,7 +9,7 @@
 
 #include "LiveRoomDefines.h"
 
-namespace eventtext {
+namespace quorlane::eventtext {
 
 using ZEGO::LIVEROOM::ZegoMixStreamResult;
 using ZEGO::LIVEROOM::ZegoPublishingStreamInfo;
@@ -60,4 +60,4 @@ std::string VideoSizeChanged(const char* streamID, int width, int height);
 // or posting loses the event and logs "<notification>, e=<what>" at LOG_ERROR; nothing escapes.
 void Report(const char* notification, const std::function<std::string()>& compose);
 
-}  // namespace eventtext
+}  // namespace quorlane::eventtext

@@ -21,6 +21,8 @@
 #include "SdkCallbacks.h"
 #include "logging/Qlog.h"
 
+namespace quorlane {
+
 namespace framerelay {
 namespace {
 
@@ -324,3 +326,5 @@ void CIZegoVideoRenderCallback::OnVideoDataCallback(const unsigned char* pData, 
                                                     int strides[4]) {
     framerelay::RelayFrame(CurrentManager.load(), pData, strides, pszStreamID, width, height);
 }
+
+}  // namespace quorlane

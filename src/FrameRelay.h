@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace quorlane {
+
 class Manager;
 
 namespace framerelay {
@@ -60,3 +62,5 @@ void RelayFrame(Manager* manager, const unsigned char* pixels, const int* stride
                 const char* streamID, int width, int height);
 
 }  // namespace framerelay
+
+}  // namespace quorlane

@@ -13,6 +13,11 @@
 #include "platform/Processor.h"
 #include "platform/Sync.h"
 
+using qframer::ObjectFramer;
+using qjson::Json;
+
+namespace quorlane {
+
 namespace {
 
 // The processor where the reader watches descriptor 3; -1 while it does not.
@@ -152,3 +157,5 @@ void SendResult(int code, const char* name) {
 void PostResult(int code, const char* name) {
     PostEventText(ReplyText(code, name));
 }
+
+}  // namespace quorlane

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <string>
 
+namespace quorlane {
+
 class Manager;
 
 const int kCommandDescriptor = 3;
@@ -69,3 +71,5 @@ void SendResult(int code, const char* name);
 // Queues the same reply behind the queued event texts, for SDK threads, which must not wait
 // for the host to read.
 void PostResult(int code, const char* name);
+
+}  // namespace quorlane

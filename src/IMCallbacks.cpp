@@ -2,6 +2,8 @@
 #include "EventText.h"
 #include "SdkCallbacks.h"
 
+namespace quorlane {
+
 using namespace ZEGO::LIVEROOM;
 
 void CIIMCallback::OnUpdateOnlineCount(int, const char*) {}
@@ -29,3 +31,5 @@ void CIIMCallback::OnRecvRoomMessage(ZegoRoomMessage* pMessageInfo, unsigned int
 void CIIMCallback::OnSendConversationMessage(int, const char*, const char*, int) {}
 
 void CIIMCallback::OnRecvConversationMessage(const char*, const char*) {}
+
+}  // namespace quorlane

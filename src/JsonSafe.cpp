@@ -4,7 +4,7 @@
 
 #include "json/JsonGrammar.h"
 
-namespace jsonsafe {
+namespace quorlane::jsonsafe {
 namespace {
 
 // Stands for each byte that is not part of valid UTF-8.
@@ -29,7 +29,7 @@ void AppendJsonSafe(std::string& out, const char* text, std::size_t limit) {
         const char c = text[i];
         const auto byte = static_cast<unsigned char>(c);
         if (c == '\\') {
-            const std::size_t escape = jsongrammar::ValidEscapeLength(text + i, length - i);
+            const std::size_t escape = qjson::grammar::ValidEscapeLength(text + i, length - i);
             if (escape > 0) {
                 out.append(text + i, escape);
                 i += escape;
@@ -41,18 +41,18 @@ void AppendJsonSafe(std::string& out, const char* text, std::size_t limit) {
             out += "\\\"";
             ++i;
         } else if (byte < 0x20) {
-            jsongrammar::AppendUnicodeEscape(out, byte);
+            qjson::grammar::AppendUnicodeEscape(out, byte);
             ++i;
         } else if (byte < 0x80) {
             out += c;
             ++i;
         } else {
-            const std::size_t sequence = jsongrammar::ValidUtf8Length(text + i, length - i);
+            const std::size_t sequence = qjson::grammar::ValidUtf8Length(text + i, length - i);
             if (sequence > 0) {
                 out.append(text + i, sequence);
                 i += sequence;
             } else {
-                jsongrammar::AppendUnicodeEscape(out, kReplacementCharacter);
+                qjson::grammar::AppendUnicodeEscape(out, kReplacementCharacter);
                 ++i;
             }
         }
@@ -72,7 +72,7 @@ void AppendExtraInfo(std::string& out, const char* text, std::size_t limit) {
     bracketed += '[';
     bracketed.append(text ? text : "", length);
     bracketed += ']';
-    if (jsongrammar::IsValidJson(bracketed.data(), bracketed.size())) {
+    if (qjson::grammar::IsValidJson(bracketed.data(), bracketed.size())) {
         out += bracketed;
         return;
     }
@@ -81,4 +81,4 @@ void AppendExtraInfo(std::string& out, const char* text, std::size_t limit) {
     out += "\"]";
 }
 
-}  // namespace jsonsafe
+}  // namespace quorlane::jsonsafe

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-namespace jsonsafe {
+namespace quorlane::jsonsafe {
 
 constexpr std::size_t kUnbounded = SIZE_MAX;
 
@@ -28,4 +28,4 @@ void AppendExtraInfo(std::string& out, const char* text, std::size_t limit = kUn
 // Length of `text` up to the first zero byte, at most `limit`; 0 for a null text.
 std::size_t BoundedLength(const char* text, std::size_t limit);
 
-}  // namespace jsonsafe
+}  // namespace quorlane::jsonsafe

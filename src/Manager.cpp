@@ -5,6 +5,8 @@
 #include "HostChannels.h"
 #include "logging/Qlog.h"
 
+namespace quorlane {
+
 using namespace ZEGO;
 
 std::atomic<Manager*> CurrentManager{nullptr};
@@ -220,3 +222,5 @@ void Manager::KeepWorker(Worker which, std::thread thread, std::uint32_t threadI
             break;
     }
 }
+
+}  // namespace quorlane

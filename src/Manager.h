@@ -15,6 +15,8 @@
 #include "TextQueue.h"
 #include "framer/ObjectFramer.h"
 
+namespace quorlane {
+
 class Manager : public SdkZegoRoom {
   public:
     Manager() = default;
@@ -54,7 +56,7 @@ class Manager : public SdkZegoRoom {
     // Cuts bytes read from the host into command objects, keeping an incomplete one for the next
     // call. Only the command reader calls it.
     void FrameCommands(const char* data, std::size_t length, std::vector<std::string>& objects,
-                       ObjectFramer::Skipped* skipped) {
+                       qframer::ObjectFramer::Skipped* skipped) {
         commandFramer_.Feed(data, length, objects, skipped);
     }
 
@@ -72,8 +74,10 @@ class Manager : public SdkZegoRoom {
     std::thread callbkmsgThread_;
     std::thread msgloopThread_;
     TextQueue commandQueue_;
-    ObjectFramer commandFramer_;
+    qframer::ObjectFramer commandFramer_;
 };
 
 // The Manager of the process; null until start-up, never reset.
 extern std::atomic<Manager*> CurrentManager;
+
+}  // namespace quorlane

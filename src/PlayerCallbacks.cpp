@@ -2,6 +2,8 @@
 #include "EventText.h"
 #include "SdkCallbacks.h"
 
+namespace quorlane {
+
 using namespace ZEGO::LIVEROOM;
 
 void CILivePlayerCallback::OnPlayStateUpdate(int stateCode, const char* pszStreamID) {
@@ -46,3 +48,5 @@ void CILivePlayerCallback::OnVideoSizeChanged(const char* pszStreamID, int nWidt
 }
 
 void CILivePlayerCallback::OnRemoteCameraStatusUpdate(const char*, int) {}
+
+}  // namespace quorlane

@@ -2,6 +2,8 @@
 #include "EventText.h"
 #include "SdkCallbacks.h"
 
+namespace quorlane {
+
 using namespace ZEGO::LIVEROOM;
 
 void CILivePublisherCallback::OnPublishStateUpdate(int stateCode, const char* pszStreamID,
@@ -59,3 +61,5 @@ void CILivePublisherCallback::OnMixStream(const ZegoMixStreamResult& result,
 }
 
 void CILivePublisherCallback::OnCaptureVideoFirstFrame() {}
+
+}  // namespace quorlane

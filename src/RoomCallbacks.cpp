@@ -9,6 +9,8 @@
 #include "SdkZegoRoom.h"
 #include "logging/Qlog.h"
 
+namespace quorlane {
+
 using namespace ZEGO::LIVEROOM;
 
 namespace {
@@ -91,3 +93,5 @@ void CIRoomCallback::OnRecvCustomCommand(const char* pszUserId, const char* pszU
         return eventtext::RecvCustomCommand(pszUserId, pszUserName, pszContent, pszRoomID);
     });
 }
+
+}  // namespace quorlane

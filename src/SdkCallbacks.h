@@ -5,6 +5,8 @@
 
 #include "LiveRoom.h"
 
+namespace quorlane {
+
 class CILivePublisherCallback : public ZEGO::LIVEROOM::ILivePublisherCallback {
   public:
     void OnPublishStateUpdate(int stateCode, const char* pszStreamID,
@@ -102,3 +104,5 @@ class CIZegoVideoRenderCallback : public ZEGO::LIVEROOM::IZegoVideoRenderCallbac
     void OnVideoDataCallback(const unsigned char* pData, int dataLen, const char* pszStreamID,
                              int width, int height, int strides[4]) override;
 };
+
+}  // namespace quorlane

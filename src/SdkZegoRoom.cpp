@@ -6,6 +6,8 @@
 #include "logging/Qlog.h"
 #include "platform/Process.h"
 
+namespace quorlane {
+
 using namespace ZEGO;
 
 std::atomic<CIIMCallback*> ImCallbackInstance{nullptr};
@@ -235,3 +237,5 @@ void CopyAudioFrame(const AVE::AudioFrame& in, AVE::AudioFrame& out) {
         std::memmove(out.buffer, in.buffer, static_cast<std::size_t>(in.bufLen));
     }
 }
+
+}  // namespace quorlane

@@ -9,6 +9,8 @@
 #include "LiveRoom.h"
 #include "SdkCallbacks.h"
 
+namespace quorlane {
+
 class SdkZegoRoom {
   public:
     // Creates the six callback objects in field order and records the IM object in
@@ -56,3 +58,5 @@ extern std::atomic<CIIMCallback*> ImCallbackInstance;
 
 // The audio pre-processing callback: audio passes unchanged from `in` to `out`.
 void CopyAudioFrame(const AVE::AudioFrame& in, AVE::AudioFrame& out);
+
+}  // namespace quorlane

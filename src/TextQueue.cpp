@@ -1,5 +1,7 @@
 #include "TextQueue.h"
 
+namespace quorlane {
+
 TextQueue::Pushed TextQueue::Push(std::string text) {
     {
         platform::MutexLock<platform::RecursiveMutex> hold(lock_);
@@ -29,3 +31,5 @@ std::deque<std::string> TextQueue::Snapshot() const {
     platform::MutexLock<platform::RecursiveMutex> hold(lock_);
     return texts_;
 }
+
+}  // namespace quorlane

@@ -21,6 +21,8 @@
 #include "platform/Sync.h"
 #include "platform/ThreadAnnotations.h"
 
+namespace quorlane {
+
 class TextQueue {
   public:
     enum class Pushed { kQueued, kDropped, kFirstDropped };
@@ -91,3 +93,5 @@ class TextQueue {
     const std::size_t byteLimit_;
     platform::AutoResetEvent ready_;
 };
+
+}  // namespace quorlane

@@ -12,6 +12,8 @@
 
 #include "json/Json.h"
 
+using qjson::Json;
+
 namespace {
 
 struct Command {
@@ -42,7 +44,7 @@ const Command kCommands[] = {
 void ParseOurs(benchmark::State& state, const char* text) {
     for (auto _ : state) {
         Json value(text);
-        benchmark::DoNotOptimize(value.kind());
+        benchmark::DoNotOptimize(value.Kind());
     }
 }
 
@@ -90,7 +92,7 @@ class RecordingReporter : public benchmark::ConsoleReporter {
     std::map<std::string, double> nanoseconds;
 };
 
-void printRatio(const RecordingReporter& reporter, const std::string& what, const std::string& ours,
+void PrintRatio(const RecordingReporter& reporter, const std::string& what, const std::string& ours,
                 const std::string& baseline) {
     auto mine = reporter.nanoseconds.find(ours);
     auto theirs = reporter.nanoseconds.find(baseline);
@@ -120,11 +122,11 @@ int main(int argc, char** argv) {
     std::printf("\n");
     for (const Command& command : kCommands) {
         std::string name = command.name;
-        printRatio(reporter,
+        PrintRatio(reporter,
                    "parse " + name + " (" + std::to_string(std::strlen(command.text)) + " bytes)",
                    "parse/ours/" + name, "parse/nlohmann/" + name);
     }
-    printRatio(reporter, "reply build+serialize", "reply/ours", "reply/nlohmann");
+    PrintRatio(reporter, "reply build+serialize", "reply/ours", "reply/nlohmann");
     auto reply = reporter.nanoseconds.find("reply/ours");
     if (reply != reporter.nanoseconds.end()) {
         std::printf("reply build+serialize: %.0f ns (goal: under 2000 ns)\n", reply->second);

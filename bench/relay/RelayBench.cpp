@@ -28,6 +28,8 @@
 #include "src/FrameRelay.h"
 #include "src/Manager.h"
 
+namespace quorlane {
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -324,7 +326,10 @@ void CompareThroughput(const char* name, int channels, double seconds, int round
 
 }  // namespace
 
+}  // namespace quorlane
+
 int main(int argc, char** argv) {
+    using namespace quorlane;
     if (argc >= 3 && std::strcmp(argv[1], "--pipe-writer") == 0) {
         return RunPipeWriter(std::atoi(argv[2]));
     }

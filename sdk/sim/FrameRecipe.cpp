@@ -21,8 +21,8 @@ int FrameRecipe::DataLength() const {
 FrameRecipe ParseFrameRecipe(const Json& request) {
     FrameRecipe recipe;
     ArgText stream = TextArg(request, "stream");
-    if (Has(request, "stream") && !stream.null())
-        recipe.stream = stream.str();
+    if (Has(request, "stream") && !stream.IsNull())
+        recipe.stream = stream.Text();
     if (!Has(request, "width") || !Has(request, "height"))
         throw RequestError("\"width\" and \"height\" are required");
     recipe.width =
@@ -33,12 +33,12 @@ FrameRecipe ParseFrameRecipe(const Json& request) {
         static_cast<int>(IntArgInRange(request, "stride", INT_MIN, INT_MAX, 4ll * recipe.width));
     if (Has(request, "pattern")) {
         ArgText name = TextArg(request, "pattern");
-        if (name.null() || !ParsePatternKind(name.str(), &recipe.pattern))
+        if (name.IsNull() || !ParsePatternKind(name.Text(), &recipe.pattern))
             throw RequestError("\"pattern\" must be \"bars\", \"solid\" or \"moving\"");
     }
     if (Has(request, "color")) {
         ArgText color = TextArg(request, "color");
-        if (color.null() || !ParseColor(color.str(), &recipe.color))
+        if (color.IsNull() || !ParseColor(color.Text(), &recipe.color))
             throw RequestError("\"color\" must be \"#RRGGBB\"");
     }
     if (Has(request, "pixels")) {

@@ -20,10 +20,10 @@ std::vector<ZegoStreamInfo> StreamRecords(const Json& args) {
             throw RequestError("\"streams\" must hold objects");
         ZegoStreamInfo& r = records[i];
         std::memset(&r, 0, sizeof r);
-        CopyText(r.szUserId, sizeof r.szUserId, TextArg(item, "userID").str());
-        CopyText(r.szUserName, sizeof r.szUserName, TextArg(item, "userName").str());
-        CopyText(r.szStreamId, sizeof r.szStreamId, TextArg(item, "streamID").str());
-        CopyText(r.szExtraInfo, sizeof r.szExtraInfo, TextArg(item, "extraInfo").str());
+        CopyText(r.szUserId, sizeof r.szUserId, TextArg(item, "userID").Text());
+        CopyText(r.szUserName, sizeof r.szUserName, TextArg(item, "userName").Text());
+        CopyText(r.szStreamId, sizeof r.szStreamId, TextArg(item, "streamID").Text());
+        CopyText(r.szExtraInfo, sizeof r.szExtraInfo, TextArg(item, "extraInfo").Text());
     }
     return records;
 }
@@ -37,9 +37,9 @@ std::vector<ZegoRoomMessage> MessageRecords(const Json& args) {
             throw RequestError("\"messages\" must hold objects");
         ZegoRoomMessage& r = records[i];
         std::memset(&r, 0, sizeof r);
-        CopyText(r.szUserId, sizeof r.szUserId, TextArg(item, "userID").str());
-        CopyText(r.szUserName, sizeof r.szUserName, TextArg(item, "userName").str());
-        CopyText(r.szContent, sizeof r.szContent, TextArg(item, "content").str());
+        CopyText(r.szUserId, sizeof r.szUserId, TextArg(item, "userID").Text());
+        CopyText(r.szUserName, sizeof r.szUserName, TextArg(item, "userName").Text());
+        CopyText(r.szContent, sizeof r.szContent, TextArg(item, "content").Text());
         r.messageId = Unsigned64Arg(item, "messageID");
         r.type = static_cast<ZEGO::ROOM::ZegoMessageType>(IntArg(item, "type"));
         r.priority = static_cast<ZEGO::ROOM::ZegoMessagePriority>(IntArg(item, "priority"));
@@ -104,8 +104,8 @@ ZegoStreamQuality QualityRecord(const Json& args) {
 ZEGO::AV::DeviceInfo DeviceRecord(const Json& args) {
     ZEGO::AV::DeviceInfo info;
     std::memset(&info, 0, sizeof info);
-    CopyText(info.szDeviceId, sizeof info.szDeviceId, TextArg(args, "deviceID").str());
-    CopyText(info.szDeviceName, sizeof info.szDeviceName, TextArg(args, "deviceName").str());
+    CopyText(info.szDeviceId, sizeof info.szDeviceId, TextArg(args, "deviceID").Text());
+    CopyText(info.szDeviceName, sizeof info.szDeviceName, TextArg(args, "deviceName").Text());
     return info;
 }
 
@@ -126,7 +126,7 @@ bool EmitPublishState(CallbackRegistry& registry, const Json& args) {
     ZegoPublishingStreamInfo info{};
     urls.Fill(&info);
     return To<ILivePublisherCallback>(registry, Slot::Publisher, [&](ILivePublisherCallback* c) {
-        c->OnPublishStateUpdate(state, stream.get(), info);
+        c->OnPublishStateUpdate(state, stream.Pointer(), info);
     });
 }
 
@@ -151,13 +151,13 @@ bool EmitMixStream(CallbackRegistry& registry, const Json& args) {
                                                                  : static_cast<int>(missing.size());
     const Json& output = ObjectArg(result, "output");
     CopyText(record.oStreamInfo.szStreamID, sizeof record.oStreamInfo.szStreamID,
-             TextArg(output, "streamID").str());
+             TextArg(output, "streamID").Text());
     CopyText(record.oStreamInfo.szMixStreamID, sizeof record.oStreamInfo.szMixStreamID,
-             TextArg(output, "mixStreamID").str());
+             TextArg(output, "mixStreamID").Text());
     UrlLists urls(output);
     urls.Fill(&record.oStreamInfo.urls);
     return To<ILivePublisherCallback>(registry, Slot::Publisher, [&](ILivePublisherCallback* c) {
-        c->OnMixStream(record, mixStream.get(), seq);
+        c->OnMixStream(record, mixStream.Pointer(), seq);
     });
 }
 
@@ -171,7 +171,7 @@ const std::map<std::string, Emitter>& Emitters() {
              ArgText room = TextArg(a, "roomID");
              auto streams = StreamRecords(a);
              return To<IRoomCallback>(r, Slot::Room, [&](IRoomCallback* c) {
-                 c->OnLoginRoom(error, room.get(), streams.data(),
+                 c->OnLoginRoom(error, room.Pointer(), streams.data(),
                                 static_cast<unsigned int>(streams.size()));
              });
          }},
@@ -180,21 +180,21 @@ const std::map<std::string, Emitter>& Emitters() {
              int error = IntArg(a, "errorCode");
              ArgText room = TextArg(a, "roomID");
              return To<IRoomCallback>(
-                 r, Slot::Room, [&](IRoomCallback* c) { c->OnLogoutRoom(error, room.get()); });
+                 r, Slot::Room, [&](IRoomCallback* c) { c->OnLogoutRoom(error, room.Pointer()); });
          }},
         {"OnKickOut",
          [](CallbackRegistry& r, const Json& a) {
              int reason = IntArg(a, "reason");
              ArgText room = TextArg(a, "roomID");
-             return To<IRoomCallback>(r, Slot::Room,
-                                      [&](IRoomCallback* c) { c->OnKickOut(reason, room.get()); });
+             return To<IRoomCallback>(
+                 r, Slot::Room, [&](IRoomCallback* c) { c->OnKickOut(reason, room.Pointer()); });
          }},
         {"OnDisconnect",
          [](CallbackRegistry& r, const Json& a) {
              int error = IntArg(a, "errorCode");
              ArgText room = TextArg(a, "roomID");
              return To<IRoomCallback>(
-                 r, Slot::Room, [&](IRoomCallback* c) { c->OnDisconnect(error, room.get()); });
+                 r, Slot::Room, [&](IRoomCallback* c) { c->OnDisconnect(error, room.Pointer()); });
          }},
         {"OnStreamUpdated",
          [](CallbackRegistry& r, const Json& a) {
@@ -203,7 +203,7 @@ const std::map<std::string, Emitter>& Emitters() {
              ArgText room = TextArg(a, "roomID");
              return To<IRoomCallback>(r, Slot::Room, [&](IRoomCallback* c) {
                  c->OnStreamUpdated(type, streams.data(), static_cast<unsigned int>(streams.size()),
-                                    room.get());
+                                    room.Pointer());
              });
          }},
         {"OnStreamExtraInfoUpdated",
@@ -211,8 +211,8 @@ const std::map<std::string, Emitter>& Emitters() {
              auto streams = StreamRecords(a);
              ArgText room = TextArg(a, "roomID");
              return To<IRoomCallback>(r, Slot::Room, [&](IRoomCallback* c) {
-                 c->OnStreamExtraInfoUpdated(streams.data(),
-                                             static_cast<unsigned int>(streams.size()), room.get());
+                 c->OnStreamExtraInfoUpdated(
+                     streams.data(), static_cast<unsigned int>(streams.size()), room.Pointer());
              });
          }},
         {"OnCustomCommand",
@@ -221,7 +221,7 @@ const std::map<std::string, Emitter>& Emitters() {
              int seq = IntArg(a, "seq");
              ArgText room = TextArg(a, "roomID");
              return To<IRoomCallback>(r, Slot::Room, [&](IRoomCallback* c) {
-                 c->OnCustomCommand(error, seq, room.get());
+                 c->OnCustomCommand(error, seq, room.Pointer());
              });
          }},
         {"OnRecvCustomCommand",
@@ -229,7 +229,8 @@ const std::map<std::string, Emitter>& Emitters() {
              ArgText user = TextArg(a, "userID"), name = TextArg(a, "userName"),
                      content = TextArg(a, "content"), room = TextArg(a, "roomID");
              return To<IRoomCallback>(r, Slot::Room, [&](IRoomCallback* c) {
-                 c->OnRecvCustomCommand(user.get(), name.get(), content.get(), room.get());
+                 c->OnRecvCustomCommand(user.Pointer(), name.Pointer(), content.Pointer(),
+                                        room.Pointer());
              });
          }},
         // Room messages.
@@ -240,7 +241,7 @@ const std::map<std::string, Emitter>& Emitters() {
              int seq = IntArg(a, "seq");
              std::uint64_t id = Unsigned64Arg(a, "messageID");
              return To<IIMCallback>(r, Slot::IM, [&](IIMCallback* c) {
-                 c->OnSendRoomMessage(error, room.get(), seq, id);
+                 c->OnSendRoomMessage(error, room.Pointer(), seq, id);
              });
          }},
         {"OnRecvRoomMessage",
@@ -249,7 +250,7 @@ const std::map<std::string, Emitter>& Emitters() {
              ArgText room = TextArg(a, "roomID");
              return To<IIMCallback>(r, Slot::IM, [&](IIMCallback* c) {
                  c->OnRecvRoomMessage(messages.data(), static_cast<unsigned int>(messages.size()),
-                                      room.get());
+                                      room.Pointer());
              });
          }},
         // Publisher notifications.
@@ -260,7 +261,7 @@ const std::map<std::string, Emitter>& Emitters() {
              ArgText user = TextArg(a, "userID"), name = TextArg(a, "userName"),
                      room = TextArg(a, "roomID");
              return To<ILivePublisherCallback>(r, Slot::Publisher, [&](ILivePublisherCallback* c) {
-                 c->OnJoinLiveRequest(seq, user.get(), name.get(), room.get());
+                 c->OnJoinLiveRequest(seq, user.Pointer(), name.Pointer(), room.Pointer());
              });
          }},
         {"OnInviteJoinLiveResponse",
@@ -269,7 +270,7 @@ const std::map<std::string, Emitter>& Emitters() {
              ArgText user = TextArg(a, "userID"), name = TextArg(a, "userName");
              int seq = IntArg(a, "seq");
              return To<ILivePublisherCallback>(r, Slot::Publisher, [&](ILivePublisherCallback* c) {
-                 c->OnInviteJoinLiveResponse(result, user.get(), name.get(), seq);
+                 c->OnInviteJoinLiveResponse(result, user.Pointer(), name.Pointer(), seq);
              });
          }},
         {"OnEndJoinLive",
@@ -278,7 +279,7 @@ const std::map<std::string, Emitter>& Emitters() {
              int seq = IntArg(a, "seq");
              ArgText room = TextArg(a, "roomID");
              return To<ILivePublisherCallback>(r, Slot::Publisher, [&](ILivePublisherCallback* c) {
-                 c->OnEndJoinLive(result, seq, room.get());
+                 c->OnEndJoinLive(result, seq, room.Pointer());
              });
          }},
         {"OnPublishQualityUpdate",
@@ -286,7 +287,7 @@ const std::map<std::string, Emitter>& Emitters() {
              ArgText stream = TextArg(a, "streamID");
              ZegoStreamQuality quality = QualityRecord(a);
              return To<ILivePublisherCallback>(r, Slot::Publisher, [&](ILivePublisherCallback* c) {
-                 c->OnPublishQualityUpdate(stream.get(), quality);
+                 c->OnPublishQualityUpdate(stream.Pointer(), quality);
              });
          }},
         {"OnCaptureVideoSizeChanged",
@@ -303,7 +304,7 @@ const std::map<std::string, Emitter>& Emitters() {
              int state = IntArg(a, "stateCode");
              ArgText stream = TextArg(a, "streamID");
              return To<ILivePlayerCallback>(r, Slot::Player, [&](ILivePlayerCallback* c) {
-                 c->OnPlayStateUpdate(state, stream.get());
+                 c->OnPlayStateUpdate(state, stream.Pointer());
              });
          }},
         {"OnPlayQualityUpdate",
@@ -311,7 +312,7 @@ const std::map<std::string, Emitter>& Emitters() {
              ArgText stream = TextArg(a, "streamID");
              ZegoStreamQuality quality = QualityRecord(a);
              return To<ILivePlayerCallback>(r, Slot::Player, [&](ILivePlayerCallback* c) {
-                 c->OnPlayQualityUpdate(stream.get(), quality);
+                 c->OnPlayQualityUpdate(stream.Pointer(), quality);
              });
          }},
         {"OnJoinLiveResponse",
@@ -320,7 +321,7 @@ const std::map<std::string, Emitter>& Emitters() {
              ArgText user = TextArg(a, "userID"), name = TextArg(a, "userName");
              int seq = IntArg(a, "seq");
              return To<ILivePlayerCallback>(r, Slot::Player, [&](ILivePlayerCallback* c) {
-                 c->OnJoinLiveResponse(result, user.get(), name.get(), seq);
+                 c->OnJoinLiveResponse(result, user.Pointer(), name.Pointer(), seq);
              });
          }},
         {"OnRecvEndJoinLiveCommand",
@@ -328,7 +329,7 @@ const std::map<std::string, Emitter>& Emitters() {
              ArgText user = TextArg(a, "userID"), name = TextArg(a, "userName"),
                      room = TextArg(a, "roomID");
              return To<ILivePlayerCallback>(r, Slot::Player, [&](ILivePlayerCallback* c) {
-                 c->OnRecvEndJoinLiveCommand(user.get(), name.get(), room.get());
+                 c->OnRecvEndJoinLiveCommand(user.Pointer(), name.Pointer(), room.Pointer());
              });
          }},
         {"OnInviteJoinLiveRequest",
@@ -337,7 +338,7 @@ const std::map<std::string, Emitter>& Emitters() {
              ArgText user = TextArg(a, "userID"), name = TextArg(a, "userName"),
                      room = TextArg(a, "roomID");
              return To<ILivePlayerCallback>(r, Slot::Player, [&](ILivePlayerCallback* c) {
-                 c->OnInviteJoinLiveRequest(seq, user.get(), name.get(), room.get());
+                 c->OnInviteJoinLiveRequest(seq, user.Pointer(), name.Pointer(), room.Pointer());
              });
          }},
         {"OnVideoSizeChanged",
@@ -345,7 +346,7 @@ const std::map<std::string, Emitter>& Emitters() {
              ArgText stream = TextArg(a, "streamID");
              int width = IntArg(a, "width"), height = IntArg(a, "height");
              return To<ILivePlayerCallback>(r, Slot::Player, [&](ILivePlayerCallback* c) {
-                 c->OnVideoSizeChanged(stream.get(), width, height);
+                 c->OnVideoSizeChanged(stream.Pointer(), width, height);
              });
          }},
         // Notifications the bridge ignores; emitting them shows that it does.
@@ -359,22 +360,23 @@ const std::map<std::string, Emitter>& Emitters() {
          [](CallbackRegistry& r, const Json& a) {
              int error = IntArg(a, "errorCode");
              ArgText room = TextArg(a, "roomID");
-             return To<IRoomCallback>(r, Slot::Room,
-                                      [&](IRoomCallback* c) { c->OnReconnect(error, room.get()); });
+             return To<IRoomCallback>(
+                 r, Slot::Room, [&](IRoomCallback* c) { c->OnReconnect(error, room.Pointer()); });
          }},
         {"OnTempBroken",
          [](CallbackRegistry& r, const Json& a) {
              int error = IntArg(a, "errorCode");
              ArgText room = TextArg(a, "roomID");
              return To<IRoomCallback>(
-                 r, Slot::Room, [&](IRoomCallback* c) { c->OnTempBroken(error, room.get()); });
+                 r, Slot::Room, [&](IRoomCallback* c) { c->OnTempBroken(error, room.Pointer()); });
          }},
         {"OnUpdateOnlineCount",
          [](CallbackRegistry& r, const Json& a) {
              int count = IntArg(a, "onlineCount");
              ArgText room = TextArg(a, "roomID");
-             return To<IIMCallback>(
-                 r, Slot::IM, [&](IIMCallback* c) { c->OnUpdateOnlineCount(count, room.get()); });
+             return To<IIMCallback>(r, Slot::IM, [&](IIMCallback* c) {
+                 c->OnUpdateOnlineCount(count, room.Pointer());
+             });
          }},
         {"OnUserUpdate",
          [](CallbackRegistry& r, const Json& a) {
@@ -385,9 +387,9 @@ const std::map<std::string, Emitter>& Emitters() {
                      throw RequestError("\"users\" must hold objects");
                  std::memset(&users[i], 0, sizeof users[i]);
                  CopyText(users[i].szUserId, sizeof users[i].szUserId,
-                          TextArg(list[i], "userID").str());
+                          TextArg(list[i], "userID").Text());
                  CopyText(users[i].szUserName, sizeof users[i].szUserName,
-                          TextArg(list[i], "userName").str());
+                          TextArg(list[i], "userName").Text());
              }
              return To<IIMCallback>(r, Slot::IM, [&](IIMCallback* c) {
                  c->OnUserUpdate(users.data(), static_cast<unsigned int>(users.size()));
@@ -400,14 +402,14 @@ const std::map<std::string, Emitter>& Emitters() {
              int seq = IntArg(a, "seq");
              ArgText id = TextArg(a, "messageID");
              return To<IIMCallback>(r, Slot::IM, [&](IIMCallback* c) {
-                 c->OnSendBigRoomMessage(error, room.get(), seq, id.get());
+                 c->OnSendBigRoomMessage(error, room.Pointer(), seq, id.Pointer());
              });
          }},
         {"OnRecvBigRoomMessage",
          [](CallbackRegistry& r, const Json& a) {
              ArgText content = TextArg(a, "content"), room = TextArg(a, "roomID");
              return To<IIMCallback>(r, Slot::IM, [&](IIMCallback* c) {
-                 c->OnRecvBigRoomMessage(content.get(), room.get());
+                 c->OnRecvBigRoomMessage(content.Pointer(), room.Pointer());
              });
          }},
         {"OnSendConversationMessage",
@@ -416,14 +418,14 @@ const std::map<std::string, Emitter>& Emitters() {
              ArgText room = TextArg(a, "roomID"), conversation = TextArg(a, "conversationID");
              int seq = IntArg(a, "seq");
              return To<IIMCallback>(r, Slot::IM, [&](IIMCallback* c) {
-                 c->OnSendConversationMessage(error, room.get(), conversation.get(), seq);
+                 c->OnSendConversationMessage(error, room.Pointer(), conversation.Pointer(), seq);
              });
          }},
         {"OnRecvConversationMessage",
          [](CallbackRegistry& r, const Json& a) {
              ArgText content = TextArg(a, "content"), conversation = TextArg(a, "conversationID");
              return To<IIMCallback>(r, Slot::IM, [&](IIMCallback* c) {
-                 c->OnRecvConversationMessage(content.get(), conversation.get());
+                 c->OnRecvConversationMessage(content.Pointer(), conversation.Pointer());
              });
          }},
         {"OnPublishQualityLevel",
@@ -432,7 +434,7 @@ const std::map<std::string, Emitter>& Emitters() {
              int quality = IntArg(a, "quality");
              double fps = DoubleArg(a, "fps"), kbps = DoubleArg(a, "kbps");
              return To<ILivePublisherCallback>(r, Slot::Publisher, [&](ILivePublisherCallback* c) {
-                 c->OnPublishQualityLevel(stream.get(), quality, fps, kbps);
+                 c->OnPublishQualityLevel(stream.Pointer(), quality, fps, kbps);
              });
          }},
         {"OnAuxCallback",
@@ -456,7 +458,7 @@ const std::map<std::string, Emitter>& Emitters() {
              ArgText stream = TextArg(a, "streamID");
              int state = IntArg(a, "state");
              return To<ILivePublisherCallback>(r, Slot::Publisher, [&](ILivePublisherCallback* c) {
-                 c->OnRelayCDNStateUpdate(stream.get(), state);
+                 c->OnRelayCDNStateUpdate(stream.Pointer(), state);
              });
          }},
         {"OnUpdateMixStreamConfig",
@@ -464,7 +466,7 @@ const std::map<std::string, Emitter>& Emitters() {
              unsigned int error = UnsignedArg(a, "errorCode");
              ArgText mix = TextArg(a, "mixStreamID");
              return To<ILivePublisherCallback>(r, Slot::Publisher, [&](ILivePublisherCallback* c) {
-                 c->OnUpdateMixStreamConfig(error, mix.get());
+                 c->OnUpdateMixStreamConfig(error, mix.Pointer());
              });
          }},
         {"OnCaptureVideoFirstFrame",
@@ -479,7 +481,7 @@ const std::map<std::string, Emitter>& Emitters() {
              int quality = IntArg(a, "quality");
              double fps = DoubleArg(a, "fps"), kbps = DoubleArg(a, "kbps");
              return To<ILivePlayerCallback>(r, Slot::Player, [&](ILivePlayerCallback* c) {
-                 c->OnPlayQualityLevel(stream.get(), quality, fps, kbps);
+                 c->OnPlayQualityLevel(stream.Pointer(), quality, fps, kbps);
              });
          }},
         {"OnRemoteCameraStatusUpdate",
@@ -487,7 +489,7 @@ const std::map<std::string, Emitter>& Emitters() {
              ArgText stream = TextArg(a, "streamID");
              int status = IntArg(a, "status");
              return To<ILivePlayerCallback>(r, Slot::Player, [&](ILivePlayerCallback* c) {
-                 c->OnRemoteCameraStatusUpdate(stream.get(), status);
+                 c->OnRemoteCameraStatusUpdate(stream.Pointer(), status);
              });
          }},
         // Device notifications.
@@ -516,7 +518,7 @@ const std::map<std::string, Emitter>& Emitters() {
              int error = IntArg(a, "errorCode");
              return To<ZEGO::AV::IZegoDeviceStateCallback>(
                  r, Slot::DeviceState, [&](ZEGO::AV::IZegoDeviceStateCallback* c) {
-                     c->OnDeviceError(device.get(), error);
+                     c->OnDeviceError(device.Pointer(), error);
                  });
          }},
     };

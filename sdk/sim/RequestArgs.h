@@ -28,9 +28,9 @@ class ArgText {
         t.null_ = true;
         return t;
     }
-    const char* get() const { return null_ ? nullptr : text_.c_str(); }
-    const std::string& str() const { return text_; }
-    bool null() const { return null_; }
+    const char* Pointer() const { return null_ ? nullptr : text_.c_str(); }
+    const std::string& Text() const { return text_; }
+    bool IsNull() const { return null_; }
 
   private:
     std::string text_;

@@ -17,29 +17,29 @@ constexpr double kMaxSourceFps = 10000;
 
 void SetResult(Simulator& simulator, const Json& request) {
     ArgText function = TextArg(request, "fn");
-    if (function.null() || !Simulator::HasResult(function.str()))
+    if (function.IsNull() || !Simulator::HasResult(function.Text()))
         throw RequestError("\"fn\" must name an SDK function with a result");
     if (!Has(request, "value") || request.at("value").is_null()) {
-        simulator.SetResult(function.str(), std::nullopt);
+        simulator.SetResult(function.Text(), std::nullopt);
         return;
     }
     const Json& value = request.at("value");
-    if (Simulator::ReturnsNumber(function.str())) {
-        simulator.SetResult(function.str(), IntArgInRange(request, "value", INT_MIN, INT_MAX, 0));
+    if (Simulator::ReturnsNumber(function.Text())) {
+        simulator.SetResult(function.Text(), IntArgInRange(request, "value", INT_MIN, INT_MAX, 0));
     } else {
         if (!value.is_boolean())
             throw RequestError("\"value\" must be true or false");
-        simulator.SetResult(function.str(), value.get<bool>() ? 1 : 0);
+        simulator.SetResult(function.Text(), value.get<bool>() ? 1 : 0);
     }
 }
 
 void Emit(Simulator& simulator, const Json& request) {
     ArgText name = TextArg(request, "cb");
-    if (name.null() || name.str().empty())
+    if (name.IsNull() || name.Text().empty())
         throw RequestError("\"cb\" must name a notification");
     const Json& args = ObjectArg(request, "args");
-    bool delivered = EmitNotification(simulator.Registry(), name.str(), args);
-    simulator.Answer({{"op", "emitted"}, {"cb", name.str()}, {"delivered", delivered}});
+    bool delivered = EmitNotification(simulator.Registry(), name.Text(), args);
+    simulator.Answer({{"op", "emitted"}, {"cb", name.Text()}, {"delivered", delivered}});
 }
 
 void Frame(Simulator& simulator, const Json& request) {
@@ -59,8 +59,8 @@ void Source(Simulator& simulator, const Json& request) {
     if (BoolArg(request, "stop")) {
         ArgText stream = TextArg(request, "stream");
         std::optional<std::string> key;
-        if (Has(request, "stream") && !stream.null())
-            key = stream.str();
+        if (Has(request, "stream") && !stream.IsNull())
+            key = stream.Text();
         simulator.StopSource(key);
         return;
     }
@@ -108,7 +108,7 @@ void Execute(Simulator& simulator, const Json& request) {
     if (!request.is_object())
         throw RequestError("a request must be a JSON object");
     ArgText op = TextArg(request, "op");
-    const std::string& name = op.str();
+    const std::string& name = op.Text();
     if (name == "result")
         SetResult(simulator, request);
     else if (name == "emit")

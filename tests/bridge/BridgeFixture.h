@@ -10,7 +10,7 @@
 #include "platform/Process.h"
 #include "tests/support/BridgeProcess.h"
 
-namespace bridge_test {
+namespace bridgetest {
 
 class BridgeTest : public ::testing::Test {
   protected:
@@ -54,4 +54,4 @@ inline Lines LoginCalls(const std::string& user, const std::string& name, bool t
     };
 }
 
-}  // namespace bridge_test
+}  // namespace bridgetest

@@ -9,6 +9,8 @@
 #include "src/Dispatch.h"
 #include "src/SdkZegoRoom.h"
 
+namespace quorlane {
+
 namespace {
 
 TEST(NumberToInt32, TruncatesTowardZeroAndMapsTheRestToTheMinimum) {
@@ -90,3 +92,5 @@ TEST(CopyAudioFrame, CopiesNoSampleBytesForAnEmptyOrMissingBuffer) {
 }
 
 }  // namespace
+
+}  // namespace quorlane

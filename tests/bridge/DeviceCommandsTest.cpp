@@ -3,7 +3,7 @@
 
 #include "tests/bridge/BridgeFixture.h"
 
-namespace bridge_test {
+namespace bridgetest {
 namespace {
 
 using Devices = BridgeTest;
@@ -119,4 +119,4 @@ TEST_F(Devices, WatermarksReplyCodeOneWithTheSdkNames) {
 }
 
 }  // namespace
-}  // namespace bridge_test
+}  // namespace bridgetest

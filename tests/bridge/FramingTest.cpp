@@ -7,9 +7,9 @@
 
 namespace {
 
-using bridge_test::BridgeProcess;
-using bridge_test::Exchange;
-using bridge_test::Lines;
+using bridgetest::BridgeProcess;
+using bridgetest::Exchange;
+using bridgetest::Lines;
 
 const char kOpenMicReply[] = R"({ "code": 1, "type": "OpenMic" })";
 const char kCloseMicReply[] = R"({ "code": 1, "type": "CloseMic" })";

@@ -17,6 +17,10 @@
 #include "platform/Spawn.h"
 #include "src/Manager.h"
 
+namespace quorlane {
+
+using qframer::ObjectFramer;
+
 namespace {
 
 using Queue = std::deque<std::string>;
@@ -102,8 +106,8 @@ class ReplyPipe {
         CloseWriter();
         platform::CloseDescriptor(kReader);
     }
-    bool ok() const { return ok_; }
-    int reader() const { return kReader; }
+    bool Ok() const { return ok_; }
+    int Reader() const { return kReader; }
     // Ends the pipe for its reader and restores descriptor 4.
     void CloseWriter() {
         if (!ok_) {
@@ -128,12 +132,12 @@ class ReplyPipe {
 
 TEST(WriteHost, LongTextsFromTwoThreadsNeverInterleave) {
     ReplyPipe pipe;
-    ASSERT_TRUE(pipe.ok());
+    ASSERT_TRUE(pipe.Ok());
     std::string received;
     std::thread reader([&] {
         char buffer[512];
         int count;
-        while ((count = platform::ReadSome(pipe.reader(), buffer, sizeof buffer)) > 0) {
+        while ((count = platform::ReadSome(pipe.Reader(), buffer, sizeof buffer)) > 0) {
             received.append(buffer, static_cast<std::size_t>(count));
         }
     });
@@ -164,3 +168,5 @@ TEST(WriteHost, LongTextsFromTwoThreadsNeverInterleave) {
 }
 
 }  // namespace
+
+}  // namespace quorlane

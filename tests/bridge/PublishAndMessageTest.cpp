@@ -3,7 +3,7 @@
 
 #include "tests/bridge/BridgeFixture.h"
 
-namespace bridge_test {
+namespace bridgetest {
 namespace {
 
 using Publishing = BridgeTest;
@@ -61,4 +61,4 @@ TEST_F(Publishing, SendRoomMessagePassesItsNumbersAndNeverReplies) {
 }
 
 }  // namespace
-}  // namespace bridge_test
+}  // namespace bridgetest

@@ -9,7 +9,7 @@
 #include "platform/Process.h"
 #include "tests/bridge/BridgeFixture.h"
 
-namespace bridge_test {
+namespace bridgetest {
 namespace {
 
 // Processor time (user + system) of a process in clock ticks, from /proc/<pid>/stat.
@@ -148,4 +148,4 @@ TEST(Robustness, AHostThatClosesItsReplyPipeDoesNotKillTheProcess) {
 }
 
 }  // namespace
-}  // namespace bridge_test
+}  // namespace bridgetest

@@ -3,7 +3,7 @@
 
 #include "tests/bridge/BridgeFixture.h"
 
-namespace bridge_test {
+namespace bridgetest {
 namespace {
 
 using Session = BridgeTest;
@@ -196,4 +196,4 @@ TEST_F(Session, DaemonStartRepliesEachTime) {
 }
 
 }  // namespace
-}  // namespace bridge_test
+}  // namespace bridgetest

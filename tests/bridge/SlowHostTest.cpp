@@ -16,9 +16,9 @@
 
 namespace {
 
-using bridge_test::BridgeProcess;
-using bridge_test::Frame;
-using bridge_test::Lines;
+using bridgetest::BridgeProcess;
+using bridgetest::Frame;
+using bridgetest::Lines;
 using Clock = std::chrono::steady_clock;
 
 const char kLogin[] = R"({"type":"Login","param":{"userID":"u","userName":"n","test":0}})";

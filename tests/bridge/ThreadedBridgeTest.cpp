@@ -8,7 +8,7 @@
 
 #include "tests/support/BridgeProcess.h"
 
-namespace bridge_test {
+namespace bridgetest {
 namespace {
 
 const int kCommandRounds = 60;
@@ -142,4 +142,4 @@ TEST(ThreadedBridge, CommandsRunWhileTheSdkReportsAndRendersFrames) {
 }
 
 }  // namespace
-}  // namespace bridge_test
+}  // namespace bridgetest

@@ -3,7 +3,7 @@
 
 #include "tests/bridge/BridgeFixture.h"
 
-namespace bridge_test {
+namespace bridgetest {
 namespace {
 
 using Views = BridgeTest;
@@ -129,4 +129,4 @@ TEST_F(Views, ADuplicateIdIsPlayedTwiceAndKeepsTheLaterChannel) {
 }
 
 }  // namespace
-}  // namespace bridge_test
+}  // namespace bridgetest

@@ -13,6 +13,8 @@
 #include "src/EventText.h"
 #include "src/Manager.h"
 
+namespace quorlane {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -77,3 +79,5 @@ TEST(EventReport, PostsOnlyWithAManagerAndLogsWhatComposingThrows) {
 }
 
 }  // namespace
+
+}  // namespace quorlane

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace quorlane {
+
 namespace {
 
 using namespace ZEGO::LIVEROOM;
@@ -293,3 +295,5 @@ TEST(EventText, MixStreamSections) {
 }
 
 }  // namespace
+
+}  // namespace quorlane

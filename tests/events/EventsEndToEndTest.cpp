@@ -10,8 +10,8 @@
 
 namespace {
 
-using bridge_test::BridgeProcess;
-using bridge_test::Lines;
+using bridgetest::BridgeProcess;
+using bridgetest::Lines;
 using nlohmann::json;
 
 const char kLogin[] = R"({"type":"Login","param":{"userID":"me","userName":"Me","test":0}})";

@@ -7,6 +7,8 @@
 
 #include "src/Manager.h"
 
+namespace quorlane {
+
 namespace {
 
 using framerelay::FrameLayout;
@@ -122,3 +124,5 @@ TEST(FrameRelay, ChannelComesFromTheMapUnderItsLock) {
 }
 
 }  // namespace
+
+}  // namespace quorlane

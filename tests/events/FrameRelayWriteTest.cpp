@@ -15,6 +15,8 @@
 #include "src/FrameRelay.h"
 #include "src/Manager.h"
 
+namespace quorlane {
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -209,3 +211,5 @@ TEST(FrameRelayWrite, ConcurrentFramesOnOneChannelStayWholeWhileTheMapChanges) {
 }
 
 }  // namespace
+
+}  // namespace quorlane

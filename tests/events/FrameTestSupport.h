@@ -9,10 +9,10 @@
 
 #include "tests/support/BridgeProcess.h"
 
-namespace frame_test {
+namespace frametest {
 
-using bridge_test::BridgeProcess;
-using bridge_test::Frame;
+using bridgetest::BridgeProcess;
+using bridgetest::Frame;
 using nlohmann::json;
 
 // BT.601 studio-range values of full-intensity colours.
@@ -73,4 +73,4 @@ inline void ExpectSolidFrame(const Frame& frame, int channel, int width, int hei
     EXPECT_EQ(CountOff(frame.payload, luma + chroma, chroma, second), 0) << "second chroma plane";
 }
 
-}  // namespace frame_test
+}  // namespace frametest

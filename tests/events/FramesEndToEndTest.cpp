@@ -6,7 +6,7 @@
 
 namespace {
 
-using namespace frame_test;
+using namespace frametest;
 
 class FramesEndToEnd : public ::testing::Test {
   protected:

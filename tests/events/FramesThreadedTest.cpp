@@ -6,7 +6,7 @@
 
 namespace {
 
-using namespace frame_test;
+using namespace frametest;
 
 TEST(FramesThreaded, RequestViewWhileFramesArriveKeepsEveryFrameWhole) {
     BridgeProcess bridge;

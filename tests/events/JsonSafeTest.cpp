@@ -5,6 +5,8 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+namespace quorlane {
+
 namespace {
 
 using jsonsafe::AppendExtraInfo;
@@ -98,3 +100,5 @@ TEST(JsonSafe, ExtraInfoIsRawOnlyWhenBracketedItIsJson) {
 }
 
 }  // namespace
+
+}  // namespace quorlane

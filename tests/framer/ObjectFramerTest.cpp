@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+using qframer::ObjectFramer;
+
 namespace {
 
 using Objects = std::vector<std::string>;
@@ -26,11 +28,11 @@ TEST(ObjectFramer, SplitsObjectsWrittenBackToBackOrSeparatedByBlanks) {
         FeedAll(framer, R"({"type":"OpenMic"}{"type":"CloseMic"}{"type":"OpenSpeaker"})");
     EXPECT_EQ(r.objects, (Objects{R"({"type":"OpenMic"})", R"({"type":"CloseMic"})",
                                   R"({"type":"OpenSpeaker"})"}));
-    EXPECT_TRUE(r.skipped.empty());
+    EXPECT_TRUE(r.skipped.Empty());
 
     r = FeedAll(framer, "{\"a\":1}\n{\"b\":2}\r\n \t{\"c\":3}\n");
     EXPECT_EQ(r.objects, (Objects{R"({"a":1})", R"({"b":2})", R"({"c":3})"}));
-    EXPECT_TRUE(r.skipped.empty()) << "blanks between objects are not reported";
+    EXPECT_TRUE(r.skipped.Empty()) << "blanks between objects are not reported";
     EXPECT_EQ(framer.PendingBytes(), 0u);
 }
 

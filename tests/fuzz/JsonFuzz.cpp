@@ -10,22 +10,24 @@
 
 #include "json/Json.h"
 
+using qjson::Json;
+
 namespace {
 
-bool allNumbersFinite(Json& value) {
-    switch (value.kind()) {
+bool AllNumbersFinite(Json& value) {
+    switch (value.Kind()) {
         case Json::Number:
-            return std::isfinite(value.asNumber());
+            return std::isfinite(value.AsNumber());
         case Json::Object:
-            for (auto& member : value.asObject()) {
-                if (!allNumbersFinite(*member.second)) {
+            for (auto& member : value.AsObject()) {
+                if (!AllNumbersFinite(*member.second)) {
                     return false;
                 }
             }
             return true;
         case Json::Array:
-            for (Json* element : value.asArray()) {
-                if (!allNumbersFinite(*element)) {
+            for (Json* element : value.AsArray()) {
+                if (!AllNumbersFinite(*element)) {
                     return false;
                 }
             }
@@ -35,12 +37,12 @@ bool allNumbersFinite(Json& value) {
     }
 }
 
-void checkRoundTrip(Json& value) {
+void CheckRoundTrip(Json& value) {
     const std::string once = value.toString();
     if (Json(value).toString() != once) {
         std::abort();  // the copy differs
     }
-    if (!allNumbersFinite(value)) {
+    if (!AllNumbersFinite(value)) {
         return;
     }
     Json again(once.c_str());  // a syntax error here escapes and is reported
@@ -49,7 +51,7 @@ void checkRoundTrip(Json& value) {
     }
 }
 
-void checkError(const Json::UnexpectedTokenException& error, const char* text) {
+void CheckError(const Json::UnexpectedTokenException& error, const char* text) {
     const std::size_t length = std::strlen(text);
     if (error.position < 0 || static_cast<std::size_t>(error.position) > length ||
         text[error.position] != error.token) {
@@ -70,9 +72,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     text[size] = '\0';
     try {
         Json value(text.get());
-        checkRoundTrip(value);
+        CheckRoundTrip(value);
     } catch (const Json::UnexpectedTokenException& error) {
-        checkError(error, text.get());
+        CheckError(error, text.get());
     }
     return 0;
 }

@@ -12,6 +12,8 @@
 #include "platform/Descriptors.h"
 #include "platform/Spawn.h"
 
+using qframer::ObjectFramer;
+
 namespace {
 
 void WriteAll(int fd, const void* data, std::size_t size) {

@@ -8,12 +8,14 @@
 
 #include "json/Json.h"
 
+using qjson::Json;
+
 namespace {
 
 long allocationsUntilFailure = -1;  // the allocation that fails when this reaches 0; -1: none
 long liveAllocations = 0;
 
-void* allocate(std::size_t size) {
+void* Allocate(std::size_t size) {
     if (allocationsUntilFailure >= 0 && allocationsUntilFailure-- == 0) {
         throw std::bad_alloc();
     }
@@ -25,7 +27,7 @@ void* allocate(std::size_t size) {
     return memory;
 }
 
-void release(void* memory) {
+void Release(void* memory) {
     if (memory != nullptr) {
         --liveAllocations;
         std::free(memory);
@@ -41,7 +43,7 @@ struct Result {
 
 // Runs action with allocation number failingAllocation (0-based) failing.
 template <typename Action>
-Result runWithFailure(long failingAllocation, Action action) {
+Result RunWithFailure(long failingAllocation, Action action) {
     const long liveBefore = liveAllocations;
     Outcome outcome = Outcome::Completed;
     allocationsUntilFailure = failingAllocation;
@@ -65,7 +67,7 @@ TEST(JsonAllocationFailure, ParseFailsCleanlyAtEveryAllocation) {
     bool sawSyntaxError = false;
     for (long failing = 0;; ++failing) {
         bool same = false;
-        Result result = runWithFailure(failing, [&] { same = Json(text).toString() == expected; });
+        Result result = RunWithFailure(failing, [&] { same = Json(text).toString() == expected; });
         ASSERT_EQ(result.leaked, 0) << "allocation " << failing;
         if (result.outcome == Outcome::Completed) {
             EXPECT_TRUE(same);
@@ -84,7 +86,7 @@ TEST(JsonAllocationFailure, ParseFailsCleanlyAtEveryAllocation) {
 
 TEST(JsonAllocationFailure, TopLevelScalarReportsOutOfMemory) {
     const std::string text = "\"" + std::string(200, 'x') + "\"";
-    Result result = runWithFailure(0, [&] { Json value(text.c_str()); });
+    Result result = RunWithFailure(0, [&] { Json value(text.c_str()); });
     EXPECT_EQ(result.outcome, Outcome::OutOfMemory);
     EXPECT_EQ(result.leaked, 0);
 }
@@ -94,9 +96,9 @@ TEST(JsonAllocationFailure, CopyAndAssignmentLeaveTargetUnchanged) {
     for (long failing = 0;; ++failing) {
         Json target("[\"old\"]");
         const long liveBefore = liveAllocations;
-        Result copied = runWithFailure(failing, [&] { Json copy(source); });
+        Result copied = RunWithFailure(failing, [&] { Json copy(source); });
         ASSERT_EQ(copied.leaked, 0) << "allocation " << failing;
-        Result assigned = runWithFailure(failing, [&] { target = source; });
+        Result assigned = RunWithFailure(failing, [&] { target = source; });
         if (assigned.outcome == Outcome::Completed) {
             EXPECT_EQ(target.toString(), source.toString());
             EXPECT_EQ(copied.outcome, Outcome::Completed);
@@ -112,7 +114,7 @@ TEST(JsonAllocationFailure, CopyAndAssignmentLeaveTargetUnchanged) {
 TEST(JsonAllocationFailure, SubscriptLeavesObjectUnchanged) {
     Json object("{\"a\":1}");
     for (long failing = 0;; ++failing) {
-        Result result = runWithFailure(failing, [&] { object["a key longer than small storage"]; });
+        Result result = RunWithFailure(failing, [&] { object["a key longer than small storage"]; });
         if (result.outcome == Outcome::Completed) {
             break;
         }
@@ -126,20 +128,20 @@ TEST(JsonAllocationFailure, SubscriptLeavesObjectUnchanged) {
 }  // namespace
 
 void* operator new(std::size_t size) {
-    return allocate(size);
+    return Allocate(size);
 }
 void* operator new[](std::size_t size) {
-    return allocate(size);
+    return Allocate(size);
 }
 void operator delete(void* memory) noexcept {
-    release(memory);
+    Release(memory);
 }
 void operator delete[](void* memory) noexcept {
-    release(memory);
+    Release(memory);
 }
 void operator delete(void* memory, std::size_t) noexcept {
-    release(memory);
+    Release(memory);
 }
 void operator delete[](void* memory, std::size_t) noexcept {
-    release(memory);
+    Release(memory);
 }

@@ -4,13 +4,15 @@
 
 #include "json/Json.h"
 
+using qjson::Json;
+
 namespace {
 
-std::string nestedArrays(int depth) {
+std::string NestedArrays(int depth) {
     return std::string(depth, '[') + std::string(depth, ']');
 }
 
-std::string nestedObjects(int depth) {
+std::string NestedObjects(int depth) {
     std::string text;
     for (int i = 0; i < depth; ++i) {
         text += "{\"k\":";
@@ -23,22 +25,22 @@ std::string nestedObjects(int depth) {
 TEST(JsonDepth, LimitIsFiveHundredTwelveLevels) {
     ASSERT_EQ(Json::kMaxDepth, 512);
 
-    Json deepest(nestedArrays(512).c_str());
+    Json deepest(NestedArrays(512).c_str());
     EXPECT_EQ(deepest.size(), 1);
     Json copy(deepest);
     EXPECT_EQ(copy.toString().size(), 512u * 4);
 
     try {
-        Json tooDeep(nestedArrays(513).c_str());
+        Json tooDeep(NestedArrays(513).c_str());
         FAIL() << "accepted 513 levels";
     } catch (const Json::UnexpectedTokenException& e) {
         EXPECT_EQ(e.token, '[');
         EXPECT_EQ(e.position, 512);
     }
 
-    EXPECT_EQ(Json(nestedObjects(512).c_str()).kind(), Json::Object);
+    EXPECT_EQ(Json(NestedObjects(512).c_str()).Kind(), Json::Object);
     try {
-        Json tooDeep(nestedObjects(513).c_str());
+        Json tooDeep(NestedObjects(513).c_str());
         FAIL() << "accepted 513 levels";
     } catch (const Json::UnexpectedTokenException& e) {
         EXPECT_EQ(e.token, '{');
@@ -48,15 +50,15 @@ TEST(JsonDepth, LimitIsFiveHundredTwelveLevels) {
 
 TEST(JsonDepth, SiblingsDoNotAddUp) {
     // Depth counts open containers, not containers seen.
-    std::string text = "[" + nestedArrays(511) + "," + nestedArrays(511) + "]";
+    std::string text = "[" + NestedArrays(511) + "," + NestedArrays(511) + "]";
     EXPECT_EQ(Json(text.c_str()).size(), 2);
 }
 
 TEST(JsonDepth, VeryDeepTextRefusedWithoutExhaustingTheStack) {
     const std::string open(100000, '[');
     EXPECT_THROW(Json(open.c_str()), Json::UnexpectedTokenException);
-    EXPECT_THROW(Json(nestedArrays(100000).c_str()), Json::UnexpectedTokenException);
-    EXPECT_THROW(Json(nestedObjects(100000).c_str()), Json::UnexpectedTokenException);
+    EXPECT_THROW(Json(NestedArrays(100000).c_str()), Json::UnexpectedTokenException);
+    EXPECT_THROW(Json(NestedObjects(100000).c_str()), Json::UnexpectedTokenException);
 }
 
 }  // namespace

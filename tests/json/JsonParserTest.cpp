@@ -8,6 +8,8 @@
 
 #include "json/Json.h"
 
+using qjson::Json;
+
 namespace {
 
 struct ExpectedError {
@@ -17,7 +19,7 @@ struct ExpectedError {
     const char* message;
 };
 
-void expectError(const ExpectedError& expected) {
+void ExpectError(const ExpectedError& expected) {
     try {
         Json value(expected.text);
         ADD_FAILURE() << "accepted: " << expected.text << " as " << value.toString();
@@ -41,10 +43,10 @@ TEST(JsonParser, EndOfInput) {
         {"[", '\0', 1, kEnd},       {"[[1]", '\0', 4, kEnd},
     };
     for (const auto& expected : cases) {
-        expectError(expected);
+        ExpectError(expected);
     }
     // A null pointer reads as the empty text.
-    expectError({nullptr, '\0', 0, kEnd});
+    ExpectError({nullptr, '\0', 0, kEnd});
 }
 
 TEST(JsonParser, NumberGrammar) {
@@ -63,7 +65,7 @@ TEST(JsonParser, NumberGrammar) {
         {"1.0.0", '.', 3, "SyntaxError: Unexpected token . at pos 3"},
     };
     for (const auto& expected : cases) {
-        expectError(expected);
+        ExpectError(expected);
     }
 
     const char* accepted[] = {"0",     "-0",       "5",      "-12",        "3.25",  "0.5e2",
@@ -71,11 +73,11 @@ TEST(JsonParser, NumberGrammar) {
                               "1e308", "4.9e-324", "1e-400", "2.5E+00"};
     for (const char* text : accepted) {
         Json value(text);
-        ASSERT_EQ(value.kind(), Json::Number) << text;
-        EXPECT_EQ(value.asNumber(), std::atof(text)) << text;
+        ASSERT_EQ(value.Kind(), Json::Number) << text;
+        EXPECT_EQ(value.AsNumber(), std::atof(text)) << text;
     }
-    EXPECT_TRUE(std::signbit(Json("-0").asNumber()));
-    EXPECT_EQ(Json("1e999").asNumber(), std::atof("1e999"));
+    EXPECT_TRUE(std::signbit(Json("-0").AsNumber()));
+    EXPECT_EQ(Json("1e999").AsNumber(), std::atof("1e999"));
 }
 
 TEST(JsonParser, NumbersConvertExactlyAsAtof) {
@@ -97,18 +99,18 @@ TEST(JsonParser, NumbersConvertExactlyAsAtof) {
             text += (random() % 2 ? "e" : "E") + std::string(random() % 2 ? "-" : "+") +
                     std::to_string(random() % 700);
         }
-        const double parsed = Json(text.c_str()).asNumber();
+        const double parsed = Json(text.c_str()).AsNumber();
         const double expected = std::atof(text.c_str());
         ASSERT_EQ(std::memcmp(&parsed, &expected, sizeof parsed), 0) << text;
     }
 }
 
 TEST(JsonParser, TopLevelValues) {
-    EXPECT_EQ(Json("5").asNumber(), 5);
-    EXPECT_EQ(Json(" \"bare\" ").asString(), "bare");
-    EXPECT_EQ(Json("null").kind(), Json::Null);
-    EXPECT_EQ(Json("\r\n\ttrue\n").asBoolean(), true);
-    EXPECT_EQ(Json("false").asBoolean(), false);
+    EXPECT_EQ(Json("5").AsNumber(), 5);
+    EXPECT_EQ(Json(" \"bare\" ").AsString(), "bare");
+    EXPECT_EQ(Json("null").Kind(), Json::Null);
+    EXPECT_EQ(Json("\r\n\ttrue\n").AsBoolean(), true);
+    EXPECT_EQ(Json("false").AsBoolean(), false);
 
     const ExpectedError cases[] = {
         {"truex", 'x', 4, "SyntaxError: Unexpected token x at pos 4"},
@@ -121,13 +123,13 @@ TEST(JsonParser, TopLevelValues) {
         {"]", ']', 0, "SyntaxError: Unexpected token ] at pos 0"},
     };
     for (const auto& expected : cases) {
-        expectError(expected);
+        ExpectError(expected);
     }
 }
 
 TEST(JsonParser, WhitespaceIsSpaceTabLineFeedReturnOnly) {
-    EXPECT_EQ(Json(" \t\r\n{ \t\r\n}").kind(), Json::Object);
-    EXPECT_EQ(Json("[\n\n]").kind(), Json::Array);
+    EXPECT_EQ(Json(" \t\r\n{ \t\r\n}").Kind(), Json::Object);
+    EXPECT_EQ(Json("[\n\n]").Kind(), Json::Array);
     EXPECT_EQ(Json("[ 1 , 2 ]").size(), 2);
     EXPECT_EQ(Json("{ \"a\" : 1 , \"b\" :2 }").toString(), "{ \"a\": 1, \"b\": 2 }");
 
@@ -137,21 +139,21 @@ TEST(JsonParser, WhitespaceIsSpaceTabLineFeedReturnOnly) {
         {"1\xa0", '\xa0', 1, "SyntaxError: Unexpected token -96(ASCII) at pos 1"},
     };
     for (const auto& expected : cases) {
-        expectError(expected);
+        ExpectError(expected);
     }
 }
 
 TEST(JsonParser, StringsKeepEscapesAsWritten) {
-    EXPECT_EQ(Json("\"a\\nb\"").asString(), "a\\nb");
-    EXPECT_EQ(Json("\"\\u00e9\"").asString(), "\\u00e9");
+    EXPECT_EQ(Json("\"a\\nb\"").AsString(), "a\\nb");
+    EXPECT_EQ(Json("\"\\u00e9\"").AsString(), "\\u00e9");
     const char* escapes = "\"\\\" \\\\ \\/ \\b \\f \\n \\r \\t \\uABCD \\u09af\"";
     const std::string kept(escapes + 1, std::string(escapes).size() - 2);
-    EXPECT_EQ(Json(escapes).asString(), kept);
+    EXPECT_EQ(Json(escapes).AsString(), kept);
     EXPECT_EQ(Json(escapes).toString(), escapes);
 
     // Bytes 128 to 255 are taken unchanged, also right after a quote.
-    EXPECT_EQ(Json("\"\xc3\xa9\xff\x80\"").asString(), "\xc3\xa9\xff\x80");
-    EXPECT_EQ(Json("\"\"").asString(), "");
+    EXPECT_EQ(Json("\"\xc3\xa9\xff\x80\"").AsString(), "\xc3\xa9\xff\x80");
+    EXPECT_EQ(Json("\"\"").AsString(), "");
 }
 
 TEST(JsonParser, StringErrors) {
@@ -169,7 +171,7 @@ TEST(JsonParser, StringErrors) {
         {"'a'", '\'', 0, "SyntaxError: Unexpected token ' at pos 0"},
     };
     for (const auto& expected : cases) {
-        expectError(expected);
+        ExpectError(expected);
     }
 }
 
@@ -185,25 +187,25 @@ TEST(JsonParser, ObjectErrors) {
         {"{1:2}", '1', 1, "SyntaxError: Unexpected token 1 at pos 1"},
     };
     for (const auto& expected : cases) {
-        expectError(expected);
+        ExpectError(expected);
     }
 }
 
 TEST(JsonParser, RepeatedKeyKeepsFirst) {
     Json object("{\"a\":1,\"a\":2}");
-    EXPECT_EQ(object.asObject().size(), 1u);
-    EXPECT_EQ(object["a"].asNumber(), 1);
+    EXPECT_EQ(object.AsObject().size(), 1u);
+    EXPECT_EQ(object["a"].AsNumber(), 1);
 
     Json nested("{\"a\":{\"x\":1},\"b\":0,\"a\":[1,2,3]}");
     EXPECT_EQ(nested.toString(), "{ \"a\": { \"x\": 1 }, \"b\": 0 }");
 
     // Keys are compared as written: an escape is not the character it stands for.
     Json raw("{\"A\":1,\"\\u0041\":2}");
-    EXPECT_EQ(raw.asObject().size(), 2u);
-    EXPECT_EQ(raw["\\u0041"].asNumber(), 2);
+    EXPECT_EQ(raw.AsObject().size(), 2u);
+    EXPECT_EQ(raw["\\u0041"].AsNumber(), 2);
 
     // A discarded value must still be valid.
-    expectError({"{\"a\":1,\"a\":[}", '}', 12, "SyntaxError: Unexpected token } at pos 12"});
+    ExpectError({"{\"a\":1,\"a\":[}", '}', 12, "SyntaxError: Unexpected token } at pos 12"});
 }
 
 TEST(JsonParser, ArrayErrorsAndNesting) {
@@ -220,7 +222,7 @@ TEST(JsonParser, ArrayErrorsAndNesting) {
         {"[\xc3]", '\xc3', 1, "SyntaxError: Unexpected token -61(ASCII) at pos 1"},
     };
     for (const auto& expected : cases) {
-        expectError(expected);
+        ExpectError(expected);
     }
 
     Json value("[1, [2, [3, {\"k\": [\"v\"]}]], {}]");
@@ -250,11 +252,11 @@ TEST(JsonParser, TypicalCommands) {
     Json command(
         "{\"type\":\"EnterRoom\",\"param\":{\"RoomName\":\"Room One\",\"RoomID\":\"r1\","
         "\"role\":1}}");
-    EXPECT_EQ(command["type"].asString(), "EnterRoom");
-    EXPECT_EQ(command["param"]["RoomID"].asString(), "r1");
-    EXPECT_EQ(static_cast<int>(command["param"]["role"].asNumber()), 1);
-    EXPECT_THROW(command["param"]["test"].asBoolean(), Json::BadConversionException);
-    EXPECT_EQ(Json("{\"type\": \"DaemonStart\"}")["type"].asString(), "DaemonStart");
+    EXPECT_EQ(command["type"].AsString(), "EnterRoom");
+    EXPECT_EQ(command["param"]["RoomID"].AsString(), "r1");
+    EXPECT_EQ(static_cast<int>(command["param"]["role"].AsNumber()), 1);
+    EXPECT_THROW(command["param"]["test"].AsBoolean(), Json::BadConversionException);
+    EXPECT_EQ(Json("{\"type\": \"DaemonStart\"}")["type"].AsString(), "DaemonStart");
 }
 
 }  // namespace

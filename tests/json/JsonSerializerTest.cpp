@@ -9,9 +9,11 @@
 
 #include "json/Json.h"
 
+using qjson::Json;
+
 namespace {
 
-std::string streamed(double number) {
+std::string Streamed(double number) {
     std::ostringstream out;
     out << number;
     return out.str();
@@ -53,7 +55,7 @@ TEST(JsonSerializer, NumbersFollowDefaultStreamFormatting) {
         values.push_back(std::trunc(value));
     }
     for (double value : values) {
-        ASSERT_EQ(Json(value).toString(), streamed(value)) << value;
+        ASSERT_EQ(Json(value).toString(), Streamed(value)) << value;
     }
 }
 
@@ -86,7 +88,7 @@ TEST(JsonSerializer, MembersInKeyOrder) {
     // Byte-wise, bytes as unsigned, a proper prefix first.
     Json keys("{\"\xc3\xa9\":1,\"z\":2,\"ab\":3,\"a\":4,\"B\":5,\"\":6}");
     std::vector<std::string> order;
-    for (const auto& member : keys.asObject()) {
+    for (const auto& member : keys.AsObject()) {
         order.push_back(member.first);
     }
     EXPECT_EQ(order, (std::vector<std::string>{"", "B", "a", "ab", "z", "\xc3\xa9"}));

@@ -7,11 +7,13 @@
 #include "json/Json.h"
 #include "json/JsonGrammar.h"
 
+using qjson::Json;
+
 namespace {
 
-using jsongrammar::IsValidJson;
-using jsongrammar::ValidEscapeLength;
-using jsongrammar::ValidUtf8Length;
+using qjson::grammar::IsValidJson;
+using qjson::grammar::ValidEscapeLength;
+using qjson::grammar::ValidUtf8Length;
 
 bool Valid(const std::string& text) {
     return IsValidJson(text.data(), text.size());
@@ -127,10 +129,10 @@ TEST(JsonValidator, Utf8LengthsAtTheBoundaries) {
 
 TEST(JsonValidator, UnicodeEscapesAreWrittenWithFourLowerCaseDigits) {
     std::string out = "x";
-    jsongrammar::AppendUnicodeEscape(out, 0x0000);
-    jsongrammar::AppendUnicodeEscape(out, 0x001f);
-    jsongrammar::AppendUnicodeEscape(out, 0xFFFD);
-    jsongrammar::AppendUnicodeEscape(out, 0xABCD);
+    qjson::grammar::AppendUnicodeEscape(out, 0x0000);
+    qjson::grammar::AppendUnicodeEscape(out, 0x001f);
+    qjson::grammar::AppendUnicodeEscape(out, 0xFFFD);
+    qjson::grammar::AppendUnicodeEscape(out, 0xABCD);
     EXPECT_EQ(out, "x\\u0000\\u001f\\ufffd\\uabcd");
 }
 

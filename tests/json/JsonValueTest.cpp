@@ -5,10 +5,12 @@
 
 #include "json/Json.h"
 
+using qjson::Json;
+
 namespace {
 
 // Calls every typed accessor and reports which ones did not throw, e.g. "N" for a Number.
-std::string acceptedAccessors(Json& value) {
+std::string AcceptedAccessors(Json& value) {
     std::string accepted;
     auto probe = [&](char letter, auto access) {
         try {
@@ -17,28 +19,28 @@ std::string acceptedAccessors(Json& value) {
         } catch (const Json::BadConversionException&) {
         }
     };
-    probe('N', [&] { value.asNumber(); });
-    probe('S', [&] { value.asString(); });
-    probe('B', [&] { value.asBoolean(); });
-    probe('O', [&] { value.asObject(); });
-    probe('A', [&] { value.asArray(); });
-    probe('s', [&] { value.stringValue(); });
+    probe('N', [&] { value.AsNumber(); });
+    probe('S', [&] { value.AsString(); });
+    probe('B', [&] { value.AsBoolean(); });
+    probe('O', [&] { value.AsObject(); });
+    probe('A', [&] { value.AsArray(); });
+    probe('s', [&] { value.StringValue(); });
     return accepted;
 }
 
 TEST(JsonValue, ConstructorsMakeTheirKinds) {
-    EXPECT_EQ(Json().kind(), Json::Null);
-    EXPECT_EQ(Json(2.5).kind(), Json::Number);
-    EXPECT_EQ(Json(std::string("x")).kind(), Json::String);
-    EXPECT_EQ(Json("{}").kind(), Json::Object);
-    EXPECT_EQ(Json("[]").kind(), Json::Array);
-    EXPECT_EQ(Json("true").kind(), Json::Boolean);
+    EXPECT_EQ(Json().Kind(), Json::Null);
+    EXPECT_EQ(Json(2.5).Kind(), Json::Number);
+    EXPECT_EQ(Json(std::string("x")).Kind(), Json::String);
+    EXPECT_EQ(Json("{}").Kind(), Json::Object);
+    EXPECT_EQ(Json("[]").Kind(), Json::Array);
+    EXPECT_EQ(Json("true").Kind(), Json::Boolean);
 
     // Bytes are copied unchanged, an embedded NUL and high bytes included.
     const std::string bytes("a\0\xff\"\\", 5);
     Json text(bytes);
-    EXPECT_EQ(text.asString(), bytes);
-    EXPECT_EQ(text.stringValue(), bytes);
+    EXPECT_EQ(text.AsString(), bytes);
+    EXPECT_EQ(text.StringValue(), bytes);
 }
 
 TEST(JsonValue, TypedAccessIsExact) {
@@ -50,34 +52,34 @@ TEST(JsonValue, TypedAccessIsExact) {
     Json null;
     Json parsedNull("null");
 
-    EXPECT_EQ(acceptedAccessors(number), "N");
-    EXPECT_EQ(acceptedAccessors(digits), "Ss");
-    EXPECT_EQ(acceptedAccessors(truth), "B");
-    EXPECT_EQ(acceptedAccessors(object), "O");
-    EXPECT_EQ(acceptedAccessors(array), "A");
-    EXPECT_EQ(acceptedAccessors(null), "");
-    EXPECT_EQ(acceptedAccessors(parsedNull), "");
+    EXPECT_EQ(AcceptedAccessors(number), "N");
+    EXPECT_EQ(AcceptedAccessors(digits), "Ss");
+    EXPECT_EQ(AcceptedAccessors(truth), "B");
+    EXPECT_EQ(AcceptedAccessors(object), "O");
+    EXPECT_EQ(AcceptedAccessors(array), "A");
+    EXPECT_EQ(AcceptedAccessors(null), "");
+    EXPECT_EQ(AcceptedAccessors(parsedNull), "");
 
     try {
-        number.asString();
+        number.AsString();
         FAIL() << "no exception";
     } catch (const std::exception& e) {
         EXPECT_STREQ(e.what(), "a bad conversion");
     }
     // A failed access leaves the value as it was.
-    EXPECT_EQ(number.kind(), Json::Number);
-    EXPECT_EQ(number.asNumber(), 7.0);
+    EXPECT_EQ(number.Kind(), Json::Number);
+    EXPECT_EQ(number.AsNumber(), 7.0);
 }
 
 TEST(JsonValue, AccessorsAliasThePayload) {
     Json reply("{\"code\":1,\"type\":\"x\",\"ok\":false,\"list\":[]}");
-    reply["code"].asNumber() = 3;
-    reply["type"].asString() += "yz";
-    reply["ok"].asBoolean() = true;
-    reply["list"].asArray().push_back(new Json(std::string("e")));
+    reply["code"].AsNumber() = 3;
+    reply["type"].AsString() += "yz";
+    reply["ok"].AsBoolean() = true;
+    reply["list"].AsArray().push_back(new Json(std::string("e")));
     EXPECT_EQ(reply.toString(),
               "{ \"code\": 3, \"list\": [ \"e\" ], \"ok\": true, \"type\": \"xyz\" }");
-    EXPECT_EQ(reply.asObject().size(), 4u);
+    EXPECT_EQ(reply.AsObject().size(), 4u);
 }
 
 TEST(JsonValue, SizeCountsArrayElementsOnly) {
@@ -102,14 +104,14 @@ TEST(JsonValue, SubscriptOnNonObjectThrowsAndChangesNothing) {
 TEST(JsonValue, SubscriptInsertsNullMemberOnce) {
     Json command("{\"type\":\"Login\"}");
     Json& missing = command["param"];
-    EXPECT_EQ(missing.kind(), Json::Null);
-    EXPECT_THROW(missing.asNumber(), Json::BadConversionException);
+    EXPECT_EQ(missing.Kind(), Json::Null);
+    EXPECT_THROW(missing.AsNumber(), Json::BadConversionException);
     EXPECT_EQ(command.toString(), "{ \"param\": null, \"type\": \"Login\" }");
 
     // A second lookup finds the same member instead of adding one.
     EXPECT_EQ(&command["param"], &missing);
     EXPECT_EQ(&command["type"], &command["type"]);
-    EXPECT_EQ(command.asObject().size(), 2u);
+    EXPECT_EQ(command.AsObject().size(), 2u);
 }
 
 TEST(JsonValue, CopyIsDeepAndIndependent) {
@@ -119,22 +121,22 @@ TEST(JsonValue, CopyIsDeepAndIndependent) {
     EXPECT_EQ(copy.toString(), text);
 
     // Nothing is shared: changes on either side stay there.
-    copy["a"].asArray()[0]->asNumber() = 9;
+    copy["a"].AsArray()[0]->AsNumber() = 9;
     EXPECT_EQ(source->toString(), text);
-    (*source)["d"].asBoolean() = false;
+    (*source)["d"].AsBoolean() = false;
     source.reset();  // the copy must survive its source
     EXPECT_EQ(copy.toString(), "{ \"a\": [ 9, { \"b\": \"c\" } ], \"d\": true, \"e\": null }");
 
     Json assigned;
     assigned = copy;
     EXPECT_EQ(assigned.toString(), copy.toString());
-    EXPECT_NE(assigned.asObject().at("a"), copy.asObject().at("a"));
+    EXPECT_NE(assigned.AsObject().at("a"), copy.AsObject().at("a"));
 }
 
 TEST(JsonValue, AssignmentReplacesTheWholeSubtree) {
     Json object("{\"m\":{\"x\":{\"y\":1}},\"n\":2}");
     object["m"] = Json("[true,null,\"s\"]");
-    EXPECT_EQ(object["m"].kind(), Json::Array);
+    EXPECT_EQ(object["m"].Kind(), Json::Array);
     EXPECT_EQ(object.toString(), "{ \"m\": [ true, null, \"s\" ], \"n\": 2 }");
 
     object["n"] = Json();
@@ -152,7 +154,7 @@ TEST(JsonValue, AssigningOwnDescendantKeepsItsValue) {
     EXPECT_EQ(root.toString(), "{ \"list\": [ 1, 2, 3 ] }");
 
     Json array("[[\"deep\",[4]],5]");
-    array = *array.asArray()[0];
+    array = *array.AsArray()[0];
     EXPECT_EQ(array.toString(), "[ \"deep\", [ 4 ] ]");
 }
 

@@ -7,7 +7,7 @@
 #include "tests/logging/LogTestSupport.h"
 
 using namespace qlog;
-using namespace qlog_test;
+using namespace qlogtest;
 
 namespace {
 

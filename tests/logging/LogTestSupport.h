@@ -18,7 +18,7 @@
 #include "logging/LogManager.h"
 #include "platform/Process.h"
 
-namespace qlog_test {
+namespace qlogtest {
 
 namespace fs = std::filesystem;
 
@@ -189,4 +189,4 @@ inline bool WaitFor(const std::function<bool()>& done) {
     return done();
 }
 
-}  // namespace qlog_test
+}  // namespace qlogtest

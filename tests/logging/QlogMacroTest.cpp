@@ -6,7 +6,7 @@
 #include "logging/Qlog.h"
 #include "tests/logging/LogTestSupport.h"
 
-using namespace qlog_test;
+using namespace qlogtest;
 
 namespace {
 

@@ -14,14 +14,14 @@ TEST(ProcessorExclusionTest, KeepsTheThreadOffOneProcessorUntilLifted) {
     if (std::thread::hardware_concurrency() < 2 || !exclusion.Avoid(here)) {
         GTEST_SKIP() << "this thread may run on one processor only";
     }
-    EXPECT_TRUE(exclusion.active());
+    EXPECT_TRUE(exclusion.Active());
     EXPECT_FALSE(exclusion.Avoid(here)) << "one exclusion at a time";
     for (int i = 0; i < 1000; ++i) {
         ASSERT_NE(platform::CurrentProcessor(), here);
         std::this_thread::yield();
     }
     exclusion.Lift();
-    EXPECT_FALSE(exclusion.active());
+    EXPECT_FALSE(exclusion.Active());
     // The processors are back: the thread may be kept off another one now, and the end of the
     // scope gives them back again.
     const int now = platform::CurrentProcessor();

@@ -13,7 +13,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Process.h"
 
-namespace bridge_test {
+namespace bridgetest {
 
 namespace fs = std::filesystem;
 
@@ -580,4 +580,4 @@ std::string BridgeProcess::Stderr() const {
     return ReadFile(fs::path(directory_) / "stderr.txt");
 }
 
-}  // namespace bridge_test
+}  // namespace bridgetest

@@ -23,7 +23,7 @@
 #include "framer/ObjectFramer.h"
 #include "platform/Spawn.h"
 
-namespace bridge_test {
+namespace bridgetest {
 
 using Lines = std::vector<std::string>;
 
@@ -157,7 +157,7 @@ class BridgeProcess {
     bool closeRepliesRequested_ = false;
     bool closeFramesRequested_ = false;
     bool stopping_ = false;
-    ObjectFramer replyFramer_;
+    qframer::ObjectFramer replyFramer_;
     std::string replyBytes_;
     Lines objects_;
     std::string frameBytes_[5];
@@ -168,4 +168,4 @@ class BridgeProcess {
     int nextSyncId_ = 1;
 };
 
-}  // namespace bridge_test
+}  // namespace bridgetest

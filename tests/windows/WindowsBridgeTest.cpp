@@ -11,7 +11,7 @@
 #include "platform/Process.h"
 #include "tests/support/BridgeProcess.h"
 
-namespace bridge_test {
+namespace bridgetest {
 namespace {
 
 namespace fs = std::filesystem;
@@ -187,4 +187,4 @@ TEST(WindowsBridge, AMissingDescriptorFiveIsReservedAndTheOtherChannelsWork) {
 }
 
 }  // namespace
-}  // namespace bridge_test
+}  // namespace bridgetest

@@ -2,6 +2,8 @@
 
 #include <nlohmann/json.hpp>
 
+using qframer::ObjectFramer;
+
 namespace host {
 
 BridgeMessage ClassifyMessage(std::string text) {
@@ -129,7 +131,7 @@ bool BridgeSession::ReadReplies() {
         framer_.Feed(reinterpret_cast<const char*>(buffer_.data()), static_cast<std::size_t>(n),
                      objects, &skipped);
     }
-    if (!skipped.empty() && handlers_.skipped) {
+    if (!skipped.Empty() && handlers_.skipped) {
         std::string text = skipped.outside;
         for (const std::string& d : skipped.dropped)
             text += (text.empty() ? "" : " ") + ("dropped oversized object " + d);

@@ -99,7 +99,7 @@ class BridgeSession {
     platform::UniqueFd commands_, replies_, controlIn_, controlOut_;
     platform::UniqueFd frames_[kChannels];
     std::string outCommands_, outControl_, controlLine_;
-    ObjectFramer framer_;
+    qframer::ObjectFramer framer_;
     std::vector<FrameAssembler> assemblers_;
     std::vector<std::uint8_t> buffer_;
     bool ended_ = false;
