@@ -7,7 +7,7 @@
 
 namespace quorlane {
 
-class CILivePublisherCallback : public ZEGO::LIVEROOM::ILivePublisherCallback {
+class CILivePublisherCallback final : public ZEGO::LIVEROOM::ILivePublisherCallback {
   public:
     void OnPublishStateUpdate(int stateCode, const char* pszStreamID,
                               const ZEGO::LIVEROOM::ZegoPublishingStreamInfo& oStreamInfo) override;
@@ -32,7 +32,7 @@ class CILivePublisherCallback : public ZEGO::LIVEROOM::ILivePublisherCallback {
     void OnCaptureVideoFirstFrame() override;
 };
 
-class CILivePlayerCallback : public ZEGO::LIVEROOM::ILivePlayerCallback {
+class CILivePlayerCallback final : public ZEGO::LIVEROOM::ILivePlayerCallback {
   public:
     void OnPlayStateUpdate(int stateCode, const char* pszStreamID) override;
     void OnPlayQualityUpdate(const char* pszStreamID,
@@ -50,7 +50,7 @@ class CILivePlayerCallback : public ZEGO::LIVEROOM::ILivePlayerCallback {
     ~CILivePlayerCallback() override = default;
 };
 
-class CIRoomCallback : public ZEGO::LIVEROOM::IRoomCallback {
+class CIRoomCallback final : public ZEGO::LIVEROOM::IRoomCallback {
   public:
     void OnInitSDK(int errorCode) override;
     void OnLoginRoom(int errorCode, const char* pszRoomID,
@@ -72,7 +72,7 @@ class CIRoomCallback : public ZEGO::LIVEROOM::IRoomCallback {
     ~CIRoomCallback() override = default;
 };
 
-class CIIMCallback : public ZEGO::LIVEROOM::IIMCallback {
+class CIIMCallback final : public ZEGO::LIVEROOM::IIMCallback {
   public:
     void OnUpdateOnlineCount(int onlineCount, const char* pszRoomID) override;
     void OnSendRoomMessage(int errorCode, const char* pszRoomID, int sendSeq,
@@ -89,7 +89,7 @@ class CIIMCallback : public ZEGO::LIVEROOM::IIMCallback {
     ~CIIMCallback() override = default;
 };
 
-class CIZegoDeviceStateCallback : public ZEGO::AV::IZegoDeviceStateCallback {
+class CIZegoDeviceStateCallback final : public ZEGO::AV::IZegoDeviceStateCallback {
   public:
     void OnAudioDeviceStateChanged(ZEGO::AV::AudioDeviceType deviceType,
                                    ZEGO::AV::DeviceInfo* deviceInfo,
@@ -99,7 +99,7 @@ class CIZegoDeviceStateCallback : public ZEGO::AV::IZegoDeviceStateCallback {
     void OnDeviceError(const char* deviceName, int errorCode) override;
 };
 
-class CIZegoVideoRenderCallback : public ZEGO::LIVEROOM::IZegoVideoRenderCallback {
+class CIZegoVideoRenderCallback final : public ZEGO::LIVEROOM::IZegoVideoRenderCallback {
   public:
     void OnVideoDataCallback(const unsigned char* pData, int dataLen, const char* pszStreamID,
                              int width, int height, int strides[4]) override;

@@ -107,8 +107,8 @@ TEST(JsonSerializer, StringsAndKeysWrittenUnchanged) {
 
 TEST(JsonSerializer, ParsedTextRoundTrips) {
     const char* texts[] = {
-        "{\"type\":\"SendRoomMessage\",\"param\":{\"content\":\"line\\nnext \\u00e9 \\\"q\\\" "
-        "\\/\"}}",
+        ("{\"type\":\"SendRoomMessage\",\"param\":{\"content\":\"line\\nnext \\u00e9 \\\"q\\\" "
+         "\\/\"}}"),
         "[1,-2.5,1e-07,true,false,null,\"\",[[]],{\"a\":{}}]",
         "{\"\\u0041\":\"\\\\\",\"A\":0}",
     };
