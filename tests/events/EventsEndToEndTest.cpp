@@ -249,7 +249,7 @@ TEST_F(EventsEndToEnd, EveryNotificationGivesItsExactText) {
         expected.push_back(c.expected);
         EXPECT_EQ(events, expected);
         for (const std::string& text : events) {
-            EXPECT_NO_THROW((void)json::parse(text)) << text;
+            EXPECT_TRUE(json::accept(text)) << text;
         }
     }
 }

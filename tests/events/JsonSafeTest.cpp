@@ -95,7 +95,7 @@ TEST(JsonSafe, ExtraInfoIsRawOnlyWhenBracketedItIsJson) {
     EXPECT_EQ(ExtraInfo("\"a\nb\""), "[\"\\\"a\\u000ab\\\"\"]");
     for (const char* text : {"{\"k\":1}", "hello", "],[", "\\", "}{", "{\"a\":\"\\q\"}", "1 2"}) {
         const std::string out = ExtraInfo(text);
-        EXPECT_NO_THROW((void)nlohmann::json::parse(out)) << out;
+        EXPECT_TRUE(nlohmann::json::accept(out)) << out;
     }
 }
 

@@ -33,7 +33,7 @@ TEST(JsonValidator, ValidatorIsStrict) {
          {"0", "-0.5e+3", "1E9", "\"\"", "[]", "{}", " [1, {\"a\": [true, false, null]}] ",
           "\"\\ud83d\\ude00\"", "[\"\xc3\xa9\"]", "{\"a\":{\"b\":{}}}"}) {
         EXPECT_TRUE(Valid(good)) << good;
-        EXPECT_NO_THROW((void)nlohmann::json::parse(good)) << good;
+        EXPECT_TRUE(nlohmann::json::accept(good)) << good;
     }
     for (const char* bad :
          {"",        " ",        "01",          "1.",         ".5",    "+1",         "1e",  "-",
