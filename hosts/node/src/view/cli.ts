@@ -1,7 +1,7 @@
 import { existsSync, mkdtempSync, readFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join, resolve } from 'node:path';
-import { Bridge } from '../Bridge';
+import { Bridge } from '../bridge';
 import { runSession } from './session-runner';
 import { parseSessionScript, type SessionScript } from './session-script';
 import { ViewServer } from './view-server';

@@ -1,5 +1,5 @@
-import type { Bridge } from '../Bridge';
-import type { SimRequest } from '../SimControl';
+import type { Bridge } from '../bridge';
+import type { SimRequest } from '../sim-control';
 import type { SessionScript, Step } from './session-script';
 import type { Transcript } from './transcript';
 

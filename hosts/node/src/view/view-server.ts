@@ -1,7 +1,7 @@
 import { createServer, type IncomingMessage, type Server, type ServerResponse } from 'node:http';
 import type { AddressInfo } from 'node:net';
 import { WebSocketServer, type RawData, type WebSocket } from 'ws';
-import type { Bridge } from '../Bridge';
+import type { Bridge } from '../bridge';
 import type { Frame } from '../frames';
 import { encodeFrameMessage } from '../renderer/frame-message';
 import { browserModuleScript, compiledRoot } from './browser-modules';

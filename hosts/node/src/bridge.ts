@@ -8,15 +8,15 @@ import { EventEmitter } from 'node:events';
 import { existsSync } from 'node:fs';
 import * as path from 'node:path';
 import { Readable, Writable } from 'node:stream';
-import { AsyncQueue } from './AsyncQueue';
+import { AsyncQueue } from './async-queue';
 import {
   checkInt32, checkRect, checkStreamIDs, checkText, Command, Rect, REPLY_TYPES, serialize,
 } from './commands';
 import { BridgeEvent, EventParams, EventType, isEventType, ProtocolError, Reply } from './events';
 import { ChannelCounters, Frame, FrameAssembler, FrameError } from './frames';
-import { LineSplitter } from './LineSplitter';
-import { MessageReader } from './MessageReader';
-import { SimControl } from './SimControl';
+import { LineSplitter } from './line-splitter';
+import { MessageReader } from './message-reader';
+import { SimControl } from './sim-control';
 
 export const CHANNELS = 5;
 

@@ -5,8 +5,8 @@
 // channel's error when it was refused.
 import { EventEmitter } from 'node:events';
 import { Readable, Writable } from 'node:stream';
-import { AsyncQueue, QueueOptions } from './AsyncQueue';
-import { LineSplitter } from './LineSplitter';
+import { AsyncQueue, QueueOptions } from './async-queue';
+import { LineSplitter } from './line-splitter';
 
 /** A record of one SDK call, in call order: {"call":"LoginRoom","args":["r1",1,"Room One"],"result":true}. */
 export interface CallRecord {

@@ -1,7 +1,7 @@
 // Turns the bytes of descriptor 4 into replies, events and protocol errors. A text that does not
 // parse, or is neither a reply nor an event, is reported with its bytes; what follows it still
 // arrives.
-import { ObjectSplitter } from './ObjectSplitter';
+import { ObjectSplitter } from './object-splitter';
 import { BridgeEvent, ProtocolError, Reply } from './events';
 
 export interface MessageSink {
