@@ -7,7 +7,8 @@ import * as path from 'node:path';
 import { Readable, Writable } from 'node:stream';
 
 export const executable = path.resolve(
-  process.env.QUORLANE_EXECUTABLE ?? path.join(__dirname, '..', '..', '..', '..', 'build', 'Quorlane'),
+  process.env.QUORLANE_EXECUTABLE ??
+    path.join(__dirname, '..', '..', '..', '..', 'build', 'Quorlane'),
 );
 
 export function scratchDir(): string {

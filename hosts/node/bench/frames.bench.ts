@@ -9,11 +9,18 @@ import { executable, median, rawBridge, scratchDir } from './common';
 
 const WIDTH = 1920;
 const HEIGHT = 1080;
-const FRAME_BYTES = 12 + WIDTH * HEIGHT * 3 / 2;
+const FRAME_BYTES = 12 + (WIDTH * HEIGHT * 3) / 2;
 const SECONDS = Number(process.env.BENCH_SECONDS ?? 2);
 const BLOCKS = Number(process.env.BENCH_BLOCKS ?? 3);
 const SOURCE_FPS = Number(process.env.BENCH_SOURCE_FPS ?? 2000);
-const source = { op: 'source', stream: null, width: WIDTH, height: HEIGHT, fps: SOURCE_FPS, pattern: 'bars' };
+const source = {
+  op: 'source',
+  stream: null,
+  width: WIDTH,
+  height: HEIGHT,
+  fps: SOURCE_FPS,
+  pattern: 'bars',
+};
 const WARM_UP_MS = 300;
 
 async function rawBlock(): Promise<number> {
@@ -78,11 +85,15 @@ async function main(): Promise<void> {
   const c = median(client);
   const cr = median(released);
   const mb = (fps: number) => ((fps * FRAME_BYTES) / 1e6).toFixed(0);
-  console.log(`1080p frames for ${SECONDS} s per block from a source at ${SOURCE_FPS} frames/s, median of ${BLOCKS} blocks each`);
+  console.log(
+    `1080p frames for ${SECONDS} s per block from a source at ${SOURCE_FPS} frames/s, median of ${BLOCKS} blocks each`,
+  );
   console.log(`  raw Node read of the pipe:   ${r.toFixed(1)} frames/s (${mb(r)} MB/s)`);
   console.log(`  client, async iterator:      ${c.toFixed(1)} frames/s (${mb(c)} MB/s)`);
   console.log(`  client, frames released:     ${cr.toFixed(1)} frames/s (${mb(cr)} MB/s)`);
-  console.log(`  ratio client/raw: ${(c / r).toFixed(2)}, with release(): ${(cr / r).toFixed(2)} (goal >= 0.8)`);
+  console.log(
+    `  ratio client/raw: ${(c / r).toFixed(2)}, with release(): ${(cr / r).toFixed(2)} (goal >= 0.8)`,
+  );
 }
 
 main().catch((error) => {

@@ -59,12 +59,24 @@ function measure(page: Page, frames: number): Promise<Timings> {
       return shader;
     };
     const program = gl.createProgram()!;
-    gl.attachShader(program, compile(gl.VERTEX_SHADER, `#version 300 es
+    gl.attachShader(
+      program,
+      compile(
+        gl.VERTEX_SHADER,
+        `#version 300 es
       in vec2 p; out vec2 t;
-      void main() { t = vec2(p.x + 1.0, 1.0 - p.y) * 0.5; gl_Position = vec4(p, 0.0, 1.0); }`));
-    gl.attachShader(program, compile(gl.FRAGMENT_SHADER, `#version 300 es
+      void main() { t = vec2(p.x + 1.0, 1.0 - p.y) * 0.5; gl_Position = vec4(p, 0.0, 1.0); }`,
+      ),
+    );
+    gl.attachShader(
+      program,
+      compile(
+        gl.FRAGMENT_SHADER,
+        `#version 300 es
       precision highp float; in vec2 t; uniform sampler2D s; out vec4 c;
-      void main() { c = texture(s, t); }`));
+      void main() { c = texture(s, t); }`,
+      ),
+    );
     gl.bindAttribLocation(program, 0, 'p');
     gl.linkProgram(program);
     gl.useProgram(program);
@@ -108,12 +120,16 @@ async function main(): Promise<void> {
     const page = await browser.newPage();
     await page.addScriptTag({ content: browserModuleScript(compiledRoot, ['renderer']) });
     const t = await measure(page, frames);
-    console.log(`1920x1080 frames, ${frames} per method, ${t.api} on SwiftShader (software rendering)`);
+    console.log(
+      `1920x1080 frames, ${frames} per method, ${t.api} on SwiftShader (software rendering)`,
+    );
     console.log(`YUV renderer (3 planes, upload + draw):   ${t.yuvRenderer.toFixed(2)} ms/frame`);
     console.log(`baseline: RGBA texture upload + draw:      ${t.rgbaTexture.toFixed(2)} ms/frame`);
     console.log(`baseline: 2D canvas putImageData (RGBA):   ${t.putImageData.toFixed(2)} ms/frame`);
     console.log(`ratio YUV renderer / RGBA texture: ${(t.yuvRenderer / t.rgbaTexture).toFixed(2)}`);
-    console.log(`ratio YUV renderer / putImageData: ${(t.yuvRenderer / t.putImageData).toFixed(2)}`);
+    console.log(
+      `ratio YUV renderer / putImageData: ${(t.yuvRenderer / t.putImageData).toFixed(2)}`,
+    );
   } finally {
     await browser.close();
   }

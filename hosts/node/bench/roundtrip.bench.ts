@@ -12,7 +12,12 @@ const BLOCKS = Number(process.env.BENCH_BLOCKS ?? 5);
 const COMMAND = '{"type":"OpenMic"}';
 const REPLY_BYTES = Buffer.byteLength('{ "code": 1, "type": "OpenMic" }');
 
-async function pipeRounds(out: Writable, input: Readable, text: string, replyBytes: number): Promise<number> {
+async function pipeRounds(
+  out: Writable,
+  input: Readable,
+  text: string,
+  replyBytes: number,
+): Promise<number> {
   const start = performance.now();
   for (let i = 0; i < ROUNDS; i++) {
     const back = waitForBytes(input, replyBytes);
@@ -69,7 +74,9 @@ async function main(): Promise<void> {
   console.log(`  raw pipe echo (cat) from Node:  ${e.toFixed(1)} us`);
   console.log(`  raw bridge from Node:           ${r.toFixed(1)} us`);
   console.log(`  client, await bridge.openMic(): ${c.toFixed(1)} us`);
-  console.log(`  ratio client/echo: ${(c / e).toFixed(2)} (goal <= 2), client/raw bridge: ${(c / r).toFixed(2)}`);
+  console.log(
+    `  ratio client/echo: ${(c / e).toFixed(2)} (goal <= 2), client/raw bridge: ${(c / r).toFixed(2)}`,
+  );
 }
 
 main().catch((error) => {

@@ -23,11 +23,16 @@ async function main() {
   // Frames for three seconds, the newest only: a slow consumer never holds the bridge up.
   const until = Date.now() + 3000;
   for await (const frame of bridge.frames({ channel: 1, latestOnly: true })) {
-    console.log(`frame on channel ${frame.channel}: ${frame.width}x${frame.height}, Y[0]=${frame.y[0]}`);
+    console.log(
+      `frame on channel ${frame.channel}: ${frame.width}x${frame.height}, Y[0]=${frame.y[0]}`,
+    );
     if (Date.now() > until) break;
     await new Promise((resolve) => setTimeout(resolve, 250));
   }
-  console.log('counters', bridge.channels.map((c) => c.counters));
+  console.log(
+    'counters',
+    bridge.channels.map((c) => c.counters),
+  );
 
   await bridge.stopPushRtmp();
   await bridge.exitRoom();

@@ -14,7 +14,10 @@ export class AsyncQueue<T> implements AsyncIterableIterator<T> {
   private ended = false;
   private readonly limit: number;
 
-  constructor(options: QueueOptions = {}, private readonly onReturn?: () => void) {
+  constructor(
+    options: QueueOptions = {},
+    private readonly onReturn?: () => void,
+  ) {
     this.limit = options.limit ?? Infinity;
     if (!(this.limit >= 1)) throw new RangeError('the queue limit must be at least 1');
   }

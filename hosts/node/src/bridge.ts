@@ -10,7 +10,14 @@ import * as path from 'node:path';
 import { Readable, Writable } from 'node:stream';
 import { AsyncQueue } from './async-queue';
 import {
-  checkInt32, checkRect, checkStreamIDs, checkText, Command, Rect, REPLY_TYPES, serialize,
+  checkInt32,
+  checkRect,
+  checkStreamIDs,
+  checkText,
+  Command,
+  Rect,
+  REPLY_TYPES,
+  serialize,
 } from './commands';
 import { BridgeEvent, EventParams, EventType, isEventType, ProtocolError, Reply } from './events';
 import { ChannelCounters, Frame, FrameAssembler, FrameError } from './frames';
@@ -50,7 +57,10 @@ export interface ExitInfo {
 
 /** The bridge ended (or never started); pending calls fail with this error. */
 export class BridgeExitError extends Error {
-  constructor(message: string, readonly exit: ExitInfo | undefined) {
+  constructor(
+    message: string,
+    readonly exit: ExitInfo | undefined,
+  ) {
     super(message);
     this.name = 'BridgeExitError';
   }
@@ -70,7 +80,10 @@ export type ChannelEvents = { frame: [Frame]; frameError: [FrameError] };
 /** One frame channel: its events and counters. */
 export class FrameChannel extends EventEmitter<ChannelEvents> {
   /** @internal */
-  constructor(readonly index: number, private readonly assembler: () => FrameAssembler) {
+  constructor(
+    readonly index: number,
+    private readonly assembler: () => FrameAssembler,
+  ) {
     super();
   }
   get counters(): Readonly<ChannelCounters> {
@@ -138,7 +151,9 @@ export class Bridge extends EventEmitter<BridgeEvents> {
   static start(options: BridgeOptions = {}): Promise<Bridge> {
     const given = options.executable ?? process.env.QUORLANE_EXECUTABLE;
     if (given === undefined || given === '')
-      return Promise.reject(new TypeError('no bridge executable: set options.executable or QUORLANE_EXECUTABLE'));
+      return Promise.reject(
+        new TypeError('no bridge executable: set options.executable or QUORLANE_EXECUTABLE'),
+      );
     // A relative path means this process's directory, not the bridge's working directory.
     const executable = /[\\/]/.test(given) ? path.resolve(given) : given;
     try {
@@ -161,7 +176,12 @@ export class Bridge extends EventEmitter<BridgeEvents> {
     const stdio: StdioOptions = ['ignore', ...new Array<'pipe'>(scripted ? 11 : 9).fill('pipe')];
     const env = { ...process.env, ...options.env };
     if (scripted) env.QUORLANE_SIM_CONTROL = '10,11';
-    this.child = spawn(executable, options.args ?? [], { cwd: options.cwd, env, stdio, windowsHide: true });
+    this.child = spawn(executable, options.args ?? [], {
+      cwd: options.cwd,
+      env,
+      stdio,
+      windowsHide: true,
+    });
     const pipe = (fd: number) => {
       const stream = this.child.stdio[fd] as Readable & Writable;
       stream.on('error', () => {}); // the bridge's end closing shows up as its exit
@@ -175,15 +195,27 @@ export class Bridge extends EventEmitter<BridgeEvents> {
       if (this.stderrTail.length > maxTail) this.stderrTail.shift();
       this.emit('stderr', line);
     });
-    this.readAll(pipe(1), (c) => stdout.feed(c), () => stdout.end());
-    this.readAll(pipe(2), (c) => stderr.feed(c), () => stderr.end());
+    this.readAll(
+      pipe(1),
+      (c) => stdout.feed(c),
+      () => stdout.end(),
+    );
+    this.readAll(
+      pipe(2),
+      (c) => stderr.feed(c),
+      () => stderr.end(),
+    );
     this.commands = pipe(3);
     const messages = new MessageReader({
       reply: (reply) => this.onReply(reply),
       event: (event) => this.onEvent(event),
       protocolError: (error) => this.emit('protocolError', error),
     });
-    this.readAll(pipe(4), (c) => messages.feed(c), () => messages.end());
+    this.readAll(
+      pipe(4),
+      (c) => messages.feed(c),
+      () => messages.end(),
+    );
     const channels: FrameChannel[] = [];
     for (let index = 0; index < CHANNELS; index++) {
       const channel = new FrameChannel(index, () => this.assemblers[index]);
@@ -197,7 +229,11 @@ export class Bridge extends EventEmitter<BridgeEvents> {
       );
       this.assemblers.push(assembler);
       channels.push(channel);
-      this.readAll(pipe(5 + index), (c) => assembler.feed(c), () => assembler.end());
+      this.readAll(
+        pipe(5 + index),
+        (c) => assembler.feed(c),
+        () => assembler.end(),
+      );
     }
     this.channels = channels;
     this.simControl = scripted ? new SimControl(pipe(10), pipe(11)) : undefined;
@@ -212,16 +248,23 @@ export class Bridge extends EventEmitter<BridgeEvents> {
     const timer = setTimeout(() => {
       if (this.greeted || this.exitInfo !== undefined) return;
       this.settleStart(
-        new BridgeExitError(`the bridge sent no greeting within ${timeout} ms${tailText(this.stderrTail)}`, undefined),
+        new BridgeExitError(
+          `the bridge sent no greeting within ${timeout} ms${tailText(this.stderrTail)}`,
+          undefined,
+        ),
       );
       void this.close();
     }, timeout);
-    void this.started.then(() => clearTimeout(timer), () => clearTimeout(timer));
+    void this.started.then(
+      () => clearTimeout(timer),
+      () => clearTimeout(timer),
+    );
   }
 
   /** The simulated SDK's control channel; only with `scripted: true`. */
   get sim(): SimControl {
-    if (this.simControl === undefined) throw new Error('the bridge was not started with scripted: true');
+    if (this.simControl === undefined)
+      throw new Error('the bridge was not started with scripted: true');
     return this.simControl;
   }
 
@@ -462,7 +505,8 @@ export class Bridge extends EventEmitter<BridgeEvents> {
 
   private onEvent(event: BridgeEvent): void {
     this.emit('event', event);
-    if (isEventType(event.type)) (this.emit as (type: string, param: unknown) => boolean)(event.type, event.param);
+    if (isEventType(event.type))
+      (this.emit as (type: string, param: unknown) => boolean)(event.type, event.param);
   }
 
   private onFrame(channel: FrameChannel, frame: Frame): void {
@@ -477,15 +521,28 @@ export class Bridge extends EventEmitter<BridgeEvents> {
     let message = `cannot start the bridge ${this.executable}: ${error.message}`;
     if (error.code === 'ENOENT' && !existsSync(this.executable))
       message = `cannot start the bridge: the executable ${this.executable} does not exist`;
-    else if (error.code === 'ENOENT' && this.options.cwd !== undefined && !existsSync(this.options.cwd))
+    else if (
+      error.code === 'ENOENT' &&
+      this.options.cwd !== undefined &&
+      !existsSync(this.options.cwd)
+    )
       message = `cannot start the bridge: the working directory ${this.options.cwd} does not exist`;
     return new BridgeExitError(message, undefined);
   }
 
-  private finish(code: number | null, signal: NodeJS.Signals | null, startError?: BridgeExitError): void {
+  private finish(
+    code: number | null,
+    signal: NodeJS.Signals | null,
+    startError?: BridgeExitError,
+  ): void {
     if (this.exitInfo !== undefined) return;
     live.delete(this.child);
-    const exit: ExitInfo = { code, signal, closed: this.closeRequested, stderr: [...this.stderrTail] };
+    const exit: ExitInfo = {
+      code,
+      signal,
+      closed: this.closeRequested,
+      stderr: [...this.stderrTail],
+    };
     this.exitInfo = exit;
     const how = signal !== null ? `killed by ${signal}` : `exit code ${code}`;
     const error =
@@ -499,7 +556,11 @@ export class Bridge extends EventEmitter<BridgeEvents> {
     this.failure = error;
     if (!this.greeted)
       this.settleStart(
-        startError ?? new BridgeExitError(`the bridge ended before its greeting (${how})${tailText(exit.stderr)}`, exit),
+        startError ??
+          new BridgeExitError(
+            `the bridge ended before its greeting (${how})${tailText(exit.stderr)}`,
+            exit,
+          ),
       );
     for (const queue of this.waiters.values()) for (const w of queue.splice(0)) w.reject(error);
     this.simControl?.fail(error);

@@ -46,12 +46,14 @@ function describe(value: unknown): string {
 }
 
 export function checkText(name: string, value: unknown): string {
-  if (typeof value !== 'string') throw new TypeError(`${name} must be a string, not ${describe(value)}`);
+  if (typeof value !== 'string')
+    throw new TypeError(`${name} must be a string, not ${describe(value)}`);
   return value;
 }
 
 export function checkInt32(name: string, value: unknown): number {
-  if (typeof value !== 'number') throw new TypeError(`${name} must be a number, not ${describe(value)}`);
+  if (typeof value !== 'number')
+    throw new TypeError(`${name} must be a number, not ${describe(value)}`);
   if (!Number.isInteger(value) || value < -2147483648 || value > 2147483647)
     throw new RangeError(`${name} must be a 32-bit integer, not ${value}`);
   return value;
@@ -59,7 +61,9 @@ export function checkInt32(name: string, value: unknown): number {
 
 export function checkRect(name: string, value: unknown): Rect {
   if (typeof value !== 'object' || value === null || Array.isArray(value))
-    throw new TypeError(`${name} must be an object {left, top, right, bottom}, not ${describe(value)}`);
+    throw new TypeError(
+      `${name} must be an object {left, top, right, bottom}, not ${describe(value)}`,
+    );
   const r = value as Record<string, unknown>;
   return {
     left: checkInt32(`${name}.left`, r.left),
@@ -70,8 +74,10 @@ export function checkRect(name: string, value: unknown): Rect {
 }
 
 export function checkStreamIDs(value: unknown): string[] {
-  if (!Array.isArray(value)) throw new TypeError(`streamIDs must be an array, not ${describe(value)}`);
-  if (value.length > 4) throw new RangeError(`at most 4 streams can be viewed, not ${value.length}`);
+  if (!Array.isArray(value))
+    throw new TypeError(`streamIDs must be an array, not ${describe(value)}`);
+  if (value.length > 4)
+    throw new RangeError(`at most 4 streams can be viewed, not ${value.length}`);
   return value.map((id, i) => checkText(`streamIDs[${i}]`, id));
 }
 
@@ -82,6 +88,8 @@ export function serialize(command: unknown): string {
   const text = JSON.stringify(command);
   const bytes = Buffer.byteLength(text);
   if (bytes > MAX_COMMAND_BYTES)
-    throw new RangeError(`a command text of ${bytes} bytes is longer than the bridge takes (${MAX_COMMAND_BYTES})`);
+    throw new RangeError(
+      `a command text of ${bytes} bytes is longer than the bridge takes (${MAX_COMMAND_BYTES})`,
+    );
   return text;
 }

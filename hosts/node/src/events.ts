@@ -16,7 +16,9 @@ export interface StreamRecord {
   ExtraInfo: unknown[];
 }
 
-export type StreamList = { streamCount: number } & { [item: `StreamInfo${number}`]: [StreamRecord] };
+export type StreamList = { streamCount: number } & {
+  [item: `StreamInfo${number}`]: [StreamRecord];
+};
 
 export interface StreamsListParam {
   code: number;
@@ -216,11 +218,28 @@ export interface EventParams {
 export type EventType = keyof EventParams;
 
 export const EVENT_TYPES: readonly EventType[] = [
-  'StreamsList', 'StreamUpdate', 'ExternStreamUpdate', 'LogoutRoom', 'KickOut', 'Disconnect',
-  'CustomCommand', 'RecvCustomCommand', 'SendRoomMessage', 'RecvRoomMessage',
-  'PublishStateUpdate', 'PublishQualityUpdate', 'PlayStateUpdate', 'PlayQualityUpdate',
-  'VideoSizeChanged', 'CaptureVideoSizeChanged', 'MixStream', 'JoinLiveRequest',
-  'InviteJoinLiveRequest', 'InviteJoinLiveResponse', 'EndJoinLive', 'RecvEndJoinLiveCommand',
+  'StreamsList',
+  'StreamUpdate',
+  'ExternStreamUpdate',
+  'LogoutRoom',
+  'KickOut',
+  'Disconnect',
+  'CustomCommand',
+  'RecvCustomCommand',
+  'SendRoomMessage',
+  'RecvRoomMessage',
+  'PublishStateUpdate',
+  'PublishQualityUpdate',
+  'PlayStateUpdate',
+  'PlayQualityUpdate',
+  'VideoSizeChanged',
+  'CaptureVideoSizeChanged',
+  'MixStream',
+  'JoinLiveRequest',
+  'InviteJoinLiveRequest',
+  'InviteJoinLiveResponse',
+  'EndJoinLive',
+  'RecvEndJoinLiveCommand',
 ];
 
 export function isEventType(type: string): type is EventType {
@@ -259,7 +278,11 @@ export function messagesOf(param: RecvRoomMessageParam): MessageRecord[] {
 }
 
 /** The RTMP, FLV and HLS addresses of a PublishStateUpdate event or a mix output. */
-export function urlsOf(lists: UrlLists | MixOutput): { rtmp: string[]; flv: string[]; hls: string[] } {
+export function urlsOf(lists: UrlLists | MixOutput): {
+  rtmp: string[];
+  flv: string[];
+  hls: string[];
+} {
   const flv = lists.Flv?.[0] as Record<string, unknown> | undefined;
   const flvPrefix = flv !== undefined && 'FlvRUL0' in flv ? 'FlvRUL' : 'FlvURL';
   return {

@@ -149,7 +149,8 @@ export class FrameAssembler {
     this.height = height;
     const reused = this.pool.pop();
     if (reused !== undefined && reused.length !== length) this.pool.length = 0;
-    this.payload = reused !== undefined && reused.length === length ? reused : Buffer.allocUnsafeSlow(length);
+    this.payload =
+      reused !== undefined && reused.length === length ? reused : Buffer.allocUnsafeSlow(length);
     this.payloadFill = 0;
   }
 

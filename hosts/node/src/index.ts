@@ -1,5 +1,11 @@
 export { Bridge, BridgeExitError, CHANNELS, FrameChannel } from './bridge';
-export type { BridgeEvents, BridgeOptions, ChannelEvents, ExitInfo, FrameStreamOptions } from './bridge';
+export type {
+  BridgeEvents,
+  BridgeOptions,
+  ChannelEvents,
+  ExitInfo,
+  FrameStreamOptions,
+} from './bridge';
 export { AsyncQueue } from './async-queue';
 export type { QueueOptions } from './async-queue';
 export { MAX_COMMAND_BYTES, REPLY_TYPES } from './commands';

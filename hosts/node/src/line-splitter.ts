@@ -6,7 +6,10 @@ export class LineSplitter {
   private readonly decoder = new StringDecoder('utf8');
   private partial = '';
 
-  constructor(private readonly onLine: (line: string) => void, private readonly maxLine = 1 << 20) {}
+  constructor(
+    private readonly onLine: (line: string) => void,
+    private readonly maxLine = 1 << 20,
+  ) {}
 
   feed(chunk: Buffer): void {
     let text = this.partial + this.decoder.write(chunk);

@@ -13,11 +13,15 @@ export interface MessageSink {
 export class MessageReader {
   private readonly splitter: ObjectSplitter;
 
-  constructor(private readonly sink: MessageSink, maxObjectBytes?: number) {
+  constructor(
+    private readonly sink: MessageSink,
+    maxObjectBytes?: number,
+  ) {
     this.splitter = new ObjectSplitter(
       {
         object: (bytes) => this.classify(bytes),
-        stray: (bytes, reason) => this.sink.protocolError({ message: reason, bytes: Buffer.from(bytes) }),
+        stray: (bytes, reason) =>
+          this.sink.protocolError({ message: reason, bytes: Buffer.from(bytes) }),
       },
       maxObjectBytes,
     );
@@ -36,16 +40,26 @@ export class MessageReader {
     try {
       value = JSON.parse(bytes.toString('utf8'));
     } catch (e) {
-      this.sink.protocolError({ message: `not JSON: ${(e as Error).message}`, bytes: Buffer.from(bytes) });
+      this.sink.protocolError({
+        message: `not JSON: ${(e as Error).message}`,
+        bytes: Buffer.from(bytes),
+      });
       return;
     }
     const text = value as { type?: unknown; code?: unknown; param?: unknown };
     if (typeof text.type === 'string' && typeof text.param === 'object' && text.param !== null) {
       this.sink.event(text as BridgeEvent);
-    } else if (typeof text.type === 'string' && typeof text.code === 'number' && !('param' in text)) {
+    } else if (
+      typeof text.type === 'string' &&
+      typeof text.code === 'number' &&
+      !('param' in text)
+    ) {
       this.sink.reply({ code: text.code, type: text.type });
     } else {
-      this.sink.protocolError({ message: 'neither a reply nor an event', bytes: Buffer.from(bytes) });
+      this.sink.protocolError({
+        message: 'neither a reply nor an event',
+        bytes: Buffer.from(bytes),
+      });
     }
   }
 }

@@ -46,7 +46,10 @@ export interface SourceRequest {
 }
 
 export class SimRequestError extends Error {
-  constructor(message: string, readonly request: SimRequest) {
+  constructor(
+    message: string,
+    readonly request: SimRequest,
+  ) {
     super(message);
     this.name = 'SimRequestError';
   }
@@ -77,7 +80,10 @@ export class SimControl extends EventEmitter<SimEvents> {
   private failure: Error | undefined;
 
   /** @internal */
-  constructor(private readonly input: Writable, output: Readable) {
+  constructor(
+    private readonly input: Writable,
+    output: Readable,
+  ) {
     super();
     const lines = new LineSplitter((line) => this.onLine(line));
     output.on('data', (chunk: Buffer) => lines.feed(chunk));
@@ -88,7 +94,9 @@ export class SimControl extends EventEmitter<SimEvents> {
    * once the channel has carried it out. Rejects when the channel refuses it. */
   request(request: SimRequest): Promise<SimAnswer | undefined> {
     if (typeof request !== 'object' || request === null || typeof request.op !== 'string')
-      return Promise.reject(new TypeError('a control request must be an object with a string "op"'));
+      return Promise.reject(
+        new TypeError('a control request must be an object with a string "op"'),
+      );
     if (this.failure !== undefined) return Promise.reject(this.failure);
     let text = JSON.stringify(request) + '\n';
     const silent = !ANSWERED.has(request.op);
@@ -133,7 +141,9 @@ export class SimControl extends EventEmitter<SimEvents> {
 
   /** The SDK call records from now on. Ends when the bridge ends. */
   calls(options: QueueOptions = {}): AsyncQueue<CallRecord> {
-    const queue: AsyncQueue<CallRecord> = new AsyncQueue(options, () => this.callQueues.delete(queue));
+    const queue: AsyncQueue<CallRecord> = new AsyncQueue(options, () =>
+      this.callQueues.delete(queue),
+    );
     if (this.failure !== undefined) queue.end();
     else this.callQueues.add(queue);
     return queue;
@@ -175,7 +185,8 @@ export class SimControl extends EventEmitter<SimEvents> {
   private onAnswer(answer: SimAnswer): void {
     const head = this.pending[0];
     if (head === undefined) return;
-    const refusal = answer.op === 'error' ? new SimRequestError(String(answer.message), head.request) : undefined;
+    const refusal =
+      answer.op === 'error' ? new SimRequestError(String(answer.message), head.request) : undefined;
     if (head.silent && answer.op !== 'synced') {
       // The refusal of a request without an answer; its sync follows and settles the entry.
       if (refusal !== undefined && !head.refused) {

@@ -19,10 +19,20 @@ test('replies resolve the calls of their type in order, whatever comes between t
     const calls: Array<Promise<number>> = [];
     const expected: number[] = [];
     for (let i = 0; i < 40; i++) {
-      calls.push(bridge.openCamera(), bridge.openMic(), bridge.setEncodeResolution(640, 360), bridge.setWaterPath('/none.png'));
+      calls.push(
+        bridge.openCamera(),
+        bridge.openMic(),
+        bridge.setEncodeResolution(640, 360),
+        bridge.setWaterPath('/none.png'),
+      );
       expected.push(0, 1, 0, 1);
     }
-    calls.push(bridge.daemonStart(), bridge.login('u0', 'Host', true), bridge.closeSpeaker(), bridge.stopPreview());
+    calls.push(
+      bridge.daemonStart(),
+      bridge.login('u0', 'Host', true),
+      bridge.closeSpeaker(),
+      bridge.stopPreview(),
+    );
     expected.push(0, 1, 1, 1);
     assert.deepEqual(await Promise.all(calls), expected);
 
@@ -95,11 +105,17 @@ test('commands carry their arguments', () =>
     await bridge.exitRoom();
     await loggedOut;
     const byName = (name: string) => calls.filter((c) => c.call === name).map((c) => c.args);
-    assert.deepEqual(byName('StartPlayingStream').map((a) => a[0]), ['s1', 's2']);
+    assert.deepEqual(
+      byName('StartPlayingStream').map((a) => a[0]),
+      ['s1', 's2'],
+    );
     // Texts go out through JSON.stringify; the bridge hands them on undecoded.
     assert.deepEqual(byName('StartPublishing')[0].slice(0, 3), ['Title \\"quoted\\"', 'live-1', 3]);
     assert.equal(byName('SendRoomMessage')[0].includes('hello {}'), true);
-    assert.deepEqual(byName('StopPlayingStream').map((a) => a[0]), ['s1', 's2']);
+    assert.deepEqual(
+      byName('StopPlayingStream').map((a) => a[0]),
+      ['s1', 's2'],
+    );
   }));
 
 test('arguments are checked before anything is written', () =>
@@ -112,7 +128,12 @@ test('arguments are checked before anything is written', () =>
     const cases: Array<[string, unknown[], RegExp, typeof TypeError]> = [
       ['login', [1, 'name'], /userID must be a string, not number 1/, TypeError],
       ['login', ['id', 'name', '1'], /test must be a number, not a string/, TypeError],
-      ['login', ['id', 'name', 2 ** 31], /test must be a 32-bit integer, not 2147483648/, RangeError],
+      [
+        'login',
+        ['id', 'name', 2 ** 31],
+        /test must be a 32-bit integer, not 2147483648/,
+        RangeError,
+      ],
       ['enterRoom', ['r1', 'Room', 1.5], /role must be a 32-bit integer, not 1.5/, RangeError],
       ['enterRoom', ['r1', null, 1], /roomName must be a string, not null/, TypeError],
       ['enterRoom', ['r1', 'Room', NaN], /32-bit integer, not NaN/, RangeError],
@@ -120,15 +141,40 @@ test('arguments are checked before anything is written', () =>
       ['requestView', [['a', 'b', 'c', 'd', 'e']], /at most 4 streams/, RangeError],
       ['requestView', [['a', 7]], /streamIDs\[1\] must be a string/, TypeError],
       ['startPushRtmp', ['s', 't', -2147483649], /flag must be a 32-bit integer/, RangeError],
-      ['sendRoomMessage', ['hi', 1, true], /category must be a number, not boolean true/, TypeError],
-      ['setWaterRect', [{ left: 0, top: 0, right: 1 }], /rect.bottom must be a number, not undefined/, TypeError],
+      [
+        'sendRoomMessage',
+        ['hi', 1, true],
+        /category must be a number, not boolean true/,
+        TypeError,
+      ],
+      [
+        'setWaterRect',
+        [{ left: 0, top: 0, right: 1 }],
+        /rect.bottom must be a number, not undefined/,
+        TypeError,
+      ],
       ['setPreviewWaterRect', [[0, 0, 1, 1]], /rect must be an object/, TypeError],
-      ['setEncodeResolution', [1920, Infinity], /height must be a 32-bit integer, not Infinity/, RangeError],
+      [
+        'setEncodeResolution',
+        [1920, Infinity],
+        /height must be a 32-bit integer, not Infinity/,
+        RangeError,
+      ],
       ['setCaptureResolution', ['1920', 1080], /width must be a number/, TypeError],
       ['setWaterPath', [undefined], /path must be a string, not undefined/, TypeError],
       ['send', [[{ type: 'OpenMic' }]], /a command must be an object, not an array/, TypeError],
-      ['send', [{ type: 'Init', param: 'x'.repeat(MAX_COMMAND_BYTES) }], /longer than the bridge takes/, RangeError],
-      ['sendRoomMessage', ['x'.repeat(MAX_COMMAND_BYTES)], /longer than the bridge takes/, RangeError],
+      [
+        'send',
+        [{ type: 'Init', param: 'x'.repeat(MAX_COMMAND_BYTES) }],
+        /longer than the bridge takes/,
+        RangeError,
+      ],
+      [
+        'sendRoomMessage',
+        ['x'.repeat(MAX_COMMAND_BYTES)],
+        /longer than the bridge takes/,
+        RangeError,
+      ],
     ];
     for (const [method, args, message, kind] of cases) {
       await assert.rejects(untyped[method].apply(bridge, args), (e: Error) => {

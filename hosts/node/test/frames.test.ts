@@ -13,19 +13,34 @@ function yuv(r: number, g: number, b: number): [number, number, number] {
 }
 
 const BARS: Array<[number, number, number]> = [
-  [255, 255, 255], [255, 255, 0], [0, 255, 255], [0, 255, 0],
-  [255, 0, 255], [255, 0, 0], [0, 0, 255], [0, 0, 0],
+  [255, 255, 255],
+  [255, 255, 0],
+  [0, 255, 255],
+  [0, 255, 0],
+  [255, 0, 255],
+  [255, 0, 0],
+  [0, 0, 255],
+  [0, 0, 0],
 ];
 
 /** Checks every byte of a plane against the expected value of its column, within 2 (the
  * converter's integer arithmetic rounds differently from the exact coefficients). */
-function assertPlane(plane: Uint8Array, width: number, height: number, expected: (x: number) => number, what: string) {
+function assertPlane(
+  plane: Uint8Array,
+  width: number,
+  height: number,
+  expected: (x: number) => number,
+  what: string,
+) {
   assert.equal(plane.length, width * height, `${what} size`);
   for (let y = 0; y < height; y++) {
     for (let x = 0; x < width; x++) {
       const got = plane[y * width + x];
       const want = expected(x);
-      assert.ok(Math.abs(got - want) <= 2, `${what} at ${x},${y}: ${got}, expected ${want.toFixed(1)}`);
+      assert.ok(
+        Math.abs(got - want) <= 2,
+        `${what} at ${x},${y}: ${got}, expected ${want.toFixed(1)}`,
+      );
     }
   }
 }
@@ -66,9 +81,37 @@ test('solid colours and bars arrive with exact planes, chroma named right on eve
     const second = bridge.frames({ channel: 2 });
 
     // Red is far from grey in both chroma planes, so a swap of U and V cannot pass.
-    assert.equal(await bridge.sim.frame({ stream: null, width: 5, height: 3, pattern: 'solid', color: '#ff0000' }), 1);
-    assert.equal(await bridge.sim.frame({ stream: 's1', width: 7, height: 5, pattern: 'solid', color: '#ff0000', stride: 40 }), 1);
-    assert.equal(await bridge.sim.frame({ stream: 's2', width: 6, height: 4, pattern: 'solid', color: '#2080e0' }), 1);
+    assert.equal(
+      await bridge.sim.frame({
+        stream: null,
+        width: 5,
+        height: 3,
+        pattern: 'solid',
+        color: '#ff0000',
+      }),
+      1,
+    );
+    assert.equal(
+      await bridge.sim.frame({
+        stream: 's1',
+        width: 7,
+        height: 5,
+        pattern: 'solid',
+        color: '#ff0000',
+        stride: 40,
+      }),
+      1,
+    );
+    assert.equal(
+      await bridge.sim.frame({
+        stream: 's2',
+        width: 6,
+        height: 4,
+        pattern: 'solid',
+        color: '#2080e0',
+      }),
+      1,
+    );
     const [red0] = await take(preview, 1);
     const [red1] = await take(first, 1);
     const [blue2] = await take(second, 1);
@@ -78,18 +121,48 @@ test('solid colours and bars arrive with exact planes, chroma named right on eve
     assertSolid(blue2, [0x20, 0x80, 0xe0]);
 
     // Bars 4 pixels wide: each chroma column lies within one bar.
-    assert.equal(await bridge.sim.frame({ stream: 's1', width: 32, height: 6, pattern: 'bars', count: 3 }), 3);
-    assert.equal(await bridge.sim.frame({ stream: null, width: 32, height: 2, pattern: 'bars' }), 1);
+    assert.equal(
+      await bridge.sim.frame({ stream: 's1', width: 32, height: 6, pattern: 'bars', count: 3 }),
+      3,
+    );
+    assert.equal(
+      await bridge.sim.frame({ stream: null, width: 32, height: 2, pattern: 'bars' }),
+      1,
+    );
     for (const frame of [...(await take(first, 3)), ...(await take(preview, 1))]) {
       const bar = (x: number, scale: number) => BARS[Math.floor((x * scale * 8) / frame.width)];
-      assertPlane(frame.y, frame.width, frame.height, (x) => yuv(...bar(x, 1))[0], `bars Y ${frame.channel}`);
-      assertPlane(frame.u, 16, frame.height / 2, (x) => yuv(...bar(x, 2))[1], `bars U ${frame.channel}`);
-      assertPlane(frame.v, 16, frame.height / 2, (x) => yuv(...bar(x, 2))[2], `bars V ${frame.channel}`);
+      assertPlane(
+        frame.y,
+        frame.width,
+        frame.height,
+        (x) => yuv(...bar(x, 1))[0],
+        `bars Y ${frame.channel}`,
+      );
+      assertPlane(
+        frame.u,
+        16,
+        frame.height / 2,
+        (x) => yuv(...bar(x, 2))[1],
+        `bars U ${frame.channel}`,
+      );
+      assertPlane(
+        frame.v,
+        16,
+        frame.height / 2,
+        (x) => yuv(...bar(x, 2))[2],
+        `bars V ${frame.channel}`,
+      );
     }
     const counters = bridge.channels.map((c) => c.counters);
-    assert.deepEqual(counters.map((c) => c.frames), [2, 4, 1, 0, 0]);
+    assert.deepEqual(
+      counters.map((c) => c.frames),
+      [2, 4, 1, 0, 0],
+    );
     assert.equal(counters[1].bytes, 12 + 7 * 5 + 2 * 4 * 3 + 3 * (12 + 32 * 6 + 2 * 16 * 3));
-    assert.deepEqual(counters.map((c) => c.errors), [0, 0, 0, 0, 0]);
+    assert.deepEqual(
+      counters.map((c) => c.errors),
+      [0, 0, 0, 0, 0],
+    );
   } finally {
     await bridge.close();
   }
@@ -112,10 +185,28 @@ test('a slow consumer with latestOnly gets the newest frame while the pipe is re
       assert.equal(events.length, count);
     };
     for (let i = 0; i < 199; ++i) {
-      assert.equal(await bridge.sim.frame({ stream: null, width: 640, height: 360, pattern: 'solid', color: '#000000' }), 1);
+      assert.equal(
+        await bridge.sim.frame({
+          stream: null,
+          width: 640,
+          height: 360,
+          pattern: 'solid',
+          color: '#000000',
+        }),
+        1,
+      );
       await arrived(i + 1);
     }
-    assert.equal(await bridge.sim.frame({ stream: null, width: 640, height: 360, pattern: 'solid', color: '#ffffff' }), 1);
+    assert.equal(
+      await bridge.sim.frame({
+        stream: null,
+        width: 640,
+        height: 360,
+        pattern: 'solid',
+        color: '#ffffff',
+      }),
+      1,
+    );
     await arrived(200);
     assert.equal(bridge.channels[0].counters.bytes, 200 * (12 + 345600));
 

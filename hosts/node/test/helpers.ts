@@ -6,7 +6,8 @@ import * as path from 'node:path';
 import { Bridge, BridgeOptions, CallRecord } from '../src';
 
 export const executable = path.resolve(
-  process.env.QUORLANE_EXECUTABLE ?? path.join(__dirname, '..', '..', '..', '..', 'build', 'Quorlane'),
+  process.env.QUORLANE_EXECUTABLE ??
+    path.join(__dirname, '..', '..', '..', '..', 'build', 'Quorlane'),
 );
 
 export function scratchDir(): string {
@@ -48,7 +49,10 @@ export function withTimeout<T>(promise: Promise<T>, ms: number, what: string): P
   return Promise.race([
     promise,
     new Promise<T>((_, reject) => {
-      timer = setTimeout(() => reject(new Error(`timed out after ${ms} ms waiting for ${what}`)), ms);
+      timer = setTimeout(
+        () => reject(new Error(`timed out after ${ms} ms waiting for ${what}`)),
+        ms,
+      );
     }),
   ]).finally(() => clearTimeout(timer));
 }
@@ -80,7 +84,11 @@ export async function enterRoom(bridge: Bridge, streamIDs: string[] = []): Promi
   if ((await bridge.login('u0', 'Host', 1)) !== 1) throw new Error('login failed');
   const entered = bridge.enterRoom('r1', 'Room One', 1);
   await nextCall(bridge, 'LoginRoom');
-  const streams = streamIDs.map((id, i) => ({ userID: `u${i + 1}`, userName: `User ${i + 1}`, streamID: id }));
+  const streams = streamIDs.map((id, i) => ({
+    userID: `u${i + 1}`,
+    userName: `User ${i + 1}`,
+    streamID: id,
+  }));
   await bridge.sim.notify('OnLoginRoom', { errorCode: 0, roomID: 'r1', streams });
   if ((await entered) !== 0) throw new Error('entering the room failed');
 }

@@ -19,14 +19,19 @@ function alive(pid: number): boolean {
 
 test('start fails clearly without an executable, a greeting or a working directory', async () => {
   const missing = path.resolve('/nonexistent/Quorlane'); // a drive letter comes first on Windows
-  await assert.rejects(Bridge.start({ executable: missing }), new RegExp(`executable ${escaped(missing)} does not exist`));
+  await assert.rejects(
+    Bridge.start({ executable: missing }),
+    new RegExp(`executable ${escaped(missing)} does not exist`),
+  );
   await assert.rejects(
     Bridge.start({ executable, cwd: '/nonexistent-dir' }),
     /working directory \/nonexistent-dir does not exist/,
   );
   await assert.rejects(
     Bridge.start(fakeBridge(`send(2, 'no pipes here\\n'); process.exit(2);`)),
-    (e: BridgeExitError) => /ended before its greeting \(exit code 2\)/.test(e.message) && /no pipes here/.test(e.message),
+    (e: BridgeExitError) =>
+      /ended before its greeting \(exit code 2\)/.test(e.message) &&
+      /no pipes here/.test(e.message),
   );
   const silent = fakeBridge('idle();');
   const started = Date.now();
@@ -49,7 +54,10 @@ test('close ends the bridge, waits for it, and is safe to call twice', async () 
   assert.equal(alive(pid), false);
   assert.equal(exits.length, 1);
   assert.equal(exits[0].closed, true);
-  await assert.rejects(pending, (e: BridgeExitError) => e instanceof BridgeExitError && /was closed/.test(e.message));
+  await assert.rejects(
+    pending,
+    (e: BridgeExitError) => e instanceof BridgeExitError && /was closed/.test(e.message),
+  );
   await assert.rejects(bridge.openMic(), /was closed/);
   await assert.rejects(bridge.sim.sync(), /was closed/);
 });
@@ -63,9 +71,15 @@ test('a bridge that dies fails every pending call with its signal and an exit ev
   process.kill(bridge.pid as number, 'SIGKILL');
   const exit = await exited;
   // Windows has no signals: the process is terminated with exit code 1.
-  const [code, signal, how] = process.platform === 'win32' ? [1, null, 'exit code 1'] : [null, 'SIGKILL', 'killed by SIGKILL'];
+  const [code, signal, how] =
+    process.platform === 'win32'
+      ? [1, null, 'exit code 1']
+      : [null, 'SIGKILL', 'killed by SIGKILL'];
   assert.deepEqual([exit.code, exit.signal, exit.closed], [code, signal, false]);
-  await assert.rejects(entering, (e: Error) => e instanceof BridgeExitError && e.message.includes(`ended unexpectedly (${how})`));
+  await assert.rejects(
+    entering,
+    (e: Error) => e instanceof BridgeExitError && e.message.includes(`ended unexpectedly (${how})`),
+  );
   await assert.rejects(bridge.openMic(), (e: Error) => e.message.includes(how));
   assert.equal((await frames.next()).done, true);
   await bridge.close(); // nothing left to end
@@ -84,7 +98,10 @@ test('an exit code and the last lines of standard error are reported', async () 
   bridge.on('stderr', (l) => lines.push(l));
   const reply = bridge.openMic();
   await assert.rejects(reply, (e: BridgeExitError) => {
-    assert.match(e.message, /ended unexpectedly \(exit code 3\); last lines of its standard error:\n {2}first complaint\n {2}fatal: giving up/);
+    assert.match(
+      e.message,
+      /ended unexpectedly \(exit code 3\); last lines of its standard error:\n {2}first complaint\n {2}fatal: giving up/,
+    );
     assert.equal(e.exit?.code, 3);
     return true;
   });

@@ -22,13 +22,19 @@ test('the control channel answers requests in order, refuses bad ones, and lists
     const silentRefused = bridge.sim.request({ op: 'result', fn: 'EnableMic', value: 'yes' });
     const answered = bridge.sim.request({ op: 'audio', bytes: 64 });
     const synced = bridge.sim.sync();
-    await assert.rejects(refused, (e: Error) => e instanceof SimRequestError && /unknown op "no-such-op"/.test(e.message));
+    await assert.rejects(
+      refused,
+      (e: Error) => e instanceof SimRequestError && /unknown op "no-such-op"/.test(e.message),
+    );
     await assert.rejects(silentRefused, SimRequestError);
     assert.deepEqual(await answered, { op: 'audio', ok: true });
     await synced;
     await assert.rejects(bridge.sim.request(null as never), TypeError);
     // Not delivered: the IM callback is registered only by a room login.
-    assert.equal(await bridge.sim.notify('OnRecvRoomMessage', { roomID: 'r1', messages: [] }), false);
+    assert.equal(
+      await bridge.sim.notify('OnRecvRoomMessage', { roomID: 'r1', messages: [] }),
+      false,
+    );
   } finally {
     await bridge.close();
   }
@@ -39,7 +45,10 @@ test('without scripted mode the demo room plays on its own and sim is not there'
   try {
     assert.throws(() => bridge.sim, /not started with scripted: true/);
     assert.equal(await bridge.login('demo-host', 'Demo Host', 1), 1);
-    assert.equal(await withTimeout(bridge.enterRoom('demo', 'Demo Room', 1), 5000, 'the room login'), 0);
+    assert.equal(
+      await withTimeout(bridge.enterRoom('demo', 'Demo Room', 1), 5000, 'the room login'),
+      0,
+    );
     await bridge.requestView(['demo-1']);
     const frames = bridge.frames({ channel: 1 });
     const { value } = await withTimeout(frames.next(), 5000, 'a demo frame');

@@ -1,6 +1,15 @@
 import assert from 'node:assert/strict';
 import { test } from 'node:test';
-import { AsyncQueue, BridgeEvent, FrameAssembler, Frame, FrameError, MessageReader, ProtocolError, Reply } from '../src';
+import {
+  AsyncQueue,
+  BridgeEvent,
+  FrameAssembler,
+  Frame,
+  FrameError,
+  MessageReader,
+  ProtocolError,
+  Reply,
+} from '../src';
 
 type Seen = ['reply', Reply] | ['event', BridgeEvent] | ['protocolError', string];
 
@@ -29,8 +38,17 @@ test('the stream splits into the same texts at every chunk boundary', () => {
   const whole: Seen[] = [];
   reader(whole).feed(stream);
   assert.deepEqual(
-    whole.map(([kind, value]) => (kind === 'protocolError' ? value : `${kind} ${(value as Reply).type}`)),
-    ['reply DaemonStart', 'event RecvRoomMessage', 'reply EnterRoom', 'event StreamsList', '{"type":"Broken",param}', 'reply OpenMic'],
+    whole.map(([kind, value]) =>
+      kind === 'protocolError' ? value : `${kind} ${(value as Reply).type}`,
+    ),
+    [
+      'reply DaemonStart',
+      'event RecvRoomMessage',
+      'reply EnterRoom',
+      'event StreamsList',
+      '{"type":"Broken",param}',
+      'reply OpenMic',
+    ],
   );
   const message = whole[1][1] as BridgeEvent & { type: 'RecvRoomMessage' };
   assert.equal(message.param.RoomID, 'r}{1');
@@ -64,8 +82,16 @@ test('bytes outside objects, non-protocol objects and an unfinished object are r
   ]);
 });
 
-function frameBytes(width: number, height: number, fill: (i: number) => number, length?: number): Buffer {
-  const payload = Math.max(0, width * height + 2 * Math.floor((width + 1) / 2) * Math.floor((height + 1) / 2));
+function frameBytes(
+  width: number,
+  height: number,
+  fill: (i: number) => number,
+  length?: number,
+): Buffer {
+  const payload = Math.max(
+    0,
+    width * height + 2 * Math.floor((width + 1) / 2) * Math.floor((height + 1) / 2),
+  );
   const bytes = Buffer.alloc(12 + payload);
   bytes.writeInt32LE(width, 0);
   bytes.writeInt32LE(height, 4);
@@ -80,7 +106,11 @@ test('frames are rebuilt at every chunk boundary with the chroma planes named by
   for (const channel of [0, 2]) {
     for (let cut = 0; cut <= two.length; cut++) {
       const frames: Frame[] = [];
-      const a = new FrameAssembler(channel, (f) => frames.push(f), (e) => assert.fail(e.message));
+      const a = new FrameAssembler(
+        channel,
+        (f) => frames.push(f),
+        (e) => assert.fail(e.message),
+      );
       a.feed(two.subarray(0, cut));
       a.feed(two.subarray(cut));
       assert.equal(frames.length, 2, `cut at ${cut}`);
@@ -113,7 +143,11 @@ test('an impossible header stops the channel with one error; a torn frame is rep
   for (const [bytes, message] of cases) {
     const frames: Frame[] = [];
     const errors: FrameError[] = [];
-    const a = new FrameAssembler(3, (f) => frames.push(f), (e) => errors.push(e));
+    const a = new FrameAssembler(
+      3,
+      (f) => frames.push(f),
+      (e) => errors.push(e),
+    );
     a.feed(Buffer.concat([frameBytes(2, 2, () => 7), bytes, frameBytes(2, 2, () => 7)]));
     a.end();
     assert.equal(frames.length, 1);
@@ -126,11 +160,21 @@ test('an impossible header stops the channel with one error; a torn frame is rep
   }
   // A released payload is reused for the next frame of the same size, and only then.
   const reused: Frame[] = [];
-  const c = new FrameAssembler(0, (f) => reused.push(f), () => assert.fail('no error'));
+  const c = new FrameAssembler(
+    0,
+    (f) => reused.push(f),
+    () => assert.fail('no error'),
+  );
   c.feed(frameBytes(2, 2, () => 1));
   reused[0].release();
   reused[0].release();
-  c.feed(Buffer.concat([frameBytes(2, 2, () => 2), frameBytes(2, 2, () => 3), frameBytes(4, 2, () => 4)]));
+  c.feed(
+    Buffer.concat([
+      frameBytes(2, 2, () => 2),
+      frameBytes(2, 2, () => 3),
+      frameBytes(4, 2, () => 4),
+    ]),
+  );
   assert.equal(reused[1].data.buffer, reused[0].data.buffer);
   assert.notEqual(reused[2].data.buffer, reused[1].data.buffer);
   assert.deepEqual([...reused[1].y], [2, 2, 2, 2]);
@@ -141,7 +185,11 @@ test('an impossible header stops the channel with one error; a torn frame is rep
 
   // A huge but well-formed header must not allocate its payload.
   const errors: FrameError[] = [];
-  const a = new FrameAssembler(0, () => assert.fail('no frame'), (e) => errors.push(e));
+  const a = new FrameAssembler(
+    0,
+    () => assert.fail('no frame'),
+    (e) => errors.push(e),
+  );
   const huge = Buffer.alloc(12);
   huge.writeInt32LE(60000, 0);
   huge.writeInt32LE(60000, 4);
@@ -150,7 +198,11 @@ test('an impossible header stops the channel with one error; a torn frame is rep
   assert.match(errors[0].message, /beyond any video/);
 
   const torn: FrameError[] = [];
-  const b = new FrameAssembler(1, () => {}, (e) => torn.push(e));
+  const b = new FrameAssembler(
+    1,
+    () => {},
+    (e) => torn.push(e),
+  );
   b.feed(frameBytes(4, 4, () => 1).subarray(0, 20));
   b.end();
   assert.match(torn[0].message, /ended inside a frame after 20 bytes/);

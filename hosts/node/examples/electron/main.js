@@ -11,7 +11,11 @@ async function main() {
   const window = new BrowserWindow({
     width: 1280,
     height: 760,
-    webPreferences: { preload: path.join(__dirname, 'preload.js'), sandbox: false, contextIsolation: true },
+    webPreferences: {
+      preload: path.join(__dirname, 'preload.js'),
+      sandbox: false,
+      contextIsolation: true,
+    },
   });
   await window.loadFile(path.join(__dirname, 'index.html'));
 
@@ -19,7 +23,9 @@ async function main() {
   window.webContents.postMessage('frames', null, [port2]);
 
   const bridge = await Bridge.start({
-    executable: process.env.QUORLANE_EXECUTABLE ?? path.join(__dirname, '..', '..', '..', '..', 'build', 'Quorlane'),
+    executable:
+      process.env.QUORLANE_EXECUTABLE ??
+      path.join(__dirname, '..', '..', '..', '..', 'build', 'Quorlane'),
     cwd: app.getPath('temp'),
   });
   // Every frame goes to the window; after the transfer the frame belongs to it (no release()).

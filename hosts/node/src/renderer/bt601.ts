@@ -27,5 +27,9 @@ export function yuvToRgb(y: number, u: number, v: number): [number, number, numb
   const cb = u - 128;
   const cr = v - 128;
   const clamp = (x: number): number => Math.min(255, Math.max(0, Math.round(x)));
-  return [clamp(luma + CR_TO_R * cr), clamp(luma + CB_TO_G * cb + CR_TO_G * cr), clamp(luma + CB_TO_B * cb)];
+  return [
+    clamp(luma + CR_TO_R * cr),
+    clamp(luma + CB_TO_G * cb + CR_TO_G * cr),
+    clamp(luma + CB_TO_B * cb),
+  ];
 }

@@ -46,7 +46,9 @@ export function encodeFrameMessage(channel: number, frame: YuvFrame): ArrayBuffe
  */
 export function decodeFrameMessage(buffer: ArrayBuffer): FrameMessage {
   if (buffer.byteLength < HEADER_BYTES) {
-    throw new RangeError(`a frame message has at least ${HEADER_BYTES} bytes, got ${buffer.byteLength}`);
+    throw new RangeError(
+      `a frame message has at least ${HEADER_BYTES} bytes, got ${buffer.byteLength}`,
+    );
   }
   const header = new DataView(buffer, 0, HEADER_BYTES);
   const channel = header.getInt32(0, true);
@@ -55,7 +57,9 @@ export function decodeFrameMessage(buffer: ArrayBuffer): FrameMessage {
   const payloadBytes = header.getInt32(12, true);
   const payload = new Uint8Array(buffer, HEADER_BYTES);
   if (payloadBytes !== payload.length) {
-    throw new RangeError(`frame message announces ${payloadBytes} payload bytes, carries ${payload.length}`);
+    throw new RangeError(
+      `frame message announces ${payloadBytes} payload bytes, carries ${payload.length}`,
+    );
   }
   const frame = framePlanes(width, height, payload, 'uv');
   if (frame.y.length + frame.u.length + frame.v.length !== payloadBytes) {

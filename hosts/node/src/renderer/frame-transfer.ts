@@ -28,7 +28,9 @@ export interface PayloadFrame {
 export function frameForTransfer(frame: PayloadFrame): [TransferredFrame, ArrayBuffer[]] {
   const { data } = frame;
   const own =
-    data.buffer instanceof ArrayBuffer && data.byteOffset === 0 && data.byteLength === data.buffer.byteLength;
+    data.buffer instanceof ArrayBuffer &&
+    data.byteOffset === 0 &&
+    data.byteLength === data.buffer.byteLength;
   const payload = own ? (data.buffer as ArrayBuffer) : data.slice().buffer;
   return [{ channel: frame.channel, width: frame.width, height: frame.height, payload }, [payload]];
 }
@@ -36,6 +38,10 @@ export function frameForTransfer(frame: PayloadFrame): [TransferredFrame, ArrayB
 /** The frame of a received message, its planes viewing the transferred buffer in place. */
 export function receivedFrame(message: TransferredFrame): YuvFrame {
   const { width, height, payload, channel } = message;
-  const bytes = new Uint8Array(payload, 0, Math.min(payload.byteLength, planeSizes(width, height).payloadBytes));
+  const bytes = new Uint8Array(
+    payload,
+    0,
+    Math.min(payload.byteLength, planeSizes(width, height).payloadBytes),
+  );
   return framePlanes(width, height, bytes, chromaOrderOfChannel(channel));
 }

@@ -14,7 +14,10 @@ export class PlaneTexture {
   private height = 0;
   private repacked: Uint8Array | undefined;
 
-  constructor(private readonly gl: GL, private readonly unit: number) {
+  constructor(
+    private readonly gl: GL,
+    private readonly unit: number,
+  ) {
     const texture = gl.createTexture();
     if (!texture) throw new Error('createTexture failed (context lost?)');
     this.texture = texture;
@@ -43,7 +46,17 @@ export class PlaneTexture {
     const internalFormat = isWebGl2(gl) ? gl.R8 : gl.LUMINANCE;
     const format = isWebGl2(gl) ? gl.RED : gl.LUMINANCE;
     if (width !== this.width || height !== this.height) {
-      gl.texImage2D(gl.TEXTURE_2D, 0, internalFormat, width, height, 0, format, gl.UNSIGNED_BYTE, source);
+      gl.texImage2D(
+        gl.TEXTURE_2D,
+        0,
+        internalFormat,
+        width,
+        height,
+        0,
+        format,
+        gl.UNSIGNED_BYTE,
+        source,
+      );
       this.width = width;
       this.height = height;
     } else {

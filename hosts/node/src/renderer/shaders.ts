@@ -1,4 +1,12 @@
-import { CB_TO_B, CB_TO_G, CHROMA_OFFSET, CR_TO_G, CR_TO_R, LUMA_OFFSET, LUMA_SCALE } from './bt601';
+import {
+  CB_TO_B,
+  CB_TO_G,
+  CHROMA_OFFSET,
+  CR_TO_G,
+  CR_TO_R,
+  LUMA_OFFSET,
+  LUMA_SCALE,
+} from './bt601';
 
 // One triangle strip covering the canvas. Texture row 0 (the first row of a plane) is the top
 // of the picture, so t runs downwards while clip-space y runs upwards.

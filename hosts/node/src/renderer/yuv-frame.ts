@@ -28,7 +28,13 @@ export function planeSizes(width: number, height: number): PlaneSizes {
   const chromaHeight = (height + 1) >> 1;
   const lumaBytes = width * height;
   const chromaBytes = chromaWidth * chromaHeight;
-  return { chromaWidth, chromaHeight, lumaBytes, chromaBytes, payloadBytes: lumaBytes + 2 * chromaBytes };
+  return {
+    chromaWidth,
+    chromaHeight,
+    lumaBytes,
+    chromaBytes,
+    payloadBytes: lumaBytes + 2 * chromaBytes,
+  };
 }
 
 /** Order of the chroma planes in a payload: I420 (channel 0) or YV12 (channels 1 to 4). */

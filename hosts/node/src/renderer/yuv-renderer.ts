@@ -131,7 +131,11 @@ export class YuvRenderer {
     const quad = createQuad(gl);
     const names = ['planeY', 'planeU', 'planeV'];
     names.forEach((name, unit) => gl.uniform1i(gl.getUniformLocation(program, name), unit));
-    const planes: Pipeline['planes'] = [new PlaneTexture(gl, 0), new PlaneTexture(gl, 1), new PlaneTexture(gl, 2)];
+    const planes: Pipeline['planes'] = [
+      new PlaneTexture(gl, 0),
+      new PlaneTexture(gl, 1),
+      new PlaneTexture(gl, 2),
+    ];
     gl.disable(gl.BLEND);
     gl.disable(gl.DEPTH_TEST);
     return { program, quad, planes, chromaScale: gl.getUniformLocation(program, 'chromaScale') };
@@ -167,12 +171,20 @@ function checkFrame(frame: YuvFrame): void {
   checkPlane('v', frame.v, chromaWidth, chromaHeight, frame.uvStride ?? chromaWidth);
 }
 
-function checkPlane(name: string, plane: Uint8Array, width: number, rows: number, stride: number): void {
+function checkPlane(
+  name: string,
+  plane: Uint8Array,
+  width: number,
+  rows: number,
+  stride: number,
+): void {
   if (!Number.isInteger(stride) || stride < width) {
     throw new RangeError(`plane ${name}: stride ${stride} is shorter than a row of ${width}`);
   }
   const needed = stride * (rows - 1) + width;
   if (plane.length < needed) {
-    throw new RangeError(`plane ${name}: ${rows} rows of ${width} need ${needed} bytes, got ${plane.length}`);
+    throw new RangeError(
+      `plane ${name}: ${rows} rows of ${width} need ${needed} bytes, got ${plane.length}`,
+    );
   }
 }

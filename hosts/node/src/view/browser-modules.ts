@@ -51,7 +51,9 @@ export function browserModuleScript(root: string, directories: readonly string[]
     for (const file of javaScriptFiles(join(root, directory))) {
       const id = relative(root, file).split(sep).join('/').replace(/\.js$/, '');
       const source = readFileSync(file, 'utf8').replace(/^\/\/# sourceMappingURL=.*$/m, '');
-      parts.push(`quorlaneDefine(${JSON.stringify(id)}, function (exports, require, module) {\n${source}\n});\n`);
+      parts.push(
+        `quorlaneDefine(${JSON.stringify(id)}, function (exports, require, module) {\n${source}\n});\n`,
+      );
     }
   }
   return parts.join('');

@@ -25,7 +25,10 @@ export interface ViewOptions {
 }
 
 function defaultExecutable(): string {
-  return process.env['QUORLANE_EXECUTABLE'] ?? resolve(__dirname, '..', '..', '..', '..', 'build', 'Quorlane');
+  return (
+    process.env['QUORLANE_EXECUTABLE'] ??
+    resolve(__dirname, '..', '..', '..', '..', 'build', 'Quorlane')
+  );
 }
 
 /** Reads the command line; throws an Error with a message for the user on anything unknown. */
@@ -45,7 +48,8 @@ export function parseArguments(args: readonly string[]): ViewOptions | 'help' {
     else if (arg === '--cwd') options.cwd = resolve(value());
     else if (arg === '--port') {
       const port = Number(value());
-      if (!Number.isInteger(port) || port < 0 || port > 65535) throw new Error(`bad port ${args[i]}`);
+      if (!Number.isInteger(port) || port < 0 || port > 65535)
+        throw new Error(`bad port ${args[i]}`);
       options.port = port;
     } else throw new Error(`unknown option ${arg}`);
   }
@@ -64,7 +68,8 @@ export interface RunningView {
 export async function startView(options: ViewOptions): Promise<RunningView> {
   let script: SessionScript | undefined;
   if (options.scriptFile) script = parseSessionScript(readFileSync(options.scriptFile, 'utf8'));
-  if (!existsSync(options.executable)) throw new Error(`no bridge at ${options.executable} (see --executable)`);
+  if (!existsSync(options.executable))
+    throw new Error(`no bridge at ${options.executable} (see --executable)`);
   const bridge = await Bridge.start({
     executable: options.executable,
     cwd: options.cwd ?? mkdtempSync(join(tmpdir(), 'quorlane-view-')),

@@ -34,7 +34,8 @@ export async function runSession(script: SessionScript, host: SessionHost): Prom
     if (item) pending.push(item);
     changed();
   };
-  const onReply = (reply: { type: string; code: number }): void => arrive({ what: 'reply', name: reply.type, code: reply.code });
+  const onReply = (reply: { type: string; code: number }): void =>
+    arrive({ what: 'reply', name: reply.type, code: reply.code });
   const onEvent = (event: { type: string }): void => arrive({ what: 'event', name: event.type });
   const onFrame = (frame: { channel: number }): void => {
     frames[frame.channel]!++;
@@ -87,9 +88,13 @@ export async function runSession(script: SessionScript, host: SessionHost): Prom
           transcript.add('note', step.text);
           break;
         case 'frames': {
-          const enough = (): boolean => frames[step.channel]! - claimed[step.channel]! >= step.count;
+          const enough = (): boolean =>
+            frames[step.channel]! - claimed[step.channel]! >= step.count;
           if (!(await waitUntil(enough, step.ms))) {
-            return fail(step, `timed out: ${step.count} frames on channel ${step.channel} within ${step.ms}ms`);
+            return fail(
+              step,
+              `timed out: ${step.count} frames on channel ${step.channel} within ${step.ms}ms`,
+            );
           }
           claimed[step.channel]! += step.count;
           break;
@@ -105,7 +110,10 @@ export async function runSession(script: SessionScript, host: SessionHost): Prom
           }
           const [item] = pending.splice(index, 1);
           if (step.code !== undefined && item!.code !== step.code) {
-            return fail(step, `reply ${step.name} came with code ${item!.code}, expected ${step.code}`);
+            return fail(
+              step,
+              `reply ${step.name} came with code ${item!.code}, expected ${step.code}`,
+            );
           }
           break;
         }

@@ -17,7 +17,13 @@ export type Step =
       readonly code?: number;
       readonly ms: number;
     }
-  | { readonly line: number; readonly kind: 'frames'; readonly channel: number; readonly count: number; readonly ms: number };
+  | {
+      readonly line: number;
+      readonly kind: 'frames';
+      readonly channel: number;
+      readonly count: number;
+      readonly ms: number;
+    };
 
 export interface SessionScript {
   readonly scripted: boolean;
@@ -60,7 +66,8 @@ export function parseSessionScript(text: string, defaultTimeoutMs = 10_000): Ses
     const fail = (what: string): never => {
       throw new ScriptError(`line ${line}: ${what}`);
     };
-    const duration = (value: string): number => parseDuration(value) ?? fail(`bad duration '${value}'`);
+    const duration = (value: string): number =>
+      parseDuration(value) ?? fail(`bad duration '${value}'`);
     if (trimmed.startsWith('{')) {
       steps.push({ line, kind: 'send', object: parseObject(trimmed, line) });
       return;
@@ -70,7 +77,8 @@ export function parseSessionScript(text: string, defaultTimeoutMs = 10_000): Ses
     switch (keyword) {
       case 'send':
       case 'control':
-        if (keyword === 'control' && !scripted) fail('control needs `scripted` at the top of the script');
+        if (keyword === 'control' && !scripted)
+          fail('control needs `scripted` at the top of the script');
         steps.push({ line, kind: keyword, object: parseObject(rest, line) });
         return;
       case 'scripted':
@@ -132,6 +140,7 @@ function parseWait(
     if (!Number.isInteger(code)) fail(`bad code '${codeText}'`);
     return { line, kind: 'wait', what, name: name!, code, ms };
   }
-  if (args.length !== 1) fail(`expected: wait ${what} NAME${what === 'reply' ? ' [code N]' : ''} [within DURATION]`);
+  if (args.length !== 1)
+    fail(`expected: wait ${what} NAME${what === 'reply' ? ' [code N]' : ''} [within DURATION]`);
   return { line, kind: 'wait', what, name: name!, ms };
 }

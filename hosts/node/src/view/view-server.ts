@@ -89,15 +89,21 @@ export class ViewServer {
       response.writeHead(200, { 'content-type': 'text/html; charset=utf-8' }).end(pageHtml);
     } else if (path === '/modules.js') {
       this.moduleScript ??= browserModuleScript(compiledRoot, ['renderer', 'view/page']);
-      response.writeHead(200, { 'content-type': 'text/javascript; charset=utf-8' }).end(this.moduleScript);
+      response
+        .writeHead(200, { 'content-type': 'text/javascript; charset=utf-8' })
+        .end(this.moduleScript);
     } else {
       response.writeHead(404, { 'content-type': 'text/plain' }).end('not found');
     }
   }
 
   private welcome(socket: WebSocket): void {
-    this.senders.set(socket, Array.from({ length: CHANNELS }, () => new FrameSender(socket)));
-    for (const entry of this.transcript.history()) this.sendText(socket, { kind: 'transcript', entry });
+    this.senders.set(
+      socket,
+      Array.from({ length: CHANNELS }, () => new FrameSender(socket)),
+    );
+    for (const entry of this.transcript.history())
+      this.sendText(socket, { kind: 'transcript', entry });
     socket.on('message', (data, isBinary) => {
       if (!isBinary) this.onPageMessage(data);
     });
@@ -113,7 +119,11 @@ export class ViewServer {
       this.transcript.add('failure', 'the page sent a message that is not JSON');
       return;
     }
-    if (message.kind === 'command' && typeof message.command === 'object' && message.command !== null) {
+    if (
+      message.kind === 'command' &&
+      typeof message.command === 'object' &&
+      message.command !== null
+    ) {
       void this.send(message.command);
     }
   }

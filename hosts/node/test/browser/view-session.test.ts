@@ -19,8 +19,11 @@ test('session scripts: mistakes are reported with their line', () => {
     ['{"type":', /^line 1: not JSON/],
     ['send [1,2]', /^line 1: expected a JSON object/],
   ];
-  for (const [text, message] of cases) assert.throws(() => parseSessionScript(text), { name: "ScriptError", message }, text);
-  const script = parseSessionScript('# demo\ntimeout 2s\nwait reply Login code 1\nwait event StreamsList within 250ms\npause 1.5s');
+  for (const [text, message] of cases)
+    assert.throws(() => parseSessionScript(text), { name: 'ScriptError', message }, text);
+  const script = parseSessionScript(
+    '# demo\ntimeout 2s\nwait reply Login code 1\nwait event StreamsList within 250ms\npause 1.5s',
+  );
   assert.deepEqual(script.steps, [
     { line: 3, kind: 'wait', what: 'reply', name: 'Login', code: 1, ms: 2000 },
     { line: 4, kind: 'wait', what: 'event', name: 'StreamsList', ms: 250 },
@@ -58,7 +61,10 @@ test('quorlane-view runs a scripted session against the bridge and stops at a fa
     const entries = running.view.transcript.history();
     const texts = entries.map((entry) => `${entry.kind} ${entry.text}`);
     assert.ok(texts.includes('note all there'), texts.join('\n'));
-    assert.ok(texts.some((text) => /^control .*"delivered":3/.test(text)), texts.join('\n'));
+    assert.ok(
+      texts.some((text) => /^control .*"delivered":3/.test(text)),
+      texts.join('\n'),
+    );
     assert.equal(entries.at(-1)?.kind, 'failure');
     assert.equal(entries.at(-1)?.text, 'line 16: reply OpenCamera came with code 1, expected 0');
     assert.ok(!texts.includes('note never reached'));

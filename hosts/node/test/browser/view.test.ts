@@ -28,7 +28,9 @@ async function openView(view: RunningView): Promise<Page> {
 async function channelColours(page: Page, channels: number[], count: number): Promise<Colour[]> {
   await page.waitForFunction(
     ({ channels, count }) =>
-      channels.every((c) => Number(document.getElementById(`channel-${c}`)?.dataset['frames']) >= count),
+      channels.every(
+        (c) => Number(document.getElementById(`channel-${c}`)?.dataset['frames']) >= count,
+      ),
     { channels, count },
     { timeout: 15_000 },
   );
@@ -40,74 +42,114 @@ async function channelColours(page: Page, channels: number[], count: number): Pr
   return colours;
 }
 
-test('shows scripted solid frames of an odd size on their own channel canvases', { skip, timeout }, async () => {
-  const running = await startView({ executable, scripted: true, port: 0 });
-  try {
-    const expected: Colour[] = [[208, 32, 48], [32, 192, 64], [48, 80, 224], [224, 192, 32], [160, 64, 192]];
-    const hex = (c: Colour): string => `#${c.map((v) => v.toString(16).padStart(2, '0')).join('')}`;
-    await running.view.send({ type: 'EnterRoom', param: { RoomName: 'Room', RoomID: 'r1', role: 1 } });
-    await running.view.send({ type: 'RequestView', param: ['s1', 's2', 's3', 's4'] });
-    await running.bridge.sim.sync();
-    const streams = [null, 's1', 's2', 's3', 's4'];
-    for (const [channel, stream] of streams.entries()) {
-      await running.bridge.sim.source({ stream, width: 161, height: 91, fps: 10, pattern: 'solid', color: hex(expected[channel]!) });
+test(
+  'shows scripted solid frames of an odd size on their own channel canvases',
+  { skip, timeout },
+  async () => {
+    const running = await startView({ executable, scripted: true, port: 0 });
+    try {
+      const expected: Colour[] = [
+        [208, 32, 48],
+        [32, 192, 64],
+        [48, 80, 224],
+        [224, 192, 32],
+        [160, 64, 192],
+      ];
+      const hex = (c: Colour): string =>
+        `#${c.map((v) => v.toString(16).padStart(2, '0')).join('')}`;
+      await running.view.send({
+        type: 'EnterRoom',
+        param: { RoomName: 'Room', RoomID: 'r1', role: 1 },
+      });
+      await running.view.send({ type: 'RequestView', param: ['s1', 's2', 's3', 's4'] });
+      await running.bridge.sim.sync();
+      const streams = [null, 's1', 's2', 's3', 's4'];
+      for (const [channel, stream] of streams.entries()) {
+        await running.bridge.sim.source({
+          stream,
+          width: 161,
+          height: 91,
+          fps: 10,
+          pattern: 'solid',
+          color: hex(expected[channel]!),
+        });
+      }
+      const page = await openView(running);
+      const colours = await channelColours(page, [0, 1, 2, 3, 4], 3);
+      colours.forEach((colour, channel) =>
+        assert.ok(
+          near(colour, expected[channel]!, 2),
+          `channel ${channel} shows ${colour}, expected ${expected[channel]}`,
+        ),
+      );
+      const canvasSize = await page.evaluate(() => {
+        const canvas = document.querySelector('#channel-4 canvas') as HTMLCanvasElement;
+        return [canvas.width, canvas.height];
+      });
+      assert.deepEqual(canvasSize, [161, 91]);
+    } finally {
+      await running.close();
     }
-    const page = await openView(running);
-    const colours = await channelColours(page, [0, 1, 2, 3, 4], 3);
-    colours.forEach((colour, channel) =>
-      assert.ok(near(colour, expected[channel]!, 2), `channel ${channel} shows ${colour}, expected ${expected[channel]}`),
-    );
-    const canvasSize = await page.evaluate(() => {
-      const canvas = document.querySelector('#channel-4 canvas') as HTMLCanvasElement;
-      return [canvas.width, canvas.height];
-    });
-    assert.deepEqual(canvasSize, [161, 91]);
-  } finally {
-    await running.close();
-  }
-});
+  },
+);
 
 // The demo room paints each stream's background in a colour picked by a hash of its ID.
-const demoPalette: Colour[] = [[170, 40, 40], [40, 140, 40], [40, 60, 170], [150, 120, 30], [130, 40, 140], [30, 130, 140]];
+const demoPalette: Colour[] = [
+  [170, 40, 40],
+  [40, 140, 40],
+  [40, 60, 170],
+  [150, 120, 30],
+  [130, 40, 140],
+  [30, 130, 140],
+];
 function demoStreamColour(id: string): Colour {
   let hash = 0;
   for (const c of Buffer.from(id)) hash = (Math.imul(hash, 31) + c) >>> 0;
   return demoPalette[hash % 6]!;
 }
 
-test('drives the demo room from its buttons: transcript, streams and preview on their canvases', { skip, timeout }, async () => {
-  const running = await startView({ executable, scripted: false, port: 0 });
-  try {
-    const page = await openView(running);
-    const click = (label: string) => page.getByRole('button', { name: label, exact: true }).click();
-    const transcriptShows = (text: string) =>
-      page.locator('#transcript .entry', { hasText: text }).first().waitFor({ timeout: 10_000 });
-    await click('Login');
-    await transcriptShows('{"code":1,"type":"Login"}');
-    await click('EnterRoom');
-    await transcriptShows('"type":"StreamsList"');
-    await click('RequestView demo-1..3');
-    await click('OpenCamera');
-    await click('StartPreview');
-    await transcriptShows('{"code":1,"type":"StartPreview"}');
-    const colours = await channelColours(page, [1, 2, 3, 0], 5);
-    ['demo-1', 'demo-2', 'demo-3'].forEach((id, index) => {
-      const expected = demoStreamColour(id);
-      assert.ok(near(colours[index]!, expected, 3), `${id} shows ${colours[index]}, expected ${expected}`);
-    });
-    // The camera picture is sky over ground, mostly blue-ish: not one of the stream colours.
-    const preview = colours[3]!;
-    assert.ok(preview[2] > preview[0], `the preview shows ${preview}`);
-    await click('SendRoomMessage');
-    await transcriptShows('"type":"SendRoomMessage","param"');
-    const entries = await page.locator('#transcript .entry .kind').allTextContents();
-    for (const kind of ['command', 'reply', 'event']) assert.ok(entries.includes(kind), `no ${kind} in the transcript`);
-    const screenshotFile = process.env['QUORLANE_VIEW_SCREENSHOT'];
-    if (screenshotFile) {
-      await page.waitForTimeout(1500);
-      await page.screenshot({ path: screenshotFile });
+test(
+  'drives the demo room from its buttons: transcript, streams and preview on their canvases',
+  { skip, timeout },
+  async () => {
+    const running = await startView({ executable, scripted: false, port: 0 });
+    try {
+      const page = await openView(running);
+      const click = (label: string) =>
+        page.getByRole('button', { name: label, exact: true }).click();
+      const transcriptShows = (text: string) =>
+        page.locator('#transcript .entry', { hasText: text }).first().waitFor({ timeout: 10_000 });
+      await click('Login');
+      await transcriptShows('{"code":1,"type":"Login"}');
+      await click('EnterRoom');
+      await transcriptShows('"type":"StreamsList"');
+      await click('RequestView demo-1..3');
+      await click('OpenCamera');
+      await click('StartPreview');
+      await transcriptShows('{"code":1,"type":"StartPreview"}');
+      const colours = await channelColours(page, [1, 2, 3, 0], 5);
+      ['demo-1', 'demo-2', 'demo-3'].forEach((id, index) => {
+        const expected = demoStreamColour(id);
+        assert.ok(
+          near(colours[index]!, expected, 3),
+          `${id} shows ${colours[index]}, expected ${expected}`,
+        );
+      });
+      // The camera picture is sky over ground, mostly blue-ish: not one of the stream colours.
+      const preview = colours[3]!;
+      assert.ok(preview[2] > preview[0], `the preview shows ${preview}`);
+      await click('SendRoomMessage');
+      await transcriptShows('"type":"SendRoomMessage","param"');
+      const entries = await page.locator('#transcript .entry .kind').allTextContents();
+      for (const kind of ['command', 'reply', 'event'])
+        assert.ok(entries.includes(kind), `no ${kind} in the transcript`);
+      const screenshotFile = process.env['QUORLANE_VIEW_SCREENSHOT'];
+      if (screenshotFile) {
+        await page.waitForTimeout(1500);
+        await page.screenshot({ path: screenshotFile });
+      }
+    } finally {
+      await running.close();
     }
-  } finally {
-    await running.close();
-  }
-});
+  },
+);

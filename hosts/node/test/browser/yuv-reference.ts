@@ -19,8 +19,14 @@ export interface I420 {
 }
 
 export const BAR_COLOURS: readonly Rgb[] = [
-  [255, 255, 255], [255, 255, 0], [0, 255, 255], [0, 255, 0],
-  [255, 0, 255], [255, 0, 0], [0, 0, 255], [0, 0, 0],
+  [255, 255, 255],
+  [255, 255, 0],
+  [0, 255, 255],
+  [0, 255, 0],
+  [255, 0, 255],
+  [255, 0, 0],
+  [0, 0, 255],
+  [0, 0, 0],
 ];
 
 export function bars(width: number, height: number): RgbImage {
@@ -53,14 +59,27 @@ export function toI420(image: RgbImage): I420 {
   }
   for (let row = 0; row < chromaHeight; row++) {
     for (let x = 0; x < chromaWidth; x++) {
-      let r = 0, g = 0, b = 0, n = 0;
-      for (const [dx, dy] of [[0, 0], [1, 0], [0, 1], [1, 1]] as const) {
+      let r = 0,
+        g = 0,
+        b = 0,
+        n = 0;
+      for (const [dx, dy] of [
+        [0, 0],
+        [1, 0],
+        [0, 1],
+        [1, 1],
+      ] as const) {
         const px = Math.min(width - 1, 2 * x + dx);
         const py = Math.min(height - 1, 2 * row + dy);
         const [pr, pg, pb] = image.pixel(px, py);
-        r += pr; g += pg; b += pb; n++;
+        r += pr;
+        g += pg;
+        b += pb;
+        n++;
       }
-      r = Math.round(r / n); g = Math.round(g / n); b = Math.round(b / n);
+      r = Math.round(r / n);
+      g = Math.round(g / n);
+      b = Math.round(b / n);
       u[row * chromaWidth + x] = clampByte((112 * b - 74 * g - 38 * r + 0x8080) >> 8);
       v[row * chromaWidth + x] = clampByte((112 * r - 94 * g - 18 * b + 0x8080) >> 8);
     }
@@ -69,9 +88,15 @@ export function toI420(image: RgbImage): I420 {
 }
 
 /** Copies a plane into rows `stride` bytes apart (padding filled with a value that shows). */
-export function padRows(plane: Uint8Array, width: number, rows: number, stride: number): Uint8Array {
+export function padRows(
+  plane: Uint8Array,
+  width: number,
+  rows: number,
+  stride: number,
+): Uint8Array {
   const padded = new Uint8Array(stride * rows).fill(0xee);
-  for (let row = 0; row < rows; row++) padded.set(plane.subarray(row * width, (row + 1) * width), row * stride);
+  for (let row = 0; row < rows; row++)
+    padded.set(plane.subarray(row * width, (row + 1) * width), row * stride);
   return padded;
 }
 
@@ -82,7 +107,11 @@ export function inUniformBlock(image: RgbImage, x: number, y: number): boolean {
   const left = x & ~1;
   const top = y & ~1;
   const colour = image.pixel(left, top);
-  for (const [dx, dy] of [[1, 0], [0, 1], [1, 1]] as const) {
+  for (const [dx, dy] of [
+    [1, 0],
+    [0, 1],
+    [1, 1],
+  ] as const) {
     const px = Math.min(image.width - 1, left + dx);
     const py = Math.min(image.height - 1, top + dy);
     if (!sameColour(colour, image.pixel(px, py))) return false;
@@ -94,7 +123,10 @@ export function inUniformBlock(image: RgbImage, x: number, y: number): boolean {
  * Largest difference of any channel against the image, over the pixels whose 2x2 block is one
  * colour (at a colour edge inside a block the chroma is a mix by design), and where it is.
  */
-export function worstDifference(rgba: Uint8Array, image: RgbImage): { difference: number; at: string } {
+export function worstDifference(
+  rgba: Uint8Array,
+  image: RgbImage,
+): { difference: number; at: string } {
   let difference = 0;
   let at = 'none';
   for (let row = 0; row < image.height; row++) {

@@ -5,9 +5,18 @@ export interface CommandButton {
 }
 
 export const demoCommands: readonly CommandButton[] = [
-  { label: 'Login', command: { type: 'Login', param: { userID: 'demo-host', userName: 'Demo Host', test: 1 } } },
-  { label: 'EnterRoom', command: { type: 'EnterRoom', param: { RoomName: 'Demo Room', RoomID: 'demo', role: 1 } } },
-  { label: 'RequestView demo-1..3', command: { type: 'RequestView', param: ['demo-1', 'demo-2', 'demo-3'] } },
+  {
+    label: 'Login',
+    command: { type: 'Login', param: { userID: 'demo-host', userName: 'Demo Host', test: 1 } },
+  },
+  {
+    label: 'EnterRoom',
+    command: { type: 'EnterRoom', param: { RoomName: 'Demo Room', RoomID: 'demo', role: 1 } },
+  },
+  {
+    label: 'RequestView demo-1..3',
+    command: { type: 'RequestView', param: ['demo-1', 'demo-2', 'demo-3'] },
+  },
   { label: 'RequestView []', command: { type: 'RequestView', param: [] } },
   { label: 'OpenCamera', command: { type: 'OpenCamera' } },
   { label: 'OpenMic', command: { type: 'OpenMic' } },
@@ -21,7 +30,10 @@ export const demoCommands: readonly CommandButton[] = [
   },
   {
     label: 'SendRoomMessage',
-    command: { type: 'SendRoomMessage', param: { messageContent: 'Hello, room!', priority: 2, category: 1, type: 1 } },
+    command: {
+      type: 'SendRoomMessage',
+      param: { messageContent: 'Hello, room!', priority: 2, category: 1, type: 1 },
+    },
   },
   { label: 'StopPreview', command: { type: 'StopPreview' } },
   { label: 'StopPushRtmp', command: { type: 'StopPushRtmp' } },

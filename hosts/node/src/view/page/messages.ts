@@ -1,6 +1,15 @@
 // Text messages on the view's WebSocket (frames travel as binary frame messages).
 
-export type EntryKind = 'command' | 'reply' | 'event' | 'control' | 'protocolError' | 'stderr' | 'note' | 'failure' | 'exit';
+export type EntryKind =
+  | 'command'
+  | 'reply'
+  | 'event'
+  | 'control'
+  | 'protocolError'
+  | 'stderr'
+  | 'note'
+  | 'failure'
+  | 'exit';
 
 /** One line of the running transcript. */
 export interface TranscriptEntry {
