@@ -8,7 +8,7 @@ import { EventEmitter } from 'node:events';
 import { existsSync } from 'node:fs';
 import * as path from 'node:path';
 import { Readable, Writable } from 'node:stream';
-import { AsyncQueue } from './async-queue';
+import type { AsyncQueue } from './async-queue';
 import {
   checkInt32,
   checkRect,
@@ -21,6 +21,7 @@ import {
 } from './commands';
 import { BridgeEvent, EventParams, EventType, isEventType, ProtocolError, Reply } from './events';
 import { ChannelCounters, Frame, FrameAssembler, FrameError } from './frames';
+import { FrameStreams } from './frame-streams';
 import { LineSplitter } from './line-splitter';
 import { MessageReader } from './message-reader';
 import { SimControl } from './sim-control';
@@ -40,7 +41,8 @@ export interface BridgeOptions {
   scripted?: boolean;
   /** Milliseconds to wait for the bridge's greeting (default 10000). */
   timeout?: number;
-  /** Milliseconds between SIGTERM and SIGKILL in `close()` (default 2000). */
+  /** Milliseconds `close()` gives the bridge to end by itself once its pipes are closed (and,
+   * on POSIX, SIGTERM is sent) before it kills it (default 3000). */
   killGrace?: number;
   /** Lines of the bridge's standard error kept for error messages (default 20). */
   stderrLines?: number;
@@ -134,7 +136,9 @@ export class Bridge extends EventEmitter<BridgeEvents> {
   private readonly assemblers: FrameAssembler[] = [];
   private readonly simControl: SimControl | undefined;
   private readonly waiters = new Map<string, Waiter[]>();
-  private readonly frameQueues = new Set<{ channel?: number; queue: AsyncQueue<Frame> }>();
+  private readonly frameStreams = new FrameStreams();
+  // The reading ends of descriptors 4 to 9, closed by close().
+  private readonly hostReads: Readable[] = [];
   private readonly stderrTail: string[] = [];
   private readonly started: Promise<Bridge>;
   private readonly exited: Promise<ExitInfo>;
@@ -211,8 +215,10 @@ export class Bridge extends EventEmitter<BridgeEvents> {
       event: (event) => this.onEvent(event),
       protocolError: (error) => this.emit('protocolError', error),
     });
+    const replies = pipe(4);
+    this.hostReads.push(replies);
     this.readAll(
-      pipe(4),
+      replies,
       (c) => messages.feed(c),
       () => messages.end(),
     );
@@ -229,8 +235,10 @@ export class Bridge extends EventEmitter<BridgeEvents> {
       );
       this.assemblers.push(assembler);
       channels.push(channel);
+      const frames = pipe(5 + index);
+      this.hostReads.push(frames);
       this.readAll(
-        pipe(5 + index),
+        frames,
         (c) => assembler.feed(c),
         () => assembler.end(),
       );
@@ -278,15 +286,18 @@ export class Bridge extends EventEmitter<BridgeEvents> {
     return this.exitInfo;
   }
 
-  /** Ends the bridge (SIGTERM, then SIGKILL after `killGrace`) and resolves once it is gone.
-   * Pending calls fail. Calling it again returns the same promise. */
+  /** Ends the bridge and resolves once it is gone: ends its command pipe and stops reading its
+   * replies, events and frames, so that it leaves the room and exits by itself (on POSIX it is
+   * sent SIGTERM as well, which ends it the same way), and kills it after `killGrace`. Pending
+   * calls fail. Calling it again returns the same promise. */
   close(): Promise<void> {
     if (this.closing === undefined) {
       this.closeRequested = true;
-      const grace = this.options.killGrace ?? 2000;
+      const grace = this.options.killGrace ?? 3000;
       let timer: NodeJS.Timeout | undefined;
       if (this.exitInfo === undefined) {
-        this.child.kill('SIGTERM');
+        this.closePipes();
+        if (process.platform !== 'win32') this.child.kill('SIGTERM');
         timer = setTimeout(() => this.child.kill('SIGKILL'), grace);
       }
       this.closing = this.exited.then(() => clearTimeout(timer));
@@ -302,11 +313,7 @@ export class Bridge extends EventEmitter<BridgeEvents> {
         throw new RangeError(`channel must be 0 to ${CHANNELS - 1}, not ${options.channel}`);
     }
     const limit = options.latestOnly === true ? 1 : (options.maxQueued ?? 64);
-    const entry = { channel: options.channel, queue: undefined as unknown as AsyncQueue<Frame> };
-    entry.queue = new AsyncQueue<Frame>({ limit }, () => this.frameQueues.delete(entry));
-    if (this.exitInfo !== undefined) entry.queue.end();
-    else this.frameQueues.add(entry);
-    return entry.queue;
+    return this.frameStreams.open(options.channel, limit);
   }
 
   // Commands. Those with a reply resolve with its code; the others once written.
@@ -432,7 +439,8 @@ export class Bridge extends EventEmitter<BridgeEvents> {
     } catch (e) {
       return Promise.reject(e);
     }
-    if (this.failure !== undefined) return Promise.reject(this.failure);
+    const unavailable = this.unavailable();
+    if (unavailable !== undefined) return Promise.reject(unavailable);
     const type = (command as { type?: unknown }).type;
     const replyType = typeof type === 'string' ? REPLY_TYPES[type] : undefined;
     if (replyType !== undefined) this.enqueue(replyType, { resolve() {}, reject() {} });
@@ -449,7 +457,8 @@ export class Bridge extends EventEmitter<BridgeEvents> {
     } catch (e) {
       return Promise.reject(e);
     }
-    if (this.failure !== undefined) return Promise.reject(this.failure);
+    const unavailable = this.unavailable();
+    if (unavailable !== undefined) return Promise.reject(unavailable);
     return new Promise<number>((resolve, reject) => {
       const waiter = { resolve, reject };
       this.enqueue(replyType, waiter);
@@ -469,7 +478,8 @@ export class Bridge extends EventEmitter<BridgeEvents> {
     } catch (e) {
       return Promise.reject(e);
     }
-    if (this.failure !== undefined) return Promise.reject(this.failure);
+    const unavailable = this.unavailable();
+    if (unavailable !== undefined) return Promise.reject(unavailable);
     return this.write(text);
   }
 
@@ -486,6 +496,19 @@ export class Bridge extends EventEmitter<BridgeEvents> {
         else reject(this.failure ?? new Error(`cannot write to the bridge: ${error.message}`));
       });
     });
+  }
+
+  // Why commands can no longer be sent, if they cannot.
+  private unavailable(): BridgeExitError | undefined {
+    if (this.failure !== undefined || !this.closeRequested) return this.failure;
+    return new BridgeExitError('the bridge is being closed', undefined);
+  }
+
+  // What a host that has gone leaves: descriptor 3 at its end (once what is written has gone
+  // out) and nobody reading descriptors 4 to 9. Console output (1, 2) is still read.
+  private closePipes(): void {
+    for (const stream of this.hostReads) stream.destroy();
+    this.commands.end(() => this.commands.destroy());
   }
 
   private readAll(stream: Readable, onData: (chunk: Buffer) => void, onEnd: () => void): void {
@@ -510,9 +533,8 @@ export class Bridge extends EventEmitter<BridgeEvents> {
   }
 
   private onFrame(channel: FrameChannel, frame: Frame): void {
-    for (const { channel: wanted, queue } of this.frameQueues) {
-      if (wanted === undefined || wanted === frame.channel) queue.push(frame);
-    }
+    const seen = channel.listenerCount('frame') + this.listenerCount('frame') > 0;
+    this.frameStreams.deliver(frame, seen);
     channel.emit('frame', frame);
     this.emit('frame', frame);
   }
@@ -564,8 +586,7 @@ export class Bridge extends EventEmitter<BridgeEvents> {
       );
     for (const queue of this.waiters.values()) for (const w of queue.splice(0)) w.reject(error);
     this.simControl?.fail(error);
-    for (const { queue } of this.frameQueues) queue.end();
-    this.frameQueues.clear();
+    this.frameStreams.endAll();
     this.markExited(exit);
     this.emit('exit', exit);
   }

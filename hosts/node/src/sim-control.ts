@@ -64,6 +64,8 @@ interface Pending {
   refused: boolean;
 }
 
+const MAX_QUEUED_CALLS = 10_000;
+
 const ANSWERED = new Set(['emit', 'frame', 'audio', 'sync']);
 
 export interface SimEvents {
@@ -139,9 +141,10 @@ export class SimControl extends EventEmitter<SimEvents> {
     await this.request({ op: 'source', stream, stop: true });
   }
 
-  /** The SDK call records from now on. Ends when the bridge ends. */
-  calls(options: QueueOptions = {}): AsyncQueue<CallRecord> {
-    const queue: AsyncQueue<CallRecord> = new AsyncQueue(options, () =>
+  /** The SDK call records from now on. Ends when the bridge ends. A consumer that falls behind
+   * by more than `limit` records (default 10000) loses the oldest; `skipped` counts them. */
+  calls(options: QueueOptions<CallRecord> = {}): AsyncQueue<CallRecord> {
+    const queue = new AsyncQueue<CallRecord>({ limit: MAX_QUEUED_CALLS, ...options }, () =>
       this.callQueues.delete(queue),
     );
     if (this.failure !== undefined) queue.end();

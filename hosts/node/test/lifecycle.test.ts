@@ -62,6 +62,38 @@ test('close ends the bridge, waits for it, and is safe to call twice', async () 
   await assert.rejects(bridge.sim.sync(), /was closed/);
 });
 
+test('close ends the command pipe and stops reading first, so the bridge can leave by itself', async () => {
+  // Stands in for a bridge that ends once its host has gone: descriptor 3 at its end and nobody
+  // reading descriptor 4. It ignores SIGTERM, so only the pipes can end it before the kill.
+  const fake = fakeBridge(
+    `process.on('SIGTERM', () => {});
+     send(4, '{ "code": 0, "type": "DaemonStart" }');
+     const byte = Buffer.alloc(1);
+     while (fs.readSync(3, byte, 0, 1, null) > 0) {}
+     const pause = new Int32Array(new SharedArrayBuffer(4));
+     for (const giveUp = Date.now() + 20000; Date.now() < giveUp; Atomics.wait(pause, 0, 0, 10)) {
+       try {
+         send(4, ' ');
+       } catch {
+         send(2, 'the host has gone\\n');
+         process.exit(0);
+       }
+     }
+     process.exit(7);`,
+  );
+  const bridge = await Bridge.start({ ...fake, killGrace: 30_000 });
+  const lines: string[] = [];
+  bridge.on('stderr', (line) => lines.push(line));
+  await withTimeout(bridge.close(), 25_000, 'the bridge to leave by itself');
+  const { code, signal, closed } = bridge.exit as ExitInfo;
+  assert.deepEqual([code, signal, closed], [0, null, true]);
+  assert.deepEqual(lines, ['the host has gone']);
+  await assert.rejects(
+    bridge.openMic(),
+    (e: Error) => e instanceof BridgeExitError && /was closed \(exit code 0\)/.test(e.message),
+  );
+});
+
 test('a bridge that dies fails every pending call with its signal and an exit event', async () => {
   const bridge = await startBridge();
   await bridge.login('u0', 'Host', 1);

@@ -10,6 +10,7 @@ import {
   ProtocolError,
   Reply,
 } from '../src';
+import { FrameStreams } from '../src/frame-streams';
 
 type Seen = ['reply', Reply] | ['event', BridgeEvent] | ['protocolError', string];
 
@@ -228,4 +229,47 @@ test('a frame queue skips the oldest for a slow consumer and counts what it skip
   for await (const n of kept) got.push(n);
   assert.deepEqual(got, [1997, 1998, 1999]);
   assert.equal(kept.skipped, 1997);
+
+  // Every item dropped unread is handed back: skipped ones, and those waiting when the loop is left.
+  const dropped: number[] = [];
+  const left = new AsyncQueue<number>({ limit: 2, onDrop: (n) => dropped.push(n) });
+  for (let i = 0; i < 5; i++) left.push(i);
+  assert.deepEqual(await left.next(), { value: 3, done: false });
+  left.push(5);
+  await left.return();
+  assert.deepEqual(dropped, [0, 1, 2, 4, 5]);
+});
+
+test('a frame dropped unread goes back to its channel pool when nothing else holds it', async () => {
+  // Frames of one size: a released payload is reused for the next one.
+  const run = (setUp: (streams: FrameStreams) => void, seen = false) => {
+    const streams = new FrameStreams();
+    const frames: Frame[] = [];
+    const a = new FrameAssembler(
+      1,
+      (f) => {
+        frames.push(f);
+        streams.deliver(f, seen);
+      },
+      (e) => assert.fail(e.message),
+    );
+    setUp(streams);
+    for (let i = 0; i < 3; i++) a.feed(frameBytes(4, 2, () => i));
+    return frames.map((f) => f.data.buffer);
+  };
+  // Nobody takes the frames: each is released at once and its payload reused by the next.
+  const [first, second, third] = run(() => {});
+  assert.ok(first === second && second === third);
+  // A stream that keeps only the newest: the first is dropped when the second arrives.
+  const latest = run((streams) => streams.open(1, 1));
+  assert.ok(latest[0] !== latest[1] && latest[2] === latest[0]);
+  // Held by a listener as well, or by two streams: never reused.
+  for (const held of [
+    run((streams) => streams.open(1, 1), true),
+    run((streams) => (streams.open(1, 1), streams.open(undefined, 1))),
+  ])
+    assert.equal(new Set(held).size, 3);
+  // A stream of another channel takes none of them.
+  const other = run((streams) => streams.open(2, 1));
+  assert.ok(other[0] === other[1]);
 });

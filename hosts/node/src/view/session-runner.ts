@@ -3,6 +3,9 @@ import type { SimRequest } from '../sim-control';
 import type { SessionScript, Step } from './session-script';
 import type { Transcript } from './transcript';
 
+// Replies, events and records that no wait has taken, kept for the waits still to come.
+const MAX_UNCLAIMED = 1000;
+
 type WaitStep = Extract<Step, { kind: 'wait' }>;
 
 interface Received {
@@ -32,6 +35,7 @@ export async function runSession(script: SessionScript, host: SessionHost): Prom
   let changed: () => void = () => {};
   const arrive = (item?: Received): void => {
     if (item) pending.push(item);
+    if (pending.length > MAX_UNCLAIMED) pending.shift();
     changed();
   };
   const onReply = (reply: { type: string; code: number }): void =>

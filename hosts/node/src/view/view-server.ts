@@ -7,7 +7,8 @@ import { encodeFrameMessage } from '../renderer/frame-message';
 import { browserModuleScript, compiledRoot } from './browser-modules';
 import { FrameSender } from './frame-sender';
 import { pageHtml } from './page-html';
-import type { PageMessage, ServerMessage } from './page/messages';
+import type { PageMessage, ServerMessage, TranscriptEntry } from './page/messages';
+import { TextSender } from './text-sender';
 import { Transcript } from './transcript';
 
 const CHANNELS = 5;
@@ -15,6 +16,12 @@ const CHANNELS = 5;
 export interface ViewServerOptions {
   /** Port on 127.0.0.1; 0 (default) takes a free one. */
   readonly port?: number;
+}
+
+// What one connected page is sent: frames per channel, and texts, each with a bound.
+interface Page {
+  readonly frames: FrameSender[];
+  readonly texts: TextSender;
 }
 
 /**
@@ -26,7 +33,7 @@ export class ViewServer {
   readonly transcript = new Transcript();
   private readonly http: Server;
   private readonly sockets: WebSocketServer;
-  private readonly senders = new Map<WebSocket, FrameSender[]>();
+  private readonly pages = new Map<WebSocket, Page>();
   private readonly statsTimer: NodeJS.Timeout;
   private moduleScript: string | undefined;
 
@@ -98,16 +105,17 @@ export class ViewServer {
   }
 
   private welcome(socket: WebSocket): void {
-    this.senders.set(
-      socket,
-      Array.from({ length: CHANNELS }, () => new FrameSender(socket)),
-    );
+    const page: Page = {
+      frames: Array.from({ length: CHANNELS }, () => new FrameSender(socket)),
+      texts: new TextSender(socket, (missed) => this.missedNotice(missed)),
+    };
+    this.pages.set(socket, page);
     for (const entry of this.transcript.history())
-      this.sendText(socket, { kind: 'transcript', entry });
+      page.texts.offer(JSON.stringify({ kind: 'transcript', entry } satisfies ServerMessage));
     socket.on('message', (data, isBinary) => {
       if (!isBinary) this.onPageMessage(data);
     });
-    socket.on('close', () => this.senders.delete(socket));
+    socket.on('close', () => this.pages.delete(socket));
     socket.on('error', () => socket.terminate());
   }
 
@@ -129,27 +137,34 @@ export class ViewServer {
   }
 
   private relay(frame: Frame): void {
-    if (this.senders.size === 0) return;
+    if (this.pages.size === 0) return;
     const message = encodeFrameMessage(frame.channel, frame);
-    for (const senders of this.senders.values()) senders[frame.channel]?.offer(message);
+    for (const page of this.pages.values()) page.frames[frame.channel]?.offer(message);
   }
 
   private sendStats(): void {
-    for (const [socket, senders] of this.senders) {
+    for (const page of this.pages.values()) {
       const channels = this.bridge.channels.map((channel, index) => ({
         frames: channel.counters.frames,
         bytes: channel.counters.bytes,
-        skipped: senders[index]?.skipped ?? 0,
+        skipped: page.frames[index]?.skipped ?? 0,
       }));
-      this.sendText(socket, { kind: 'stats', channels });
+      // Counters come again a second later: a page that missed these needs no notice.
+      page.texts.offer(JSON.stringify({ kind: 'stats', channels } satisfies ServerMessage), false);
     }
   }
 
-  private broadcast(message: ServerMessage): void {
-    for (const socket of this.senders.keys()) this.sendText(socket, message);
+  private missedNotice(missed: number): string {
+    const entry: TranscriptEntry = {
+      time: this.transcript.elapsed(),
+      kind: 'note',
+      text: `${missed} transcript entries were not sent to this page while it was behind`,
+    };
+    return JSON.stringify({ kind: 'transcript', entry } satisfies ServerMessage);
   }
 
-  private sendText(socket: WebSocket, message: ServerMessage): void {
-    if (socket.readyState === socket.OPEN) socket.send(JSON.stringify(message));
+  private broadcast(message: ServerMessage): void {
+    const text = JSON.stringify(message);
+    for (const page of this.pages.values()) page.texts.offer(text);
   }
 }
