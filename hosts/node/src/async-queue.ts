@@ -1,6 +1,7 @@
 // A queue read as an async iterator. The producer never waits: when more than `limit` items are
 // waiting, the oldest are dropped and counted in `skipped` (limit 1 keeps only the newest). A
 // dropped item is let go at once, so a consumer that never reads holds `limit` items, no more.
+import { outOfRange } from './errors';
 
 export interface QueueOptions<T = unknown> {
   /** Items kept for a consumer that is behind (default: no limit). */
@@ -27,7 +28,7 @@ export class AsyncQueue<T> implements AsyncIterableIterator<T> {
     private readonly onReturn?: () => void,
   ) {
     this.limit = options.limit ?? Infinity;
-    if (!(this.limit >= 1)) throw new RangeError('the queue limit must be at least 1');
+    if (!(this.limit >= 1)) throw outOfRange('the queue limit must be at least 1');
     this.onDrop = options.onDrop;
   }
 

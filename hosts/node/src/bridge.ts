@@ -9,24 +9,22 @@ import { existsSync } from 'node:fs';
 import * as path from 'node:path';
 import { Readable, Writable } from 'node:stream';
 import type { AsyncQueue } from './async-queue';
+import { CHANNELS } from './channels';
 import {
   checkInt32,
-  checkRect,
-  checkStreamIDs,
-  checkText,
-  Command,
-  Rect,
+  CommandMethods,
+  COMMANDS,
+  CommandSpec,
   REPLY_TYPES,
   serialize,
 } from './commands';
+import { BridgeExitError, invalidArgument, outOfRange } from './errors';
 import { BridgeEvent, EventParams, EventType, isEventType, ProtocolError, Reply } from './events';
 import { ChannelCounters, Frame, FrameAssembler, FrameError } from './frames';
 import { FrameStreams } from './frame-streams';
 import { LineSplitter } from './line-splitter';
 import { MessageReader } from './message-reader';
 import { SimControl } from './sim-control';
-
-export const CHANNELS = 5;
 
 export interface BridgeOptions {
   /** Path of the bridge executable; defaults to the environment variable QUORLANE_EXECUTABLE. */
@@ -55,17 +53,6 @@ export interface ExitInfo {
   closed: boolean;
   /** The last lines of the bridge's standard error. */
   stderr: string[];
-}
-
-/** The bridge ended (or never started); pending calls fail with this error. */
-export class BridgeExitError extends Error {
-  constructor(
-    message: string,
-    readonly exit: ExitInfo | undefined,
-  ) {
-    super(message);
-    this.name = 'BridgeExitError';
-  }
 }
 
 export interface FrameStreamOptions {
@@ -129,7 +116,21 @@ function tailText(lines: string[]): string {
   return lines.length === 0 ? '' : `; last lines of its standard error:\n  ${lines.join('\n  ')}`;
 }
 
+// The typed command methods, made from the command table in the class's static block.
+export interface Bridge extends CommandMethods {}
+
 export class Bridge extends EventEmitter<BridgeEvents> {
+  static {
+    for (const [name, spec] of Object.entries(COMMANDS) as Array<[string, CommandSpec<unknown[]>]>)
+      Object.defineProperty(Bridge.prototype, name, {
+        value(this: Bridge, ...args: unknown[]) {
+          return this.run(spec, args);
+        },
+        writable: true,
+        configurable: true,
+      });
+  }
+
   readonly channels: readonly FrameChannel[];
   private readonly child: ChildProcess;
   private readonly commands: Writable;
@@ -156,7 +157,7 @@ export class Bridge extends EventEmitter<BridgeEvents> {
     const given = options.executable ?? process.env.QUORLANE_EXECUTABLE;
     if (given === undefined || given === '')
       return Promise.reject(
-        new TypeError('no bridge executable: set options.executable or QUORLANE_EXECUTABLE'),
+        invalidArgument('no bridge executable: set options.executable or QUORLANE_EXECUTABLE'),
       );
     // A relative path means this process's directory, not the bridge's working directory.
     const executable = /[\\/]/.test(given) ? path.resolve(given) : given;
@@ -259,6 +260,7 @@ export class Bridge extends EventEmitter<BridgeEvents> {
         new BridgeExitError(
           `the bridge sent no greeting within ${timeout} ms${tailText(this.stderrTail)}`,
           undefined,
+          'no-greeting',
         ),
       );
       void this.close();
@@ -272,7 +274,9 @@ export class Bridge extends EventEmitter<BridgeEvents> {
   /** The simulated SDK's control channel; only with `scripted: true`. */
   get sim(): SimControl {
     if (this.simControl === undefined)
-      throw new Error('the bridge was not started with scripted: true');
+      throw Object.assign(new Error('the bridge was not started with scripted: true'), {
+        code: 'not-scripted' as const,
+      });
     return this.simControl;
   }
 
@@ -310,124 +314,10 @@ export class Bridge extends EventEmitter<BridgeEvents> {
     if (options.channel !== undefined) {
       checkInt32('channel', options.channel);
       if (options.channel < 0 || options.channel >= CHANNELS)
-        throw new RangeError(`channel must be 0 to ${CHANNELS - 1}, not ${options.channel}`);
+        throw outOfRange(`channel must be 0 to ${CHANNELS - 1}, not ${options.channel}`);
     }
     const limit = options.latestOnly === true ? 1 : (options.maxQueued ?? 64);
     return this.frameStreams.open(options.channel, limit);
-  }
-
-  // Commands. Those with a reply resolve with its code; the others once written.
-
-  /** Logs in; 1 on success, 0 on failure. A `test` other than 0 selects the test environment. */
-  login(userID: string, userName: string, test: number | boolean = 0): Promise<number> {
-    return this.call(() => ({
-      type: 'Login',
-      param: {
-        userID: checkText('userID', userID),
-        userName: checkText('userName', userName),
-        test: typeof test === 'boolean' ? Number(test) : checkInt32('test', test),
-      },
-    }));
-  }
-  logout(): Promise<number> {
-    return this.call(() => ({ type: 'Logout' }));
-  }
-  /** Enters a room; resolves with the SDK's code once the room login is answered (0 = entered). */
-  enterRoom(roomID: string, roomName: string, role: number): Promise<number> {
-    return this.call(() => ({
-      type: 'EnterRoom',
-      param: {
-        RoomName: checkText('roomName', roomName),
-        RoomID: checkText('roomID', roomID),
-        role: checkInt32('role', role),
-      },
-    }));
-  }
-  exitRoom(): Promise<void> {
-    return this.post(() => ({ type: 'ExitRoom' }));
-  }
-  /** Plays up to four streams on channels 1 to 4, in order (empty IDs are skipped); [] stops them. */
-  requestView(streamIDs: string[]): Promise<void> {
-    return this.post(() => ({ type: 'RequestView', param: checkStreamIDs(streamIDs) }));
-  }
-  openCamera(): Promise<number> {
-    return this.call(() => ({ type: 'OpenCamera' }));
-  }
-  closeCamera(): Promise<number> {
-    return this.call(() => ({ type: 'CloseCamera' }));
-  }
-  openMic(): Promise<number> {
-    return this.call(() => ({ type: 'OpenMic' }));
-  }
-  closeMic(): Promise<number> {
-    return this.call(() => ({ type: 'CloseMic' }));
-  }
-  openSpeaker(): Promise<number> {
-    return this.call(() => ({ type: 'OpenSpeaker' }));
-  }
-  closeSpeaker(): Promise<number> {
-    return this.call(() => ({ type: 'CloseSpeaker' }));
-  }
-  startPreview(): Promise<number> {
-    return this.call(() => ({ type: 'StartPreview' }));
-  }
-  stopPreview(): Promise<number> {
-    return this.call(() => ({ type: 'StopPreview' }));
-  }
-  /** Publishes our stream; the outcome arrives as a 'PublishStateUpdate' event. */
-  startPushRtmp(streamID: string, title = '', flag = 0, params = ''): Promise<void> {
-    return this.post(() => ({
-      type: 'StartPushRtmp',
-      param: {
-        Params: checkText('params', params),
-        StreamID: checkText('streamID', streamID),
-        Title: checkText('title', title),
-        flag: checkInt32('flag', flag),
-      },
-    }));
-  }
-  /** Stops publishing, and the preview with it. */
-  stopPushRtmp(): Promise<void> {
-    return this.post(() => ({ type: 'StopPushRtmp' }));
-  }
-  /** Sends a room message; the outcome arrives as a 'SendRoomMessage' event. */
-  sendRoomMessage(content: string, type = 1, category = 1, priority = 2): Promise<void> {
-    return this.post(() => ({
-      type: 'SendRoomMessage',
-      param: {
-        messageContent: checkText('content', content),
-        priority: checkInt32('priority', priority),
-        category: checkInt32('category', category),
-        type: checkInt32('type', type),
-      },
-    }));
-  }
-  setWaterPath(path: string): Promise<number> {
-    return this.call(() => ({ type: 'SetWaterpath', param: { path: checkText('path', path) } }));
-  }
-  setWaterRect(rect: Rect): Promise<number> {
-    return this.call(() => ({ type: 'SetWaterrect', param: checkRect('rect', rect) }));
-  }
-  setPreviewWaterRect(rect: Rect): Promise<number> {
-    return this.call(() => ({ type: 'SetPWaterrect', param: checkRect('rect', rect) }));
-  }
-  setEncodeResolution(width: number, height: number): Promise<number> {
-    return this.call(() => ({
-      type: 'SetEncodeRect',
-      param: { nWidth: checkInt32('width', width), nHeight: checkInt32('height', height) },
-    }));
-  }
-  setCaptureResolution(width: number, height: number): Promise<number> {
-    return this.call(() => ({
-      type: 'SetCapRect',
-      param: { nWidth: checkInt32('width', width), nHeight: checkInt32('height', height) },
-    }));
-  }
-  daemonStart(): Promise<number> {
-    return this.call(() => ({ type: 'DaemonStart' }));
-  }
-  init(): Promise<void> {
-    return this.post(() => ({ type: 'Init' }));
   }
 
   /** Writes any command object as it is; resolves once written. Its reply, if any, arrives as a
@@ -447,18 +337,19 @@ export class Bridge extends EventEmitter<BridgeEvents> {
     return this.write(text);
   }
 
-  private call(build: () => Command): Promise<number> {
+  // A command of the table: its arguments checked, then written, and with a reply, matched to it.
+  private run(spec: CommandSpec<unknown[]>, args: unknown[]): Promise<number | void> {
     let text: string;
-    let replyType: string;
     try {
-      const command = build();
-      text = serialize(command);
-      replyType = REPLY_TYPES[command.type];
+      const param = spec.param(...args);
+      text = serialize(param === undefined ? { type: spec.type } : { type: spec.type, param });
     } catch (e) {
       return Promise.reject(e);
     }
     const unavailable = this.unavailable();
     if (unavailable !== undefined) return Promise.reject(unavailable);
+    const replyType = spec.reply;
+    if (replyType === undefined) return this.write(text);
     return new Promise<number>((resolve, reject) => {
       const waiter = { resolve, reject };
       this.enqueue(replyType, waiter);
@@ -471,18 +362,6 @@ export class Bridge extends EventEmitter<BridgeEvents> {
     });
   }
 
-  private post(build: () => Command): Promise<void> {
-    let text: string;
-    try {
-      text = serialize(build());
-    } catch (e) {
-      return Promise.reject(e);
-    }
-    const unavailable = this.unavailable();
-    if (unavailable !== undefined) return Promise.reject(unavailable);
-    return this.write(text);
-  }
-
   private enqueue(replyType: string, waiter: Waiter): void {
     const queue = this.waiters.get(replyType);
     if (queue === undefined) this.waiters.set(replyType, [waiter]);
@@ -493,7 +372,11 @@ export class Bridge extends EventEmitter<BridgeEvents> {
     return new Promise((resolve, reject) => {
       this.commands.write(text, (error) => {
         if (error === undefined || error === null) resolve();
-        else reject(this.failure ?? new Error(`cannot write to the bridge: ${error.message}`));
+        else
+          reject(
+            this.unavailable() ??
+              new BridgeExitError(`cannot write to the bridge: ${error.message}`, undefined),
+          );
       });
     });
   }
@@ -501,7 +384,7 @@ export class Bridge extends EventEmitter<BridgeEvents> {
   // Why commands can no longer be sent, if they cannot.
   private unavailable(): BridgeExitError | undefined {
     if (this.failure !== undefined || !this.closeRequested) return this.failure;
-    return new BridgeExitError('the bridge is being closed', undefined);
+    return new BridgeExitError('the bridge is being closed', undefined, 'closed');
   }
 
   // What a host that has gone leaves: descriptor 3 at its end (once what is written has gone
@@ -549,7 +432,7 @@ export class Bridge extends EventEmitter<BridgeEvents> {
       !existsSync(this.options.cwd)
     )
       message = `cannot start the bridge: the working directory ${this.options.cwd} does not exist`;
-    return new BridgeExitError(message, undefined);
+    return new BridgeExitError(message, undefined, 'spawn-failed');
   }
 
   private finish(
@@ -574,6 +457,7 @@ export class Bridge extends EventEmitter<BridgeEvents> {
           ? `the bridge was closed (${how})`
           : `the bridge ended unexpectedly (${how})${tailText(exit.stderr)}`,
         exit,
+        this.closeRequested ? 'closed' : 'exited',
       );
     this.failure = error;
     if (!this.greeted)

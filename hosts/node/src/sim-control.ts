@@ -6,6 +6,7 @@
 import { EventEmitter } from 'node:events';
 import { Readable, Writable } from 'node:stream';
 import { AsyncQueue, QueueOptions } from './async-queue';
+import { invalidArgument } from './errors';
 import { LineSplitter } from './line-splitter';
 
 /** A record of one SDK call, in call order: {"call":"LoginRoom","args":["r1",1,"Room One"],"result":true}. */
@@ -45,7 +46,9 @@ export interface SourceRequest {
   color?: string;
 }
 
+/** The control channel refused a request. */
 export class SimRequestError extends Error {
+  readonly code = 'sim-refused';
   constructor(
     message: string,
     readonly request: SimRequest,
@@ -97,7 +100,7 @@ export class SimControl extends EventEmitter<SimEvents> {
   request(request: SimRequest): Promise<SimAnswer | undefined> {
     if (typeof request !== 'object' || request === null || typeof request.op !== 'string')
       return Promise.reject(
-        new TypeError('a control request must be an object with a string "op"'),
+        invalidArgument('a control request must be an object with a string "op"'),
       );
     if (this.failure !== undefined) return Promise.reject(this.failure);
     let text = JSON.stringify(request) + '\n';

@@ -19,23 +19,27 @@ function alive(pid: number): boolean {
 
 test('start fails clearly without an executable, a greeting or a working directory', async () => {
   const missing = path.resolve('/nonexistent/Quorlane'); // a drive letter comes first on Windows
-  await assert.rejects(
-    Bridge.start({ executable: missing }),
-    new RegExp(`executable ${escaped(missing)} does not exist`),
-  );
-  await assert.rejects(
-    Bridge.start({ executable, cwd: '/nonexistent-dir' }),
-    /working directory \/nonexistent-dir does not exist/,
-  );
+  await assert.rejects(Bridge.start({ executable: missing }), {
+    code: 'spawn-failed',
+    message: new RegExp(`executable ${escaped(missing)} does not exist`),
+  });
+  await assert.rejects(Bridge.start({ executable, cwd: '/nonexistent-dir' }), {
+    code: 'spawn-failed',
+    message: /working directory \/nonexistent-dir does not exist/,
+  });
   await assert.rejects(
     Bridge.start(fakeBridge(`send(2, 'no pipes here\\n'); process.exit(2);`)),
     (e: BridgeExitError) =>
+      e.code === 'exited' &&
       /ended before its greeting \(exit code 2\)/.test(e.message) &&
       /no pipes here/.test(e.message),
   );
   const silent = fakeBridge('idle();');
   const started = Date.now();
-  await assert.rejects(Bridge.start({ ...silent, timeout: 300 }), /no greeting within 300 ms/);
+  await assert.rejects(Bridge.start({ ...silent, timeout: 300 }), {
+    code: 'no-greeting',
+    message: /no greeting within 300 ms/,
+  });
   assert.ok(Date.now() - started < 5000);
 });
 
@@ -49,6 +53,7 @@ test('close ends the bridge, waits for it, and is safe to call twice', async () 
   const first = bridge.close();
   const second = bridge.close();
   assert.equal(first, second);
+  await assert.rejects(bridge.openMic(), { code: 'closed', message: /being closed/ });
   await first;
   await bridge.close();
   assert.equal(alive(pid), false);
@@ -56,7 +61,8 @@ test('close ends the bridge, waits for it, and is safe to call twice', async () 
   assert.equal(exits[0].closed, true);
   await assert.rejects(
     pending,
-    (e: BridgeExitError) => e instanceof BridgeExitError && /was closed/.test(e.message),
+    (e: BridgeExitError) =>
+      e instanceof BridgeExitError && e.code === 'closed' && /was closed/.test(e.message),
   );
   await assert.rejects(bridge.openMic(), /was closed/);
   await assert.rejects(bridge.sim.sync(), /was closed/);
@@ -110,7 +116,10 @@ test('a bridge that dies fails every pending call with its signal and an exit ev
   assert.deepEqual([exit.code, exit.signal, exit.closed], [code, signal, false]);
   await assert.rejects(
     entering,
-    (e: Error) => e instanceof BridgeExitError && e.message.includes(`ended unexpectedly (${how})`),
+    (e: Error) =>
+      e instanceof BridgeExitError &&
+      e.code === 'exited' &&
+      e.message.includes(`ended unexpectedly (${how})`),
   );
   await assert.rejects(bridge.openMic(), (e: Error) => e.message.includes(how));
   assert.equal((await frames.next()).done, true);
@@ -160,8 +169,10 @@ test('a text that is not JSON and a torn frame header are reported and what foll
     assert.deepEqual(await kicked, { code: 7, RoomID: 'r1' });
     assert.equal(errors.length, 1);
     assert.equal(errors[0].bytes.toString(), '{"type":nope}');
+    assert.equal(errors[0].code, 'not-json');
     const error = await frameError;
     assert.equal(error.channel, 1);
+    assert.equal(error.code, 'bad-payload-length');
     assert.match(error.message, /payload length 28 does not match 5x3/);
     assert.equal(bridge.channels[1].counters.errors, 1);
     assert.equal(await stdout, 'stray output');

@@ -18,7 +18,8 @@ function reader(seen: Seen[]): MessageReader {
   return new MessageReader({
     reply: (r) => seen.push(['reply', r]),
     event: (e) => seen.push(['event', e]),
-    protocolError: (e: ProtocolError) => seen.push(['protocolError', e.bytes.toString('utf8')]),
+    protocolError: (e: ProtocolError) =>
+      seen.push(['protocolError', `${e.code} ${e.bytes.toString('utf8')}`]),
   });
 }
 
@@ -47,7 +48,7 @@ test('the stream splits into the same texts at every chunk boundary', () => {
       'event RecvRoomMessage',
       'reply EnterRoom',
       'event StreamsList',
-      '{"type":"Broken",param}',
+      'not-json {"type":"Broken",param}',
       'reply OpenMic',
     ],
   );
@@ -76,10 +77,10 @@ test('bytes outside objects, non-protocol objects and an unfinished object are r
   r.feed(Buffer.from(' \n]x{"a":1}{ "code": 1, "type": "OpenMic" }{"type":"KickOut","par'));
   r.end();
   assert.deepEqual(seen, [
-    ['protocolError', ']x'],
-    ['protocolError', '{"a":1}'],
+    ['protocolError', 'stray-bytes ]x'],
+    ['protocolError', 'not-a-message {"a":1}'],
     ['reply', { code: 1, type: 'OpenMic' }],
-    ['protocolError', '{"type":"KickOut","par'],
+    ['protocolError', 'unfinished-object {"type":"KickOut","par'],
   ]);
 });
 
@@ -155,6 +156,10 @@ test('an impossible header stops the channel with one error; a torn frame is rep
     assert.equal(errors.length, 1);
     assert.equal(errors[0].channel, 3);
     assert.match(errors[0].message, message);
+    assert.equal(
+      errors[0].code,
+      /payload/.test(message.source) ? 'bad-payload-length' : 'bad-frame-size',
+    );
     assert.deepEqual(errors[0].header, bytes.subarray(0, 12));
     assert.equal(a.counters.errors, 1);
     assert.equal(a.counters.discardedBytes, bytes.length - 12 + 18);
@@ -197,6 +202,7 @@ test('an impossible header stops the channel with one error; a torn frame is rep
   huge.writeInt32LE(-1, 8);
   a.feed(huge);
   assert.match(errors[0].message, /beyond any video/);
+  assert.equal(errors[0].code, 'bad-frame-size');
 
   const torn: FrameError[] = [];
   const b = new FrameAssembler(
@@ -207,6 +213,7 @@ test('an impossible header stops the channel with one error; a torn frame is rep
   b.feed(frameBytes(4, 4, () => 1).subarray(0, 20));
   b.end();
   assert.match(torn[0].message, /ended inside a frame after 20 bytes/);
+  assert.equal(torn[0].code, 'torn-frame');
 });
 
 test('a frame queue skips the oldest for a slow consumer and counts what it skipped', async () => {

@@ -1,4 +1,5 @@
 import type { Bridge } from '../bridge';
+import { CHANNELS } from '../channels';
 import type { SimRequest } from '../sim-control';
 import type { SessionScript, Step } from './session-script';
 import type { Transcript } from './transcript';
@@ -30,8 +31,8 @@ export async function runSession(script: SessionScript, host: SessionHost): Prom
   const { bridge, transcript } = host;
   // Bridge.start resolved on the greeting, so it has arrived before any step runs.
   const pending: Received[] = [{ what: 'reply', name: 'DaemonStart', code: 0 }];
-  const frames = [0, 0, 0, 0, 0];
-  const claimed = [0, 0, 0, 0, 0];
+  const frames = new Array<number>(CHANNELS).fill(0);
+  const claimed = new Array<number>(CHANNELS).fill(0);
   let changed: () => void = () => {};
   const arrive = (item?: Received): void => {
     if (item) pending.push(item);

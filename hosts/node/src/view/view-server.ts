@@ -2,6 +2,7 @@ import { createServer, type IncomingMessage, type Server, type ServerResponse } 
 import type { AddressInfo } from 'node:net';
 import { WebSocketServer, type RawData, type WebSocket } from 'ws';
 import type { Bridge } from '../bridge';
+import { CHANNELS } from '../channels';
 import type { Frame } from '../frames';
 import { encodeFrameMessage } from '../renderer/frame-message';
 import { browserModuleScript, compiledRoot } from './browser-modules';
@@ -10,8 +11,6 @@ import { pageHtml } from './page-html';
 import type { PageMessage, ServerMessage, TranscriptEntry } from './page/messages';
 import { TextSender } from './text-sender';
 import { Transcript } from './transcript';
-
-const CHANNELS = 5;
 
 export interface ViewServerOptions {
   /** Port on 127.0.0.1; 0 (default) takes a free one. */
@@ -95,7 +94,11 @@ export class ViewServer {
     } else if (path === '/') {
       response.writeHead(200, { 'content-type': 'text/html; charset=utf-8' }).end(pageHtml);
     } else if (path === '/modules.js') {
-      this.moduleScript ??= browserModuleScript(compiledRoot, ['renderer', 'view/page']);
+      this.moduleScript ??= browserModuleScript(compiledRoot, [
+        'channels.js',
+        'renderer',
+        'view/page',
+      ]);
       response
         .writeHead(200, { 'content-type': 'text/javascript; charset=utf-8' })
         .end(this.moduleScript);

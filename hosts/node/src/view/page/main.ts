@@ -1,10 +1,9 @@
+import { CHANNELS } from '../../channels';
 import { decodeFrameMessage } from '../../renderer/frame-message';
 import { ChannelView } from './channel-view';
 import { demoCommands } from './demo-commands';
 import type { PageMessage, ServerMessage } from './messages';
 import { TranscriptView } from './transcript-view';
-
-const CHANNELS = 5;
 
 function byId(id: string): HTMLElement {
   const element = document.getElementById(id);
