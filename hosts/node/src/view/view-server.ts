@@ -9,12 +9,19 @@ import { browserModuleScript, compiledRoot } from './browser-modules';
 import { FrameSender } from './frame-sender';
 import { pageHtml } from './page-html';
 import type { PageMessage, ServerMessage, TranscriptEntry } from './page/messages';
+import { Sessions, type SessionOffer } from './sessions';
 import { TextSender } from './text-sender';
 import { Transcript } from './transcript';
 
 export interface ViewServerOptions {
   /** Port on 127.0.0.1; 0 (default) takes a free one. */
   readonly port?: number;
+  /** A line on what the view watches, at the top of the page. */
+  readonly about?: string;
+  /** The sessions a page can run. */
+  readonly sessions?: readonly SessionOffer[];
+  /** The session to run once the first page has connected, so that it sees all of it. */
+  readonly runOnFirstPage?: string;
 }
 
 // What one connected page is sent: frames per channel, and texts, each with a bound.
@@ -26,17 +33,27 @@ interface Page {
 /**
  * Serves the view page for a running bridge on 127.0.0.1 and relays the bridge to every page
  * connected on /socket: frames as binary messages, the transcript and counters as JSON texts,
- * and the commands the page sends back.
+ * and the commands and sessions the page asks for.
  */
 export class ViewServer {
   readonly transcript = new Transcript();
+  readonly sessions: Sessions;
   private readonly http: Server;
   private readonly sockets: WebSocketServer;
   private readonly pages = new Map<WebSocket, Page>();
   private readonly statsTimer: NodeJS.Timeout;
   private moduleScript: string | undefined;
+  private runOnFirstPage: string | undefined;
 
-  private constructor(readonly bridge: Bridge) {
+  private constructor(
+    readonly bridge: Bridge,
+    private readonly options: ViewServerOptions,
+  ) {
+    this.sessions = new Sessions(this, options.sessions ?? []);
+    this.sessions.on('change', () =>
+      this.broadcast({ kind: 'sessions', sessions: this.sessions.list() }),
+    );
+    this.runOnFirstPage = options.runOnFirstPage;
     this.http = createServer((request, response) => this.serve(request, response));
     this.sockets = new WebSocketServer({ server: this.http, path: '/socket' });
     this.sockets.on('connection', (socket) => this.welcome(socket));
@@ -56,7 +73,7 @@ export class ViewServer {
   }
 
   static async start(bridge: Bridge, options: ViewServerOptions = {}): Promise<ViewServer> {
-    const view = new ViewServer(bridge);
+    const view = new ViewServer(bridge, options);
     await new Promise<void>((resolve, reject) => {
       view.http.once('error', reject);
       view.http.listen(options.port ?? 0, '127.0.0.1', () => resolve());
@@ -113,13 +130,20 @@ export class ViewServer {
       texts: new TextSender(socket, (missed) => this.missedNotice(missed)),
     };
     this.pages.set(socket, page);
-    for (const entry of this.transcript.history())
-      page.texts.offer(JSON.stringify({ kind: 'transcript', entry } satisfies ServerMessage));
+    const welcome: ServerMessage[] = [
+      { kind: 'hello', about: this.options.about ?? '' },
+      { kind: 'sessions', sessions: this.sessions.list() },
+      ...this.transcript.history().map((entry) => ({ kind: 'transcript' as const, entry })),
+    ];
+    for (const message of welcome) page.texts.offer(JSON.stringify(message));
     socket.on('message', (data, isBinary) => {
       if (!isBinary) this.onPageMessage(data);
     });
     socket.on('close', () => this.pages.delete(socket));
     socket.on('error', () => socket.terminate());
+    const first = this.runOnFirstPage;
+    this.runOnFirstPage = undefined;
+    if (first !== undefined) void this.sessions.run(first);
   }
 
   private onPageMessage(data: RawData): void {
@@ -136,6 +160,8 @@ export class ViewServer {
       message.command !== null
     ) {
       void this.send(message.command);
+    } else if (message.kind === 'run' && typeof message.session === 'string') {
+      void this.sessions.run(message.session);
     }
   }
 

@@ -57,7 +57,13 @@ test('quorlane-view runs a scripted session against the bridge and stops at a fa
       'note never reached',
     ].join('\n'),
   );
-  const running = await startView({ executable, scriptFile: file, scripted: false, port: 0 });
+  const running = await startView({
+    executable,
+    scriptFile: file,
+    atOnce: true,
+    scripted: false,
+    port: 0,
+  });
   try {
     assert.equal(await running.session, false);
     const entries = running.view.transcript.history();
