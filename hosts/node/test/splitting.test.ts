@@ -262,6 +262,7 @@ test('a frame dropped unread goes back to its channel pool when nothing else hol
     );
     setUp(streams);
     for (let i = 0; i < 3; i++) a.feed(frameBytes(4, 2, () => i));
+    assert.equal(frames[2].y[0], 2); // a reused payload holds the new frame
     return frames.map((f) => f.data.buffer);
   };
   // Nobody takes the frames: each is released at once and its payload reused by the next.
