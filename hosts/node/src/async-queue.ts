@@ -1,25 +1,35 @@
 // A queue read as an async iterator. The producer never waits: when more than `limit` items are
-// waiting, the oldest are dropped and counted in `skipped` (limit 1 keeps only the newest).
+// waiting, the oldest are dropped and counted in `skipped` (limit 1 keeps only the newest). A
+// dropped item is let go at once, so a consumer that never reads holds `limit` items, no more.
+import { outOfRange } from './errors';
 
-export interface QueueOptions {
+export interface QueueOptions<T = unknown> {
+  /** Items kept for a consumer that is behind (default: no limit). */
   limit?: number;
+  /** Called with every item dropped unread: skipped, or still waiting when the loop is left. */
+  onDrop?: (item: T) => void;
 }
+
+// Dropped slots at the front are cut off once there are this many and they are most of the array.
+const COMPACT_AT = 1024;
 
 export class AsyncQueue<T> implements AsyncIterableIterator<T> {
   /** Items dropped because the consumer was behind. */
   skipped = 0;
-  private readonly items: T[] = [];
+  private items: Array<T | undefined> = [];
   private head = 0;
   private readonly waiters: Array<(result: IteratorResult<T>) => void> = [];
   private ended = false;
   private readonly limit: number;
+  private readonly onDrop: ((item: T) => void) | undefined;
 
   constructor(
-    options: QueueOptions = {},
+    options: QueueOptions<T> = {},
     private readonly onReturn?: () => void,
   ) {
     this.limit = options.limit ?? Infinity;
-    if (!(this.limit >= 1)) throw new RangeError('the queue limit must be at least 1');
+    if (!(this.limit >= 1)) throw outOfRange('the queue limit must be at least 1');
+    this.onDrop = options.onDrop;
   }
 
   push(item: T): void {
@@ -31,12 +41,8 @@ export class AsyncQueue<T> implements AsyncIterableIterator<T> {
     }
     this.items.push(item);
     while (this.items.length - this.head > this.limit) {
-      this.head++;
       this.skipped++;
-    }
-    if (this.head > 1024 && this.head * 2 > this.items.length) {
-      this.items.splice(0, this.head);
-      this.head = 0;
+      this.drop(this.take());
     }
   }
 
@@ -52,22 +58,14 @@ export class AsyncQueue<T> implements AsyncIterableIterator<T> {
   }
 
   next(): Promise<IteratorResult<T>> {
-    if (this.head < this.items.length) {
-      const value = this.items[this.head];
-      this.items[this.head++] = undefined as T;
-      if (this.head === this.items.length) {
-        this.items.length = 0;
-        this.head = 0;
-      }
-      return Promise.resolve({ value, done: false });
-    }
+    if (this.head < this.items.length) return Promise.resolve({ value: this.take(), done: false });
     if (this.ended) return Promise.resolve({ value: undefined, done: true });
     return new Promise((resolve) => this.waiters.push(resolve));
   }
 
+  /** Leaves the loop: what is still waiting is dropped, and the queue ends. */
   return(): Promise<IteratorResult<T>> {
-    this.items.length = 0;
-    this.head = 0;
+    while (this.head < this.items.length) this.drop(this.take());
     this.end();
     this.onReturn?.();
     return Promise.resolve({ value: undefined, done: true });
@@ -75,5 +73,23 @@ export class AsyncQueue<T> implements AsyncIterableIterator<T> {
 
   [Symbol.asyncIterator](): AsyncIterableIterator<T> {
     return this;
+  }
+
+  // Removes the oldest item; its slot no longer holds it.
+  private take(): T {
+    const item = this.items[this.head] as T;
+    this.items[this.head++] = undefined;
+    if (this.head === this.items.length) {
+      this.items.length = 0;
+      this.head = 0;
+    } else if (this.head >= COMPACT_AT && this.head * 2 >= this.items.length) {
+      this.items = this.items.slice(this.head);
+      this.head = 0;
+    }
+    return item;
+  }
+
+  private drop(item: T): void {
+    this.onDrop?.(item);
   }
 }

@@ -8,24 +8,23 @@ import { EventEmitter } from 'node:events';
 import { existsSync } from 'node:fs';
 import * as path from 'node:path';
 import { Readable, Writable } from 'node:stream';
-import { AsyncQueue } from './async-queue';
+import type { AsyncQueue } from './async-queue';
+import { CHANNELS } from './channels';
 import {
   checkInt32,
-  checkRect,
-  checkStreamIDs,
-  checkText,
-  Command,
-  Rect,
+  CommandMethods,
+  COMMANDS,
+  CommandSpec,
   REPLY_TYPES,
   serialize,
 } from './commands';
+import { BridgeExitError, invalidArgument, outOfRange } from './errors';
 import { BridgeEvent, EventParams, EventType, isEventType, ProtocolError, Reply } from './events';
 import { ChannelCounters, Frame, FrameAssembler, FrameError } from './frames';
+import { FrameStreams } from './frame-streams';
 import { LineSplitter } from './line-splitter';
 import { MessageReader } from './message-reader';
 import { SimControl } from './sim-control';
-
-export const CHANNELS = 5;
 
 export interface BridgeOptions {
   /** Path of the bridge executable; defaults to the environment variable QUORLANE_EXECUTABLE. */
@@ -40,7 +39,8 @@ export interface BridgeOptions {
   scripted?: boolean;
   /** Milliseconds to wait for the bridge's greeting (default 10000). */
   timeout?: number;
-  /** Milliseconds between SIGTERM and SIGKILL in `close()` (default 2000). */
+  /** Milliseconds `close()` gives the bridge to end by itself once its pipes are closed (and,
+   * on POSIX, SIGTERM is sent) before it kills it (default 3000). */
   killGrace?: number;
   /** Lines of the bridge's standard error kept for error messages (default 20). */
   stderrLines?: number;
@@ -53,17 +53,6 @@ export interface ExitInfo {
   closed: boolean;
   /** The last lines of the bridge's standard error. */
   stderr: string[];
-}
-
-/** The bridge ended (or never started); pending calls fail with this error. */
-export class BridgeExitError extends Error {
-  constructor(
-    message: string,
-    readonly exit: ExitInfo | undefined,
-  ) {
-    super(message);
-    this.name = 'BridgeExitError';
-  }
 }
 
 export interface FrameStreamOptions {
@@ -127,14 +116,30 @@ function tailText(lines: string[]): string {
   return lines.length === 0 ? '' : `; last lines of its standard error:\n  ${lines.join('\n  ')}`;
 }
 
+// The typed command methods, made from the command table in the class's static block.
+export interface Bridge extends CommandMethods {}
+
 export class Bridge extends EventEmitter<BridgeEvents> {
+  static {
+    for (const [name, spec] of Object.entries(COMMANDS) as Array<[string, CommandSpec<unknown[]>]>)
+      Object.defineProperty(Bridge.prototype, name, {
+        value(this: Bridge, ...args: unknown[]) {
+          return this.run(spec, args);
+        },
+        writable: true,
+        configurable: true,
+      });
+  }
+
   readonly channels: readonly FrameChannel[];
   private readonly child: ChildProcess;
   private readonly commands: Writable;
   private readonly assemblers: FrameAssembler[] = [];
   private readonly simControl: SimControl | undefined;
   private readonly waiters = new Map<string, Waiter[]>();
-  private readonly frameQueues = new Set<{ channel?: number; queue: AsyncQueue<Frame> }>();
+  private readonly frameStreams = new FrameStreams();
+  // The reading ends of descriptors 4 to 9, closed by close().
+  private readonly hostReads: Readable[] = [];
   private readonly stderrTail: string[] = [];
   private readonly started: Promise<Bridge>;
   private readonly exited: Promise<ExitInfo>;
@@ -152,7 +157,7 @@ export class Bridge extends EventEmitter<BridgeEvents> {
     const given = options.executable ?? process.env.QUORLANE_EXECUTABLE;
     if (given === undefined || given === '')
       return Promise.reject(
-        new TypeError('no bridge executable: set options.executable or QUORLANE_EXECUTABLE'),
+        invalidArgument('no bridge executable: set options.executable or QUORLANE_EXECUTABLE'),
       );
     // A relative path means this process's directory, not the bridge's working directory.
     const executable = /[\\/]/.test(given) ? path.resolve(given) : given;
@@ -211,8 +216,10 @@ export class Bridge extends EventEmitter<BridgeEvents> {
       event: (event) => this.onEvent(event),
       protocolError: (error) => this.emit('protocolError', error),
     });
+    const replies = pipe(4);
+    this.hostReads.push(replies);
     this.readAll(
-      pipe(4),
+      replies,
       (c) => messages.feed(c),
       () => messages.end(),
     );
@@ -229,8 +236,10 @@ export class Bridge extends EventEmitter<BridgeEvents> {
       );
       this.assemblers.push(assembler);
       channels.push(channel);
+      const frames = pipe(5 + index);
+      this.hostReads.push(frames);
       this.readAll(
-        pipe(5 + index),
+        frames,
         (c) => assembler.feed(c),
         () => assembler.end(),
       );
@@ -251,6 +260,7 @@ export class Bridge extends EventEmitter<BridgeEvents> {
         new BridgeExitError(
           `the bridge sent no greeting within ${timeout} ms${tailText(this.stderrTail)}`,
           undefined,
+          'no-greeting',
         ),
       );
       void this.close();
@@ -264,7 +274,9 @@ export class Bridge extends EventEmitter<BridgeEvents> {
   /** The simulated SDK's control channel; only with `scripted: true`. */
   get sim(): SimControl {
     if (this.simControl === undefined)
-      throw new Error('the bridge was not started with scripted: true');
+      throw Object.assign(new Error('the bridge was not started with scripted: true'), {
+        code: 'not-scripted' as const,
+      });
     return this.simControl;
   }
 
@@ -278,15 +290,18 @@ export class Bridge extends EventEmitter<BridgeEvents> {
     return this.exitInfo;
   }
 
-  /** Ends the bridge (SIGTERM, then SIGKILL after `killGrace`) and resolves once it is gone.
-   * Pending calls fail. Calling it again returns the same promise. */
+  /** Ends the bridge and resolves once it is gone: ends its command pipe and stops reading its
+   * replies, events and frames, so that it leaves the room and exits by itself (on POSIX it is
+   * sent SIGTERM as well, which ends it the same way), and kills it after `killGrace`. Pending
+   * calls fail. Calling it again returns the same promise. */
   close(): Promise<void> {
     if (this.closing === undefined) {
       this.closeRequested = true;
-      const grace = this.options.killGrace ?? 2000;
+      const grace = this.options.killGrace ?? 3000;
       let timer: NodeJS.Timeout | undefined;
       if (this.exitInfo === undefined) {
-        this.child.kill('SIGTERM');
+        this.closePipes();
+        if (process.platform !== 'win32') this.child.kill('SIGTERM');
         timer = setTimeout(() => this.child.kill('SIGKILL'), grace);
       }
       this.closing = this.exited.then(() => clearTimeout(timer));
@@ -299,128 +314,10 @@ export class Bridge extends EventEmitter<BridgeEvents> {
     if (options.channel !== undefined) {
       checkInt32('channel', options.channel);
       if (options.channel < 0 || options.channel >= CHANNELS)
-        throw new RangeError(`channel must be 0 to ${CHANNELS - 1}, not ${options.channel}`);
+        throw outOfRange(`channel must be 0 to ${CHANNELS - 1}, not ${options.channel}`);
     }
     const limit = options.latestOnly === true ? 1 : (options.maxQueued ?? 64);
-    const entry = { channel: options.channel, queue: undefined as unknown as AsyncQueue<Frame> };
-    entry.queue = new AsyncQueue<Frame>({ limit }, () => this.frameQueues.delete(entry));
-    if (this.exitInfo !== undefined) entry.queue.end();
-    else this.frameQueues.add(entry);
-    return entry.queue;
-  }
-
-  // Commands. Those with a reply resolve with its code; the others once written.
-
-  /** Logs in; 1 on success, 0 on failure. A `test` other than 0 selects the test environment. */
-  login(userID: string, userName: string, test: number | boolean = 0): Promise<number> {
-    return this.call(() => ({
-      type: 'Login',
-      param: {
-        userID: checkText('userID', userID),
-        userName: checkText('userName', userName),
-        test: typeof test === 'boolean' ? Number(test) : checkInt32('test', test),
-      },
-    }));
-  }
-  logout(): Promise<number> {
-    return this.call(() => ({ type: 'Logout' }));
-  }
-  /** Enters a room; resolves with the SDK's code once the room login is answered (0 = entered). */
-  enterRoom(roomID: string, roomName: string, role: number): Promise<number> {
-    return this.call(() => ({
-      type: 'EnterRoom',
-      param: {
-        RoomName: checkText('roomName', roomName),
-        RoomID: checkText('roomID', roomID),
-        role: checkInt32('role', role),
-      },
-    }));
-  }
-  exitRoom(): Promise<void> {
-    return this.post(() => ({ type: 'ExitRoom' }));
-  }
-  /** Plays up to four streams on channels 1 to 4, in order (empty IDs are skipped); [] stops them. */
-  requestView(streamIDs: string[]): Promise<void> {
-    return this.post(() => ({ type: 'RequestView', param: checkStreamIDs(streamIDs) }));
-  }
-  openCamera(): Promise<number> {
-    return this.call(() => ({ type: 'OpenCamera' }));
-  }
-  closeCamera(): Promise<number> {
-    return this.call(() => ({ type: 'CloseCamera' }));
-  }
-  openMic(): Promise<number> {
-    return this.call(() => ({ type: 'OpenMic' }));
-  }
-  closeMic(): Promise<number> {
-    return this.call(() => ({ type: 'CloseMic' }));
-  }
-  openSpeaker(): Promise<number> {
-    return this.call(() => ({ type: 'OpenSpeaker' }));
-  }
-  closeSpeaker(): Promise<number> {
-    return this.call(() => ({ type: 'CloseSpeaker' }));
-  }
-  startPreview(): Promise<number> {
-    return this.call(() => ({ type: 'StartPreview' }));
-  }
-  stopPreview(): Promise<number> {
-    return this.call(() => ({ type: 'StopPreview' }));
-  }
-  /** Publishes our stream; the outcome arrives as a 'PublishStateUpdate' event. */
-  startPushRtmp(streamID: string, title = '', flag = 0, params = ''): Promise<void> {
-    return this.post(() => ({
-      type: 'StartPushRtmp',
-      param: {
-        Params: checkText('params', params),
-        StreamID: checkText('streamID', streamID),
-        Title: checkText('title', title),
-        flag: checkInt32('flag', flag),
-      },
-    }));
-  }
-  /** Stops publishing, and the preview with it. */
-  stopPushRtmp(): Promise<void> {
-    return this.post(() => ({ type: 'StopPushRtmp' }));
-  }
-  /** Sends a room message; the outcome arrives as a 'SendRoomMessage' event. */
-  sendRoomMessage(content: string, type = 1, category = 1, priority = 2): Promise<void> {
-    return this.post(() => ({
-      type: 'SendRoomMessage',
-      param: {
-        messageContent: checkText('content', content),
-        priority: checkInt32('priority', priority),
-        category: checkInt32('category', category),
-        type: checkInt32('type', type),
-      },
-    }));
-  }
-  setWaterPath(path: string): Promise<number> {
-    return this.call(() => ({ type: 'SetWaterpath', param: { path: checkText('path', path) } }));
-  }
-  setWaterRect(rect: Rect): Promise<number> {
-    return this.call(() => ({ type: 'SetWaterrect', param: checkRect('rect', rect) }));
-  }
-  setPreviewWaterRect(rect: Rect): Promise<number> {
-    return this.call(() => ({ type: 'SetPWaterrect', param: checkRect('rect', rect) }));
-  }
-  setEncodeResolution(width: number, height: number): Promise<number> {
-    return this.call(() => ({
-      type: 'SetEncodeRect',
-      param: { nWidth: checkInt32('width', width), nHeight: checkInt32('height', height) },
-    }));
-  }
-  setCaptureResolution(width: number, height: number): Promise<number> {
-    return this.call(() => ({
-      type: 'SetCapRect',
-      param: { nWidth: checkInt32('width', width), nHeight: checkInt32('height', height) },
-    }));
-  }
-  daemonStart(): Promise<number> {
-    return this.call(() => ({ type: 'DaemonStart' }));
-  }
-  init(): Promise<void> {
-    return this.post(() => ({ type: 'Init' }));
+    return this.frameStreams.open(options.channel, limit);
   }
 
   /** Writes any command object as it is; resolves once written. Its reply, if any, arrives as a
@@ -432,24 +329,27 @@ export class Bridge extends EventEmitter<BridgeEvents> {
     } catch (e) {
       return Promise.reject(e);
     }
-    if (this.failure !== undefined) return Promise.reject(this.failure);
+    const unavailable = this.unavailable();
+    if (unavailable !== undefined) return Promise.reject(unavailable);
     const type = (command as { type?: unknown }).type;
     const replyType = typeof type === 'string' ? REPLY_TYPES[type] : undefined;
     if (replyType !== undefined) this.enqueue(replyType, { resolve() {}, reject() {} });
     return this.write(text);
   }
 
-  private call(build: () => Command): Promise<number> {
+  // A command of the table: its arguments checked, then written, and with a reply, matched to it.
+  private run(spec: CommandSpec<unknown[]>, args: unknown[]): Promise<number | void> {
     let text: string;
-    let replyType: string;
     try {
-      const command = build();
-      text = serialize(command);
-      replyType = REPLY_TYPES[command.type];
+      const param = spec.param(...args);
+      text = serialize(param === undefined ? { type: spec.type } : { type: spec.type, param });
     } catch (e) {
       return Promise.reject(e);
     }
-    if (this.failure !== undefined) return Promise.reject(this.failure);
+    const unavailable = this.unavailable();
+    if (unavailable !== undefined) return Promise.reject(unavailable);
+    const replyType = spec.reply;
+    if (replyType === undefined) return this.write(text);
     return new Promise<number>((resolve, reject) => {
       const waiter = { resolve, reject };
       this.enqueue(replyType, waiter);
@@ -462,17 +362,6 @@ export class Bridge extends EventEmitter<BridgeEvents> {
     });
   }
 
-  private post(build: () => Command): Promise<void> {
-    let text: string;
-    try {
-      text = serialize(build());
-    } catch (e) {
-      return Promise.reject(e);
-    }
-    if (this.failure !== undefined) return Promise.reject(this.failure);
-    return this.write(text);
-  }
-
   private enqueue(replyType: string, waiter: Waiter): void {
     const queue = this.waiters.get(replyType);
     if (queue === undefined) this.waiters.set(replyType, [waiter]);
@@ -483,9 +372,26 @@ export class Bridge extends EventEmitter<BridgeEvents> {
     return new Promise((resolve, reject) => {
       this.commands.write(text, (error) => {
         if (error === undefined || error === null) resolve();
-        else reject(this.failure ?? new Error(`cannot write to the bridge: ${error.message}`));
+        else
+          reject(
+            this.unavailable() ??
+              new BridgeExitError(`cannot write to the bridge: ${error.message}`, undefined),
+          );
       });
     });
+  }
+
+  // Why commands can no longer be sent, if they cannot.
+  private unavailable(): BridgeExitError | undefined {
+    if (this.failure !== undefined || !this.closeRequested) return this.failure;
+    return new BridgeExitError('the bridge is being closed', undefined, 'closed');
+  }
+
+  // What a host that has gone leaves: descriptor 3 at its end (once what is written has gone
+  // out) and nobody reading descriptors 4 to 9. Console output (1, 2) is still read.
+  private closePipes(): void {
+    for (const stream of this.hostReads) stream.destroy();
+    this.commands.end(() => this.commands.destroy());
   }
 
   private readAll(stream: Readable, onData: (chunk: Buffer) => void, onEnd: () => void): void {
@@ -510,9 +416,8 @@ export class Bridge extends EventEmitter<BridgeEvents> {
   }
 
   private onFrame(channel: FrameChannel, frame: Frame): void {
-    for (const { channel: wanted, queue } of this.frameQueues) {
-      if (wanted === undefined || wanted === frame.channel) queue.push(frame);
-    }
+    const seen = channel.listenerCount('frame') + this.listenerCount('frame') > 0;
+    this.frameStreams.deliver(frame, seen);
     channel.emit('frame', frame);
     this.emit('frame', frame);
   }
@@ -527,7 +432,7 @@ export class Bridge extends EventEmitter<BridgeEvents> {
       !existsSync(this.options.cwd)
     )
       message = `cannot start the bridge: the working directory ${this.options.cwd} does not exist`;
-    return new BridgeExitError(message, undefined);
+    return new BridgeExitError(message, undefined, 'spawn-failed');
   }
 
   private finish(
@@ -552,6 +457,7 @@ export class Bridge extends EventEmitter<BridgeEvents> {
           ? `the bridge was closed (${how})`
           : `the bridge ended unexpectedly (${how})${tailText(exit.stderr)}`,
         exit,
+        this.closeRequested ? 'closed' : 'exited',
       );
     this.failure = error;
     if (!this.greeted)
@@ -564,8 +470,7 @@ export class Bridge extends EventEmitter<BridgeEvents> {
       );
     for (const queue of this.waiters.values()) for (const w of queue.splice(0)) w.reject(error);
     this.simControl?.fail(error);
-    for (const { queue } of this.frameQueues) queue.end();
-    this.frameQueues.clear();
+    this.frameStreams.endAll();
     this.markExited(exit);
     this.emit('exit', exit);
   }

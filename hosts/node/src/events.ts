@@ -3,6 +3,8 @@
 // composes it. Lists arrive as counted objects ("StreamInfo":[{"streamCount":2,"StreamInfo0":
 // [{...}],"StreamInfo1":[{...}]}]); `streamsOf`, `messagesOf` and `urlsOf` turn them into arrays.
 
+import type { ProtocolErrorCode } from './errors';
+
 export interface Reply {
   code: number;
   type: string;
@@ -251,6 +253,7 @@ export type BridgeEvent = { [T in EventType]: { type: T; param: EventParams[T] }
 
 /** A text on descriptor 4 that is not a reply or an event of the protocol. */
 export interface ProtocolError {
+  code: ProtocolErrorCode;
   message: string;
   bytes: Buffer;
 }

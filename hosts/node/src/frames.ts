@@ -5,6 +5,8 @@
 // right stops the channel: everything after it is counted and discarded, since the stream can no
 // longer be trusted to line up with frame boundaries.
 
+import type { FrameErrorCode } from './errors';
+
 export const HEADER_BYTES = 12;
 export const MAX_DIMENSION = 16384;
 export const MAX_PIXELS = 8192 * 8192;
@@ -28,6 +30,7 @@ export interface Frame {
 
 export interface FrameError {
   channel: number;
+  code: FrameErrorCode;
   message: string;
   /** The offending header bytes, when a header was at fault. */
   header?: Buffer;
@@ -46,15 +49,28 @@ export function payloadLength(width: number, height: number): number {
   return width * height + 2 * Math.floor((width + 1) / 2) * Math.floor((height + 1) / 2);
 }
 
-/** Why a header cannot be a frame's, or undefined when it can. */
-export function headerFault(width: number, height: number, length: number): string | undefined {
-  if (width <= 0 || height <= 0) return `impossible frame size ${width}x${height}`;
+interface ChannelFault {
+  code: FrameErrorCode;
+  message: string;
+}
+
+function checkHeader(width: number, height: number, length: number): ChannelFault | undefined {
+  if (width <= 0 || height <= 0)
+    return { code: 'bad-frame-size', message: `impossible frame size ${width}x${height}` };
   if (width > MAX_DIMENSION || height > MAX_DIMENSION || width * height > MAX_PIXELS)
-    return `frame size ${width}x${height} is beyond any video`;
+    return { code: 'bad-frame-size', message: `frame size ${width}x${height} is beyond any video` };
   const expected = payloadLength(width, height);
   if (length !== expected)
-    return `payload length ${length} does not match ${width}x${height} (expected ${expected})`;
+    return {
+      code: 'bad-payload-length',
+      message: `payload length ${length} does not match ${width}x${height} (expected ${expected})`,
+    };
   return undefined;
+}
+
+/** Why a header cannot be a frame's, or undefined when it can. */
+export function headerFault(width: number, height: number, length: number): string | undefined {
+  return checkHeader(width, height, length)?.message;
 }
 
 export function makeFrame(
@@ -131,7 +147,10 @@ export class FrameAssembler {
     if (this.broken) return;
     if (this.payload !== undefined || this.headerFill > 0) {
       const got = this.payload !== undefined ? HEADER_BYTES + this.payloadFill : this.headerFill;
-      this.fail(`the pipe ended inside a frame after ${got} bytes`, undefined);
+      this.fail(
+        { code: 'torn-frame', message: `the pipe ended inside a frame after ${got} bytes` },
+        undefined,
+      );
     }
   }
 
@@ -140,7 +159,7 @@ export class FrameAssembler {
     const width = this.header.readInt32LE(0);
     const height = this.header.readInt32LE(4);
     const length = this.header.readInt32LE(8);
-    const fault = headerFault(width, height, length);
+    const fault = checkHeader(width, height, length);
     if (fault !== undefined) {
       this.fail(fault, Buffer.from(this.header));
       return;
@@ -168,10 +187,10 @@ export class FrameAssembler {
     );
   }
 
-  private fail(message: string, header: Buffer | undefined): void {
+  private fail({ code, message }: ChannelFault, header: Buffer | undefined): void {
     this.broken = true;
     this.payload = undefined;
     this.counters.errors++;
-    this.onError({ channel: this.channel, message, header });
+    this.onError({ channel: this.channel, code, message, header });
   }
 }

@@ -1,4 +1,14 @@
-export { Bridge, BridgeExitError, CHANNELS, FrameChannel } from './bridge';
+export { Bridge, FrameChannel } from './bridge';
+export { CHANNELS, VIEW_CHANNELS } from './channels';
+export { BridgeExitError } from './errors';
+export type {
+  ArgumentCode,
+  BridgeExitCode,
+  ErrorCode,
+  FrameErrorCode,
+  ProtocolErrorCode,
+  SimErrorCode,
+} from './errors';
 export type {
   BridgeEvents,
   BridgeOptions,
@@ -8,8 +18,8 @@ export type {
 } from './bridge';
 export { AsyncQueue } from './async-queue';
 export type { QueueOptions } from './async-queue';
-export { MAX_COMMAND_BYTES, REPLY_TYPES } from './commands';
-export type { Rect } from './commands';
+export { COMMANDS, MAX_COMMAND_BYTES, REPLY_TYPES } from './commands';
+export type { CommandMethods, CommandSpec, Rect } from './commands';
 export * from './events';
 export { FrameAssembler, HEADER_BYTES, headerFault, makeFrame, payloadLength } from './frames';
 export type { ChannelCounters, Frame, FrameError } from './frames';

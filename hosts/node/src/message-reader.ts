@@ -20,8 +20,8 @@ export class MessageReader {
     this.splitter = new ObjectSplitter(
       {
         object: (bytes) => this.classify(bytes),
-        stray: (bytes, reason) =>
-          this.sink.protocolError({ message: reason, bytes: Buffer.from(bytes) }),
+        stray: (bytes, reason, code) =>
+          this.sink.protocolError({ code, message: reason, bytes: Buffer.from(bytes) }),
       },
       maxObjectBytes,
     );
@@ -41,6 +41,7 @@ export class MessageReader {
       value = JSON.parse(bytes.toString('utf8'));
     } catch (e) {
       this.sink.protocolError({
+        code: 'not-json',
         message: `not JSON: ${(e as Error).message}`,
         bytes: Buffer.from(bytes),
       });
@@ -57,6 +58,7 @@ export class MessageReader {
       this.sink.reply({ code: text.code, type: text.type });
     } else {
       this.sink.protocolError({
+        code: 'not-a-message',
         message: 'neither a reply nor an event',
         bytes: Buffer.from(bytes),
       });

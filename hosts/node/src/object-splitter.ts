@@ -3,6 +3,7 @@
 // any split of the stream yields the same objects. Bytes outside objects other than white space
 // are reported, and so is an object that grows past `maxObjectBytes` (it is dropped and the
 // splitter starts afresh with the next byte).
+import type { ProtocolErrorCode } from './errors';
 
 const OPEN = 0x7b; // {
 const CLOSE = 0x7d; // }
@@ -13,8 +14,14 @@ export const DEFAULT_MAX_OBJECT_BYTES = 16 * 1024 * 1024;
 
 export interface SplitterSink {
   object(bytes: Buffer): void;
-  stray(bytes: Buffer, reason: string): void;
+  stray(bytes: Buffer, reason: string, code: StrayCode): void;
 }
+
+/** What a stray piece of the stream is. */
+export type StrayCode = Extract<
+  ProtocolErrorCode,
+  'stray-bytes' | 'object-too-long' | 'unfinished-object'
+>;
 
 function isWhiteSpace(byte: number): boolean {
   return byte === 0x20 || byte === 0x0a || byte === 0x0d || byte === 0x09;
@@ -40,7 +47,11 @@ export class ObjectSplitter {
       if (this.depth === 0) {
         if (byte === OPEN) {
           if (strayStart >= 0) {
-            this.sink.stray(chunk.subarray(strayStart, i), 'bytes outside any object');
+            this.sink.stray(
+              chunk.subarray(strayStart, i),
+              'bytes outside any object',
+              'stray-bytes',
+            );
             strayStart = -1;
           }
           this.depth = 1;
@@ -63,7 +74,8 @@ export class ObjectSplitter {
         start = -1;
       }
     }
-    if (strayStart >= 0) this.sink.stray(chunk.subarray(strayStart), 'bytes outside any object');
+    if (strayStart >= 0)
+      this.sink.stray(chunk.subarray(strayStart), 'bytes outside any object', 'stray-bytes');
     if (start >= 0) this.keep(chunk.subarray(start));
   }
 
@@ -72,7 +84,7 @@ export class ObjectSplitter {
     if (this.depth > 0) {
       const bytes = Buffer.concat(this.pending, this.pendingBytes);
       this.reset();
-      this.sink.stray(bytes, 'the stream ended inside an object');
+      this.sink.stray(bytes, 'the stream ended inside an object', 'unfinished-object');
     }
   }
 
@@ -86,7 +98,11 @@ export class ObjectSplitter {
     this.pending = [];
     this.pendingBytes = 0;
     if (bytes.length > this.maxObjectBytes) {
-      this.sink.stray(bytes.subarray(0, 256), `an object longer than ${this.maxObjectBytes} bytes`);
+      this.sink.stray(
+        bytes.subarray(0, 256),
+        `an object longer than ${this.maxObjectBytes} bytes`,
+        'object-too-long',
+      );
       return;
     }
     this.sink.object(bytes);
@@ -99,7 +115,11 @@ export class ObjectSplitter {
     if (this.pendingBytes > this.maxObjectBytes) {
       const head = Buffer.concat(this.pending, this.pendingBytes).subarray(0, 256);
       this.reset();
-      this.sink.stray(head, `an object longer than ${this.maxObjectBytes} bytes`);
+      this.sink.stray(
+        head,
+        `an object longer than ${this.maxObjectBytes} bytes`,
+        'object-too-long',
+      );
     }
   }
 

@@ -6,6 +6,7 @@
 import { EventEmitter } from 'node:events';
 import { Readable, Writable } from 'node:stream';
 import { AsyncQueue, QueueOptions } from './async-queue';
+import { invalidArgument } from './errors';
 import { LineSplitter } from './line-splitter';
 
 /** A record of one SDK call, in call order: {"call":"LoginRoom","args":["r1",1,"Room One"],"result":true}. */
@@ -45,7 +46,9 @@ export interface SourceRequest {
   color?: string;
 }
 
+/** The control channel refused a request. */
 export class SimRequestError extends Error {
+  readonly code = 'sim-refused';
   constructor(
     message: string,
     readonly request: SimRequest,
@@ -63,6 +66,8 @@ interface Pending {
   silent: boolean;
   refused: boolean;
 }
+
+const MAX_QUEUED_CALLS = 10_000;
 
 const ANSWERED = new Set(['emit', 'frame', 'audio', 'sync']);
 
@@ -95,7 +100,7 @@ export class SimControl extends EventEmitter<SimEvents> {
   request(request: SimRequest): Promise<SimAnswer | undefined> {
     if (typeof request !== 'object' || request === null || typeof request.op !== 'string')
       return Promise.reject(
-        new TypeError('a control request must be an object with a string "op"'),
+        invalidArgument('a control request must be an object with a string "op"'),
       );
     if (this.failure !== undefined) return Promise.reject(this.failure);
     let text = JSON.stringify(request) + '\n';
@@ -139,9 +144,10 @@ export class SimControl extends EventEmitter<SimEvents> {
     await this.request({ op: 'source', stream, stop: true });
   }
 
-  /** The SDK call records from now on. Ends when the bridge ends. */
-  calls(options: QueueOptions = {}): AsyncQueue<CallRecord> {
-    const queue: AsyncQueue<CallRecord> = new AsyncQueue(options, () =>
+  /** The SDK call records from now on. Ends when the bridge ends. A consumer that falls behind
+   * by more than `limit` records (default 10000) loses the oldest; `skipped` counts them. */
+  calls(options: QueueOptions<CallRecord> = {}): AsyncQueue<CallRecord> {
+    const queue = new AsyncQueue<CallRecord>({ limit: MAX_QUEUED_CALLS, ...options }, () =>
       this.callQueues.delete(queue),
     );
     if (this.failure !== undefined) queue.end();

@@ -180,6 +180,13 @@ test('arguments are checked before anything is written', () =>
       await assert.rejects(untyped[method].apply(bridge, args), (e: Error) => {
         assert.ok(e instanceof kind, `${method}: ${e.constructor.name}`);
         assert.match(e.message, message);
+        const code =
+          kind === TypeError
+            ? 'invalid-argument'
+            : /longer than/.test(e.message)
+              ? 'command-too-long'
+              : 'out-of-range';
+        assert.equal((e as Error & { code: string }).code, code, e.message);
         return true;
       });
     }

@@ -1,5 +1,7 @@
 import assert from 'node:assert/strict';
 import { test } from 'node:test';
+import { setFlagsFromString } from 'node:v8';
+import { runInNewContext } from 'node:vm';
 import { Bridge, Frame } from '../src';
 import { enterRoom, nextCall, startBridge, withTimeout } from './helpers';
 
@@ -217,6 +219,45 @@ test('a slow consumer with latestOnly gets the newest frame while the pipe is re
     assert.equal(everything.skipped, 0);
     assertSolid((await take(everything, 1))[0], [0, 0, 0]);
     await latest.return();
+  } finally {
+    await bridge.close();
+  }
+});
+
+test('frame streams that are never read hold the process memory to their bound', async () => {
+  setFlagsFromString('--expose-gc');
+  const collect = runInNewContext('gc') as () => void;
+  const liveBuffers = () => {
+    collect();
+    return process.memoryUsage().arrayBuffers;
+  };
+  const bridge = await startBridge();
+  try {
+    await enterRoom(bridge, ['s1']);
+    await viewing(bridge, ['s1']);
+    const latest = bridge.frames({ channel: 0, latestOnly: true });
+    const queued = bridge.frames({ channel: 1 });
+    const before = liveBuffers();
+    // Well past the 1024 frames the queues once kept beyond their limit.
+    const wanted = 1300;
+    const width = 320;
+    const height = 240;
+    for (const stream of [null, 's1'])
+      await bridge.sim.source({ stream, width, height, fps: 500, pattern: 'bars' });
+    const counts = () => [0, 1].map((c) => bridge.channels[c].counters.frames);
+    for (let waited = 0; Math.min(...counts()) < wanted && waited < 60_000; waited += 20)
+      await new Promise((resolve) => setTimeout(resolve, 20));
+    assert.ok(Math.min(...counts()) >= wanted, `frames arrived: ${counts()}`);
+    await bridge.sim.stopSource(null);
+    await bridge.sim.stopSource('s1');
+
+    assert.deepEqual([latest.waiting, queued.waiting], [1, 64]);
+    assert.ok(latest.skipped >= wanted - 1 && queued.skipped >= wanted - 64);
+    // The 65 frames queued, 4 in each channel's pool and one being read on each, with room for
+    // the pipes' read buffers; the queues once kept hundreds more.
+    const frameBytes = (width * height * 3) / 2;
+    const held = liveBuffers() - before;
+    assert.ok(held < 130 * frameBytes, `${held} bytes held, ${held / frameBytes} frames`);
   } finally {
     await bridge.close();
   }

@@ -19,23 +19,27 @@ function alive(pid: number): boolean {
 
 test('start fails clearly without an executable, a greeting or a working directory', async () => {
   const missing = path.resolve('/nonexistent/Quorlane'); // a drive letter comes first on Windows
-  await assert.rejects(
-    Bridge.start({ executable: missing }),
-    new RegExp(`executable ${escaped(missing)} does not exist`),
-  );
-  await assert.rejects(
-    Bridge.start({ executable, cwd: '/nonexistent-dir' }),
-    /working directory \/nonexistent-dir does not exist/,
-  );
+  await assert.rejects(Bridge.start({ executable: missing }), {
+    code: 'spawn-failed',
+    message: new RegExp(`executable ${escaped(missing)} does not exist`),
+  });
+  await assert.rejects(Bridge.start({ executable, cwd: '/nonexistent-dir' }), {
+    code: 'spawn-failed',
+    message: /working directory \/nonexistent-dir does not exist/,
+  });
   await assert.rejects(
     Bridge.start(fakeBridge(`send(2, 'no pipes here\\n'); process.exit(2);`)),
     (e: BridgeExitError) =>
+      e.code === 'exited' &&
       /ended before its greeting \(exit code 2\)/.test(e.message) &&
       /no pipes here/.test(e.message),
   );
   const silent = fakeBridge('idle();');
   const started = Date.now();
-  await assert.rejects(Bridge.start({ ...silent, timeout: 300 }), /no greeting within 300 ms/);
+  await assert.rejects(Bridge.start({ ...silent, timeout: 300 }), {
+    code: 'no-greeting',
+    message: /no greeting within 300 ms/,
+  });
   assert.ok(Date.now() - started < 5000);
 });
 
@@ -49,6 +53,7 @@ test('close ends the bridge, waits for it, and is safe to call twice', async () 
   const first = bridge.close();
   const second = bridge.close();
   assert.equal(first, second);
+  await assert.rejects(bridge.openMic(), { code: 'closed', message: /being closed/ });
   await first;
   await bridge.close();
   assert.equal(alive(pid), false);
@@ -56,10 +61,43 @@ test('close ends the bridge, waits for it, and is safe to call twice', async () 
   assert.equal(exits[0].closed, true);
   await assert.rejects(
     pending,
-    (e: BridgeExitError) => e instanceof BridgeExitError && /was closed/.test(e.message),
+    (e: BridgeExitError) =>
+      e instanceof BridgeExitError && e.code === 'closed' && /was closed/.test(e.message),
   );
   await assert.rejects(bridge.openMic(), /was closed/);
   await assert.rejects(bridge.sim.sync(), /was closed/);
+});
+
+test('close ends the command pipe and stops reading first, so the bridge can leave by itself', async () => {
+  // Stands in for a bridge that ends once its host has gone: descriptor 3 at its end and nobody
+  // reading descriptor 4. It ignores SIGTERM, so only the pipes can end it before the kill.
+  const fake = fakeBridge(
+    `process.on('SIGTERM', () => {});
+     send(4, '{ "code": 0, "type": "DaemonStart" }');
+     const byte = Buffer.alloc(1);
+     while (fs.readSync(3, byte, 0, 1, null) > 0) {}
+     const pause = new Int32Array(new SharedArrayBuffer(4));
+     for (const giveUp = Date.now() + 20000; Date.now() < giveUp; Atomics.wait(pause, 0, 0, 10)) {
+       try {
+         send(4, ' ');
+       } catch {
+         send(2, 'the host has gone\\n');
+         process.exit(0);
+       }
+     }
+     process.exit(7);`,
+  );
+  const bridge = await Bridge.start({ ...fake, killGrace: 30_000 });
+  const lines: string[] = [];
+  bridge.on('stderr', (line) => lines.push(line));
+  await withTimeout(bridge.close(), 25_000, 'the bridge to leave by itself');
+  const { code, signal, closed } = bridge.exit as ExitInfo;
+  assert.deepEqual([code, signal, closed], [0, null, true]);
+  assert.deepEqual(lines, ['the host has gone']);
+  await assert.rejects(
+    bridge.openMic(),
+    (e: Error) => e instanceof BridgeExitError && /was closed \(exit code 0\)/.test(e.message),
+  );
 });
 
 test('a bridge that dies fails every pending call with its signal and an exit event', async () => {
@@ -78,7 +116,10 @@ test('a bridge that dies fails every pending call with its signal and an exit ev
   assert.deepEqual([exit.code, exit.signal, exit.closed], [code, signal, false]);
   await assert.rejects(
     entering,
-    (e: Error) => e instanceof BridgeExitError && e.message.includes(`ended unexpectedly (${how})`),
+    (e: Error) =>
+      e instanceof BridgeExitError &&
+      e.code === 'exited' &&
+      e.message.includes(`ended unexpectedly (${how})`),
   );
   await assert.rejects(bridge.openMic(), (e: Error) => e.message.includes(how));
   assert.equal((await frames.next()).done, true);
@@ -128,8 +169,10 @@ test('a text that is not JSON and a torn frame header are reported and what foll
     assert.deepEqual(await kicked, { code: 7, RoomID: 'r1' });
     assert.equal(errors.length, 1);
     assert.equal(errors[0].bytes.toString(), '{"type":nope}');
+    assert.equal(errors[0].code, 'not-json');
     const error = await frameError;
     assert.equal(error.channel, 1);
+    assert.equal(error.code, 'bad-payload-length');
     assert.match(error.message, /payload length 28 does not match 5x3/);
     assert.equal(bridge.channels[1].counters.errors, 1);
     assert.equal(await stdout, 'stray output');

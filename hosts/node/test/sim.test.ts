@@ -24,7 +24,10 @@ test('the control channel answers requests in order, refuses bad ones, and lists
     const synced = bridge.sim.sync();
     await assert.rejects(
       refused,
-      (e: Error) => e instanceof SimRequestError && /unknown op "no-such-op"/.test(e.message),
+      (e: Error) =>
+        e instanceof SimRequestError &&
+        e.code === 'sim-refused' &&
+        /unknown op "no-such-op"/.test(e.message),
     );
     await assert.rejects(silentRefused, SimRequestError);
     assert.deepEqual(await answered, { op: 'audio', ok: true });
@@ -43,7 +46,7 @@ test('the control channel answers requests in order, refuses bad ones, and lists
 test('without scripted mode the demo room plays on its own and sim is not there', async () => {
   const bridge = await Bridge.start({ executable, cwd: scratchDir() });
   try {
-    assert.throws(() => bridge.sim, /not started with scripted: true/);
+    assert.throws(() => bridge.sim, { code: 'not-scripted', message: /not started with scripted/ });
     assert.equal(await bridge.login('demo-host', 'Demo Host', 1), 1);
     assert.equal(
       await withTimeout(bridge.enterRoom('demo', 'Demo Room', 1), 5000, 'the room login'),

@@ -10,6 +10,7 @@ import {
   ProtocolError,
   Reply,
 } from '../src';
+import { FrameStreams } from '../src/frame-streams';
 
 type Seen = ['reply', Reply] | ['event', BridgeEvent] | ['protocolError', string];
 
@@ -17,7 +18,8 @@ function reader(seen: Seen[]): MessageReader {
   return new MessageReader({
     reply: (r) => seen.push(['reply', r]),
     event: (e) => seen.push(['event', e]),
-    protocolError: (e: ProtocolError) => seen.push(['protocolError', e.bytes.toString('utf8')]),
+    protocolError: (e: ProtocolError) =>
+      seen.push(['protocolError', `${e.code} ${e.bytes.toString('utf8')}`]),
   });
 }
 
@@ -46,7 +48,7 @@ test('the stream splits into the same texts at every chunk boundary', () => {
       'event RecvRoomMessage',
       'reply EnterRoom',
       'event StreamsList',
-      '{"type":"Broken",param}',
+      'not-json {"type":"Broken",param}',
       'reply OpenMic',
     ],
   );
@@ -75,10 +77,10 @@ test('bytes outside objects, non-protocol objects and an unfinished object are r
   r.feed(Buffer.from(' \n]x{"a":1}{ "code": 1, "type": "OpenMic" }{"type":"KickOut","par'));
   r.end();
   assert.deepEqual(seen, [
-    ['protocolError', ']x'],
-    ['protocolError', '{"a":1}'],
+    ['protocolError', 'stray-bytes ]x'],
+    ['protocolError', 'not-a-message {"a":1}'],
     ['reply', { code: 1, type: 'OpenMic' }],
-    ['protocolError', '{"type":"KickOut","par'],
+    ['protocolError', 'unfinished-object {"type":"KickOut","par'],
   ]);
 });
 
@@ -154,6 +156,10 @@ test('an impossible header stops the channel with one error; a torn frame is rep
     assert.equal(errors.length, 1);
     assert.equal(errors[0].channel, 3);
     assert.match(errors[0].message, message);
+    assert.equal(
+      errors[0].code,
+      /payload/.test(message.source) ? 'bad-payload-length' : 'bad-frame-size',
+    );
     assert.deepEqual(errors[0].header, bytes.subarray(0, 12));
     assert.equal(a.counters.errors, 1);
     assert.equal(a.counters.discardedBytes, bytes.length - 12 + 18);
@@ -196,6 +202,7 @@ test('an impossible header stops the channel with one error; a torn frame is rep
   huge.writeInt32LE(-1, 8);
   a.feed(huge);
   assert.match(errors[0].message, /beyond any video/);
+  assert.equal(errors[0].code, 'bad-frame-size');
 
   const torn: FrameError[] = [];
   const b = new FrameAssembler(
@@ -206,6 +213,7 @@ test('an impossible header stops the channel with one error; a torn frame is rep
   b.feed(frameBytes(4, 4, () => 1).subarray(0, 20));
   b.end();
   assert.match(torn[0].message, /ended inside a frame after 20 bytes/);
+  assert.equal(torn[0].code, 'torn-frame');
 });
 
 test('a frame queue skips the oldest for a slow consumer and counts what it skipped', async () => {
@@ -228,4 +236,48 @@ test('a frame queue skips the oldest for a slow consumer and counts what it skip
   for await (const n of kept) got.push(n);
   assert.deepEqual(got, [1997, 1998, 1999]);
   assert.equal(kept.skipped, 1997);
+
+  // Every item dropped unread is handed back: skipped ones, and those waiting when the loop is left.
+  const dropped: number[] = [];
+  const left = new AsyncQueue<number>({ limit: 2, onDrop: (n) => dropped.push(n) });
+  for (let i = 0; i < 5; i++) left.push(i);
+  assert.deepEqual(await left.next(), { value: 3, done: false });
+  left.push(5);
+  await left.return();
+  assert.deepEqual(dropped, [0, 1, 2, 4, 5]);
+});
+
+test('a frame dropped unread goes back to its channel pool when nothing else holds it', async () => {
+  // Frames of one size: a released payload is reused for the next one.
+  const run = (setUp: (streams: FrameStreams) => void, seen = false) => {
+    const streams = new FrameStreams();
+    const frames: Frame[] = [];
+    const a = new FrameAssembler(
+      1,
+      (f) => {
+        frames.push(f);
+        streams.deliver(f, seen);
+      },
+      (e) => assert.fail(e.message),
+    );
+    setUp(streams);
+    for (let i = 0; i < 3; i++) a.feed(frameBytes(4, 2, () => i));
+    assert.equal(frames[2].y[0], 2); // a reused payload holds the new frame
+    return frames.map((f) => f.data.buffer);
+  };
+  // Nobody takes the frames: each is released at once and its payload reused by the next.
+  const [first, second, third] = run(() => {});
+  assert.ok(first === second && second === third);
+  // A stream that keeps only the newest: the first is dropped when the second arrives.
+  const latest = run((streams) => streams.open(1, 1));
+  assert.ok(latest[0] !== latest[1] && latest[2] === latest[0]);
+  // Held by a listener as well, or by two streams: never reused.
+  for (const held of [
+    run((streams) => streams.open(1, 1), true),
+    run((streams) => (streams.open(1, 1), streams.open(undefined, 1))),
+  ])
+    assert.equal(new Set(held).size, 3);
+  // A stream of another channel takes none of them.
+  const other = run((streams) => streams.open(2, 1));
+  assert.ok(other[0] === other[1]);
 });

@@ -41,14 +41,16 @@ function javaScriptFiles(directory: string): string[] {
 }
 
 /**
- * One classic script that makes the compiled modules under `root`/`directories` loadable in a
- * page without a bundler: after it ran, `quorlaneRequire('renderer/index')` returns the module.
- * Only modules without Node.js dependencies can run there.
+ * One classic script that makes the compiled modules under `root`/`paths` (folders, or single
+ * modules named with their `.js`) loadable in a page without a bundler: after it ran,
+ * `quorlaneRequire('renderer/index')` returns the module. Only modules without Node.js
+ * dependencies can run there.
  */
-export function browserModuleScript(root: string, directories: readonly string[]): string {
+export function browserModuleScript(root: string, paths: readonly string[]): string {
   const parts = [loader];
-  for (const directory of directories) {
-    for (const file of javaScriptFiles(join(root, directory))) {
+  for (const path of paths) {
+    const files = path.endsWith('.js') ? [join(root, path)] : javaScriptFiles(join(root, path));
+    for (const file of files) {
       const id = relative(root, file).split(sep).join('/').replace(/\.js$/, '');
       const source = readFileSync(file, 'utf8').replace(/^\/\/# sourceMappingURL=.*$/m, '');
       parts.push(

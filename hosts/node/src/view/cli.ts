@@ -1,16 +1,18 @@
 import { existsSync, mkdtempSync, readFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
-import { join, resolve } from 'node:path';
+import { basename, join, resolve } from 'node:path';
 import { Bridge } from '../bridge';
-import { runSession } from './session-runner';
+import { demoSession } from './demo-session';
 import { parseSessionScript, type SessionScript } from './session-script';
+import type { SessionOffer } from './sessions';
 import { ViewServer } from './view-server';
 
 const usage = `usage: quorlane-view [options]
 Starts the bridge (the simulated SDK's demo room unless a script says \`scripted\`), serves a live
 view of its five channels on 127.0.0.1 and prints the address.
   --executable PATH   the bridge (default: $QUORLANE_EXECUTABLE, else build/Quorlane of this repository)
-  --script FILE       run a session script (quorlane-host's language) once the page is up
+  --script FILE       run a session script (quorlane-host's language) once the first page connects
+  --at-once           run the script at once, without waiting for a page
   --scripted          start the simulated SDK in scripted mode even without a script saying so
   --cwd DIR           the bridge's working directory, for config.cfg and log/ (default: a fresh temporary one)
   --port N            the port to serve on (default: a free one)
@@ -19,6 +21,8 @@ view of its five channels on 127.0.0.1 and prints the address.
 export interface ViewOptions {
   executable: string;
   scriptFile?: string;
+  /** Run the script at once rather than when the first page connects. */
+  atOnce?: boolean;
   scripted: boolean;
   cwd?: string;
   port: number;
@@ -44,6 +48,7 @@ export function parseArguments(args: readonly string[]): ViewOptions | 'help' {
     if (arg === '--help' || arg === '-h') return 'help';
     else if (arg === '--executable') options.executable = resolve(value());
     else if (arg === '--script') options.scriptFile = resolve(value());
+    else if (arg === '--at-once') options.atOnce = true;
     else if (arg === '--scripted') options.scripted = true;
     else if (arg === '--cwd') options.cwd = resolve(value());
     else if (arg === '--port') {
@@ -59,32 +64,57 @@ export function parseArguments(args: readonly string[]): ViewOptions | 'help' {
 export interface RunningView {
   readonly view: ViewServer;
   readonly bridge: Bridge;
-  /** Settles when the session script (if any) has run: true when every step passed. */
+  /** Settles when the session script (if any) has run: true when every step passed. It runs
+   * once the first page has connected, or at once with `atOnce`. */
   readonly session: Promise<boolean>;
   close(): Promise<void>;
 }
 
-/** Starts the bridge and the view server, then the session script if one was given. */
+/** Starts the bridge and the view server. A session script runs once the first page has
+ * connected (or at once); without one, the page offers the demo session. */
 export async function startView(options: ViewOptions): Promise<RunningView> {
   let script: SessionScript | undefined;
   if (options.scriptFile) script = parseSessionScript(readFileSync(options.scriptFile, 'utf8'));
   if (!existsSync(options.executable))
     throw new Error(`no bridge at ${options.executable} (see --executable)`);
+  const scripted = options.scripted || (script?.scripted ?? false);
   const bridge = await Bridge.start({
     executable: options.executable,
     cwd: options.cwd ?? mkdtempSync(join(tmpdir(), 'quorlane-view-')),
-    scripted: options.scripted || (script?.scripted ?? false),
+    scripted,
   });
+  const sessions: SessionOffer[] = [];
+  if (script && options.scriptFile)
+    sessions.push({
+      name: 'script',
+      label: `Run ${basename(options.scriptFile)}`,
+      hint: 'the session script',
+      script,
+    });
+  else if (!scripted)
+    sessions.push({
+      name: 'demo',
+      label: 'Run the demo session',
+      hint: 'logs in, enters the demo room, plays its streams, previews and publishes',
+      script: demoSession,
+    });
+  const about = `bridge ${basename(options.executable)}, pid ${bridge.pid}${scripted ? ', simulated SDK in scripted mode' : ''}`;
   let view: ViewServer;
   try {
-    view = await ViewServer.start(bridge, { port: options.port });
+    view = await ViewServer.start(bridge, {
+      port: options.port,
+      about,
+      sessions,
+      runOnFirstPage: script && !options.atOnce ? 'script' : undefined,
+    });
   } catch (error) {
     await bridge.close();
     throw error;
   }
   view.transcript.add('note', `bridge ${options.executable} started (pid ${bridge.pid})`);
   view.transcript.add('reply', JSON.stringify({ code: 0, type: 'DaemonStart' }));
-  const session = script ? runSession(script, view) : Promise.resolve(true);
+  if (script && options.atOnce) void view.sessions.run('script');
+  const session = script ? view.sessions.firstRun('script') : Promise.resolve(true);
   return {
     view,
     bridge,
@@ -118,6 +148,10 @@ export async function main(args: readonly string[]): Promise<void> {
     return;
   }
   console.log(`quorlane-view: ${running.view.url}`);
+  if (options.scriptFile && !options.atOnce)
+    console.log('quorlane-view: the script starts when the first page connects');
+  else if (running.view.sessions.list().some((session) => session.name === 'demo'))
+    console.log('quorlane-view: open it and press "Run the demo session"');
   running.bridge.on('exit', () => {
     console.error('quorlane-view: the bridge ended; stopping');
     process.exitCode = 1;

@@ -7,9 +7,17 @@ export const pageHtml = `<!doctype html>
 <style>
   :root { color-scheme: dark; font: 13px system-ui, sans-serif; background: #15171c; color: #dfe3ea; }
   body { margin: 0; display: grid; grid-template-columns: minmax(0, 3fr) minmax(320px, 2fr); height: 100vh; }
-  header { grid-column: 1 / -1; display: flex; gap: 1em; align-items: baseline; padding: 8px 14px; background: #1e2129; }
+  header { grid-column: 1 / -1; display: flex; gap: 1em; align-items: center; padding: 8px 14px; background: #1e2129; }
   header h1 { font-size: 16px; margin: 0; }
   #status { color: #8fd18f; }
+  #sessions { display: flex; gap: 1.5em; }
+  .session { display: flex; gap: 0.6em; align-items: center; }
+  .session .note { color: #a9b0bd; }
+  .session[data-status="passed"] .note { color: #8fd18f; } .session[data-status="failed"] .note { color: #ef6b73; }
+  #about { margin-left: auto; color: #7d8590; }
+  button.primary { background: #2f6fd0; border-color: #3f7fe0; font-weight: 600; }
+  button.primary:hover { background: #3f7fe0; }
+  button:disabled { opacity: 0.5; cursor: default; }
   #channels { display: grid; grid-template-columns: repeat(auto-fill, minmax(280px, 1fr)); gap: 10px; padding: 10px; align-content: start; overflow: auto; }
   .channel { margin: 0; background: #0b0c0f; border-radius: 6px; overflow: hidden; }
   .channel canvas { display: block; width: 100%; aspect-ratio: 16 / 9; object-fit: contain; background: #000; }
@@ -29,7 +37,7 @@ export const pageHtml = `<!doctype html>
 </style>
 </head>
 <body>
-<header><h1>quorlane-view</h1><span id="status">connecting…</span></header>
+<header><h1>quorlane-view</h1><span id="status">connecting…</span><span id="sessions"></span><span id="about"></span></header>
 <main id="channels"></main>
 <aside>
   <div id="buttons"></div>

@@ -1,7 +1,11 @@
 import type { Bridge } from '../bridge';
+import { CHANNELS } from '../channels';
 import type { SimRequest } from '../sim-control';
 import type { SessionScript, Step } from './session-script';
 import type { Transcript } from './transcript';
+
+// Replies, events and records that no wait has taken, kept for the waits still to come.
+const MAX_UNCLAIMED = 1000;
 
 type WaitStep = Extract<Step, { kind: 'wait' }>;
 
@@ -27,11 +31,12 @@ export async function runSession(script: SessionScript, host: SessionHost): Prom
   const { bridge, transcript } = host;
   // Bridge.start resolved on the greeting, so it has arrived before any step runs.
   const pending: Received[] = [{ what: 'reply', name: 'DaemonStart', code: 0 }];
-  const frames = [0, 0, 0, 0, 0];
-  const claimed = [0, 0, 0, 0, 0];
+  const frames = new Array<number>(CHANNELS).fill(0);
+  const claimed = new Array<number>(CHANNELS).fill(0);
   let changed: () => void = () => {};
   const arrive = (item?: Received): void => {
     if (item) pending.push(item);
+    if (pending.length > MAX_UNCLAIMED) pending.shift();
     changed();
   };
   const onReply = (reply: { type: string; code: number }): void =>

@@ -5,6 +5,8 @@
 //   wait frames CHANNEL COUNT         each optionally followed by `within DURATION`
 //   pause DURATION, note TEXT, timeout DURATION (the default limit of later waits)
 
+import { CHANNELS } from '../channels';
+
 export type Step =
   | { readonly line: number; readonly kind: 'send' | 'control'; readonly object: object }
   | { readonly line: number; readonly kind: 'pause'; readonly ms: number }
@@ -123,7 +125,7 @@ function parseWait(
     if (args.length !== 2 || !Number.isInteger(channel) || !Number.isInteger(count)) {
       fail('expected: wait frames CHANNEL COUNT [within DURATION]');
     }
-    if (channel! < 0 || channel! > 4) fail('channel must be 0 to 4');
+    if (channel! < 0 || channel! >= CHANNELS) fail(`channel must be 0 to ${CHANNELS - 1}`);
     if (count! < 1) fail('frame count must be at least 1');
     return { line, kind: 'frames', channel: channel!, count: count!, ms };
   }

@@ -10,8 +10,13 @@ export class Transcript extends EventEmitter<{ entry: [TranscriptEntry] }> {
     super();
   }
 
+  /** Seconds since the transcript started. */
+  elapsed(): number {
+    return (Date.now() - this.started) / 1000;
+  }
+
   add(kind: EntryKind, text: string): void {
-    const entry = { time: (Date.now() - this.started) / 1000, kind, text };
+    const entry = { time: this.elapsed(), kind, text };
     this.entries.push(entry);
     if (this.entries.length > this.keep) this.entries.shift();
     this.emit('entry', entry);

@@ -2,35 +2,58 @@ import { createServer, type IncomingMessage, type Server, type ServerResponse } 
 import type { AddressInfo } from 'node:net';
 import { WebSocketServer, type RawData, type WebSocket } from 'ws';
 import type { Bridge } from '../bridge';
+import { CHANNELS } from '../channels';
 import type { Frame } from '../frames';
 import { encodeFrameMessage } from '../renderer/frame-message';
 import { browserModuleScript, compiledRoot } from './browser-modules';
 import { FrameSender } from './frame-sender';
 import { pageHtml } from './page-html';
-import type { PageMessage, ServerMessage } from './page/messages';
+import type { PageMessage, ServerMessage, TranscriptEntry } from './page/messages';
+import { Sessions, type SessionOffer } from './sessions';
+import { TextSender } from './text-sender';
 import { Transcript } from './transcript';
-
-const CHANNELS = 5;
 
 export interface ViewServerOptions {
   /** Port on 127.0.0.1; 0 (default) takes a free one. */
   readonly port?: number;
+  /** A line on what the view watches, at the top of the page. */
+  readonly about?: string;
+  /** The sessions a page can run. */
+  readonly sessions?: readonly SessionOffer[];
+  /** The session to run once the first page has connected, so that it sees all of it. */
+  readonly runOnFirstPage?: string;
+}
+
+// What one connected page is sent: frames per channel, and texts, each with a bound.
+interface Page {
+  readonly frames: FrameSender[];
+  readonly texts: TextSender;
 }
 
 /**
  * Serves the view page for a running bridge on 127.0.0.1 and relays the bridge to every page
  * connected on /socket: frames as binary messages, the transcript and counters as JSON texts,
- * and the commands the page sends back.
+ * and the commands and sessions the page asks for.
  */
 export class ViewServer {
   readonly transcript = new Transcript();
+  readonly sessions: Sessions;
   private readonly http: Server;
   private readonly sockets: WebSocketServer;
-  private readonly senders = new Map<WebSocket, FrameSender[]>();
+  private readonly pages = new Map<WebSocket, Page>();
   private readonly statsTimer: NodeJS.Timeout;
   private moduleScript: string | undefined;
+  private runOnFirstPage: string | undefined;
 
-  private constructor(readonly bridge: Bridge) {
+  private constructor(
+    readonly bridge: Bridge,
+    private readonly options: ViewServerOptions,
+  ) {
+    this.sessions = new Sessions(this, options.sessions ?? []);
+    this.sessions.on('change', () =>
+      this.broadcast({ kind: 'sessions', sessions: this.sessions.list() }),
+    );
+    this.runOnFirstPage = options.runOnFirstPage;
     this.http = createServer((request, response) => this.serve(request, response));
     this.sockets = new WebSocketServer({ server: this.http, path: '/socket' });
     this.sockets.on('connection', (socket) => this.welcome(socket));
@@ -50,7 +73,7 @@ export class ViewServer {
   }
 
   static async start(bridge: Bridge, options: ViewServerOptions = {}): Promise<ViewServer> {
-    const view = new ViewServer(bridge);
+    const view = new ViewServer(bridge, options);
     await new Promise<void>((resolve, reject) => {
       view.http.once('error', reject);
       view.http.listen(options.port ?? 0, '127.0.0.1', () => resolve());
@@ -88,7 +111,11 @@ export class ViewServer {
     } else if (path === '/') {
       response.writeHead(200, { 'content-type': 'text/html; charset=utf-8' }).end(pageHtml);
     } else if (path === '/modules.js') {
-      this.moduleScript ??= browserModuleScript(compiledRoot, ['renderer', 'view/page']);
+      this.moduleScript ??= browserModuleScript(compiledRoot, [
+        'channels.js',
+        'renderer',
+        'view/page',
+      ]);
       response
         .writeHead(200, { 'content-type': 'text/javascript; charset=utf-8' })
         .end(this.moduleScript);
@@ -98,17 +125,25 @@ export class ViewServer {
   }
 
   private welcome(socket: WebSocket): void {
-    this.senders.set(
-      socket,
-      Array.from({ length: CHANNELS }, () => new FrameSender(socket)),
-    );
-    for (const entry of this.transcript.history())
-      this.sendText(socket, { kind: 'transcript', entry });
+    const page: Page = {
+      frames: Array.from({ length: CHANNELS }, () => new FrameSender(socket)),
+      texts: new TextSender(socket, (missed) => this.missedNotice(missed)),
+    };
+    this.pages.set(socket, page);
+    const welcome: ServerMessage[] = [
+      { kind: 'hello', about: this.options.about ?? '' },
+      { kind: 'sessions', sessions: this.sessions.list() },
+      ...this.transcript.history().map((entry) => ({ kind: 'transcript' as const, entry })),
+    ];
+    for (const message of welcome) page.texts.offer(JSON.stringify(message));
     socket.on('message', (data, isBinary) => {
       if (!isBinary) this.onPageMessage(data);
     });
-    socket.on('close', () => this.senders.delete(socket));
+    socket.on('close', () => this.pages.delete(socket));
     socket.on('error', () => socket.terminate());
+    const first = this.runOnFirstPage;
+    this.runOnFirstPage = undefined;
+    if (first !== undefined) void this.sessions.run(first);
   }
 
   private onPageMessage(data: RawData): void {
@@ -125,31 +160,40 @@ export class ViewServer {
       message.command !== null
     ) {
       void this.send(message.command);
+    } else if (message.kind === 'run' && typeof message.session === 'string') {
+      void this.sessions.run(message.session);
     }
   }
 
   private relay(frame: Frame): void {
-    if (this.senders.size === 0) return;
+    if (this.pages.size === 0) return;
     const message = encodeFrameMessage(frame.channel, frame);
-    for (const senders of this.senders.values()) senders[frame.channel]?.offer(message);
+    for (const page of this.pages.values()) page.frames[frame.channel]?.offer(message);
   }
 
   private sendStats(): void {
-    for (const [socket, senders] of this.senders) {
+    for (const page of this.pages.values()) {
       const channels = this.bridge.channels.map((channel, index) => ({
         frames: channel.counters.frames,
         bytes: channel.counters.bytes,
-        skipped: senders[index]?.skipped ?? 0,
+        skipped: page.frames[index]?.skipped ?? 0,
       }));
-      this.sendText(socket, { kind: 'stats', channels });
+      // Counters come again a second later: a page that missed these needs no notice.
+      page.texts.offer(JSON.stringify({ kind: 'stats', channels } satisfies ServerMessage), false);
     }
   }
 
-  private broadcast(message: ServerMessage): void {
-    for (const socket of this.senders.keys()) this.sendText(socket, message);
+  private missedNotice(missed: number): string {
+    const entry: TranscriptEntry = {
+      time: this.transcript.elapsed(),
+      kind: 'note',
+      text: `${missed} transcript entries were not sent to this page while it was behind`,
+    };
+    return JSON.stringify({ kind: 'transcript', entry } satisfies ServerMessage);
   }
 
-  private sendText(socket: WebSocket, message: ServerMessage): void {
-    if (socket.readyState === socket.OPEN) socket.send(JSON.stringify(message));
+  private broadcast(message: ServerMessage): void {
+    const text = JSON.stringify(message);
+    for (const page of this.pages.values()) page.texts.offer(text);
   }
 }

@@ -35,7 +35,8 @@ interface Drawn {
 }
 
 const skip = chromiumMissing();
-const timeout = 30_000;
+// Failure guards only: a loaded machine draws with software WebGL slowly.
+const timeout = 120_000;
 let browser: Browser;
 let page: Page;
 

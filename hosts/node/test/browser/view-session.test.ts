@@ -4,6 +4,7 @@ import { join } from 'node:path';
 import { test } from 'node:test';
 import { startView } from '../../src/view/cli';
 import { parseSessionScript } from '../../src/view/session-script';
+import { TextSender, type TextSocket } from '../../src/view/text-sender';
 import { executable, scratchDir } from '../helpers';
 
 test('session scripts: mistakes are reported with their line', () => {
@@ -43,6 +44,7 @@ test('quorlane-view runs a scripted session against the bridge and stops at a fa
       '{"type":"EnterRoom","param":{"RoomName":"Room","RoomID":"r1","role":1}}',
       'wait call LoginRoom',
       '{"type":"RequestView","param":["s1"]}',
+      'wait call StartPlayingStream',
       'control {"op":"frame","stream":"s1","width":9,"height":5,"pattern":"solid","color":"#00ff00","count":3}',
       'wait control framed',
       'wait frames 1 3',
@@ -55,7 +57,13 @@ test('quorlane-view runs a scripted session against the bridge and stops at a fa
       'note never reached',
     ].join('\n'),
   );
-  const running = await startView({ executable, scriptFile: file, scripted: false, port: 0 });
+  const running = await startView({
+    executable,
+    scriptFile: file,
+    atOnce: true,
+    scripted: false,
+    port: 0,
+  });
   try {
     assert.equal(await running.session, false);
     const entries = running.view.transcript.history();
@@ -66,10 +74,30 @@ test('quorlane-view runs a scripted session against the bridge and stops at a fa
       texts.join('\n'),
     );
     assert.equal(entries.at(-1)?.kind, 'failure');
-    assert.equal(entries.at(-1)?.text, 'line 16: reply OpenCamera came with code 1, expected 0');
+    assert.equal(entries.at(-1)?.text, 'line 17: reply OpenCamera came with code 1, expected 0');
     assert.ok(!texts.includes('note never reached'));
     assert.equal(running.bridge.channels[1]!.counters.frames, 3);
   } finally {
     await running.close();
   }
+});
+
+test('a page that stops reading holds a bounded backlog and later learns what it missed', () => {
+  const sent: string[] = [];
+  const written: Array<() => void> = [];
+  const socket = {
+    OPEN: 1,
+    readyState: 1,
+    send(text: string, done: () => void) {
+      sent.push(text);
+      written.push(done);
+    },
+  } as unknown as TextSocket;
+  const texts = new TextSender(socket, (missed) => `missed ${missed}`, 1000);
+  for (let i = 0; i < 500; i++) texts.offer(`entry ${String(i).padStart(4, '0')}`);
+  texts.offer('counters', false);
+  assert.equal(sent.length, 100); // 10 bytes each, up to the bound
+  for (const done of written.splice(0)) done();
+  texts.offer('entry 0500');
+  assert.deepEqual(sent.slice(100), ['missed 400', 'entry 0500']);
 });

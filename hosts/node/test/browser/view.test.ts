@@ -1,4 +1,5 @@
 import assert from 'node:assert/strict';
+import { join } from 'node:path';
 import { after, before, test } from 'node:test';
 import type { Browser, Page } from 'playwright-core';
 import { startView, type RunningView } from '../../src/view/cli';
@@ -7,7 +8,8 @@ import { chromiumMissing, launchChromium } from './chromium';
 import { medianColour, near, type Colour } from './screenshot-colours';
 
 const skip = chromiumMissing();
-const timeout = 30_000;
+// Failure guards only: a loaded machine draws with software WebGL slowly.
+const timeout = 120_000;
 let browser: Browser;
 
 before(async () => {
@@ -24,16 +26,21 @@ async function openView(view: RunningView): Promise<Page> {
   return page;
 }
 
-/** Waits until every listed channel has drawn `count` frames, then reads each canvas's colour. */
-async function channelColours(page: Page, channels: number[], count: number): Promise<Colour[]> {
+/** Waits until every listed channel has drawn `count` frames. */
+async function drawn(page: Page, channels: number[], count: number): Promise<void> {
   await page.waitForFunction(
     ({ channels, count }) =>
       channels.every(
         (c) => Number(document.getElementById(`channel-${c}`)?.dataset['frames']) >= count,
       ),
     { channels, count },
-    { timeout: 15_000 },
+    { timeout: 60_000 },
   );
+}
+
+/** Waits until every listed channel has drawn `count` frames, then reads each canvas's colour. */
+async function channelColours(page: Page, channels: number[], count: number): Promise<Colour[]> {
+  await drawn(page, channels, count);
   const colours: Colour[] = [];
   for (const channel of channels) {
     const png = await page.locator(`#channel-${channel} canvas`).screenshot();
@@ -118,7 +125,7 @@ test(
       const click = (label: string) =>
         page.getByRole('button', { name: label, exact: true }).click();
       const transcriptShows = (text: string) =>
-        page.locator('#transcript .entry', { hasText: text }).first().waitFor({ timeout: 10_000 });
+        page.locator('#transcript .entry', { hasText: text }).first().waitFor({ timeout: 30_000 });
       await click('Login');
       await transcriptShows('{"code":1,"type":"Login"}');
       await click('EnterRoom');
@@ -143,13 +150,52 @@ test(
       const entries = await page.locator('#transcript .entry .kind').allTextContents();
       for (const kind of ['command', 'reply', 'event'])
         assert.ok(entries.includes(kind), `no ${kind} in the transcript`);
+    } finally {
+      await running.close();
+    }
+  },
+);
+
+test(
+  'a session script waits for the first page, which sees its frames; the demo session is one button',
+  { skip, timeout },
+  async () => {
+    const demoScript = join(__dirname, '..', '..', '..', '..', '..', 'tools', 'demo.qhs');
+    const scripted = await startView({
+      executable,
+      scriptFile: demoScript,
+      scripted: false,
+      port: 0,
+    });
+    try {
+      // The whole script takes seconds; it must not have started before a page is there.
+      assert.deepEqual(
+        scripted.view.sessions.list().map((s) => s.status),
+        ['ready'],
+      );
+      assert.ok(scripted.view.transcript.history().every((entry) => entry.kind !== 'command'));
+      const page = await openView(scripted);
+      await drawn(page, [1, 2, 3, 0], 5);
+      assert.equal(await scripted.session, true);
+      await page.locator('#session-script[data-status="passed"]').waitFor({ timeout: 30_000 });
+    } finally {
+      await scripted.close();
+    }
+
+    const demo = await startView({ executable, scripted: false, port: 0 });
+    try {
+      const page = await openView(demo);
+      await page.getByRole('button', { name: 'Run the demo session', exact: true }).click();
+      await drawn(page, [1, 2, 3, 0], 3);
+      await page.locator('#session-demo[data-status="passed"]').waitFor({ timeout: 30_000 });
+      assert.match((await page.locator('header').textContent()) ?? '', /done.*bridge Quorlane/);
       const screenshotFile = process.env['QUORLANE_VIEW_SCREENSHOT'];
       if (screenshotFile) {
         await page.waitForTimeout(1500);
         await page.screenshot({ path: screenshotFile });
       }
     } finally {
-      await running.close();
+      await demo.close();
     }
   },
 );

@@ -1,10 +1,10 @@
+import { CHANNELS } from '../../channels';
 import { decodeFrameMessage } from '../../renderer/frame-message';
 import { ChannelView } from './channel-view';
 import { demoCommands } from './demo-commands';
 import type { PageMessage, ServerMessage } from './messages';
+import { SessionBar } from './session-bar';
 import { TranscriptView } from './transcript-view';
-
-const CHANNELS = 5;
 
 function byId(id: string): HTMLElement {
   const element = document.getElementById(id);
@@ -24,6 +24,9 @@ export function start(): void {
   const send = (message: PageMessage): void => {
     if (socket.readyState === WebSocket.OPEN) socket.send(JSON.stringify(message));
   };
+  const sessions = new SessionBar(byId('sessions'), byId('about'), (session) =>
+    send({ kind: 'run', session }),
+  );
   socket.addEventListener('open', () => (status.textContent = 'connected'));
   socket.addEventListener('close', () => (status.textContent = 'disconnected'));
   socket.addEventListener('message', (event: MessageEvent<ArrayBuffer | string>) => {
@@ -34,7 +37,10 @@ export function start(): void {
     }
     const message = JSON.parse(event.data) as ServerMessage;
     if (message.kind === 'transcript') transcript.add(message.entry);
-    else channels.forEach((channel, index) => channel.showStats(message.channels[index]));
+    else if (message.kind === 'stats')
+      channels.forEach((channel, index) => channel.showStats(message.channels[index]));
+    else if (message.kind === 'hello') sessions.showAbout(message.about);
+    else sessions.show(message.sessions);
   });
 
   const buttons = byId('buttons');

@@ -26,8 +26,24 @@ export interface ChannelStats {
   readonly skipped: number;
 }
 
+export type SessionStatus = 'ready' | 'running' | 'passed' | 'failed';
+
+/** A session the view offers (the demo session, a session script) and how it stands. */
+export interface SessionState {
+  readonly name: string;
+  readonly label: string;
+  /** What the session does, in a few words. */
+  readonly hint: string;
+  readonly status: SessionStatus;
+}
+
 export type ServerMessage =
   | { readonly kind: 'transcript'; readonly entry: TranscriptEntry }
-  | { readonly kind: 'stats'; readonly channels: readonly ChannelStats[] };
+  | { readonly kind: 'stats'; readonly channels: readonly ChannelStats[] }
+  /** First on every connection: what the view is watching. */
+  | { readonly kind: 'hello'; readonly about: string }
+  | { readonly kind: 'sessions'; readonly sessions: readonly SessionState[] };
 
-export type PageMessage = { readonly kind: 'command'; readonly command: object };
+export type PageMessage =
+  | { readonly kind: 'command'; readonly command: object }
+  | { readonly kind: 'run'; readonly session: string };
