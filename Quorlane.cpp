@@ -60,6 +60,7 @@ std::int32_t StartUp() {
         qlog::ILogManager* log = qlog::GetLogManager();
         log->Config("config.cfg");
         log->Start();
+        QLOG(qlog::LOG_ALARM, "Quorlane version %s\r\n", QUORLANE_VERSION);
     }
     Manager* manager = CurrentManager.load();
 
