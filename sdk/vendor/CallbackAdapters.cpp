@@ -1,6 +1,8 @@
 #include "sdk/vendor/CallbackAdapters.h"
 
-#include "logging/Qlog.h"
+#include <string>
+
+#include "sdk/vendor/BindingReport.h"
 
 namespace vendor {
 
@@ -48,8 +50,8 @@ struct Forward<Object, Method> {
 // one is told no.
 template <typename Object, const char* kInterface>
 void* Destroy(Object* self, unsigned int) {
-    QLOG(qlog::LOG_ERROR, "zegoliveroom.dll asked to destroy the %s object; it stays\r\n",
-         kInterface);
+    ReportError(std::string("zegoliveroom.dll asked to destroy the ") + kInterface +
+                " callback object; the bridge keeps it");
     return self;
 }
 

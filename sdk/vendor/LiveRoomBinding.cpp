@@ -6,6 +6,7 @@
 #include "LiveRoom.h"
 #include "logging/Qlog.h"
 #include "platform/Process.h"
+#include "sdk/vendor/BindingReport.h"
 #include "sdk/vendor/CallbackAdapters.h"
 #include "sdk/vendor/Credentials.h"
 #include "sdk/vendor/RecordLayouts.h"
@@ -74,7 +75,7 @@ bool InitSDK(unsigned int appID, const unsigned char* appSignature, int signatur
     if (!vendor::ApplyEnvironment(platform::GetEnvironment("QUORLANE_APP_ID"),
                                   platform::GetEnvironment("QUORLANE_APP_SIGN"), &credentials,
                                   &fromEnvironment, &error)) {
-        QLOG(qlog::LOG_ERROR, "%s; InitSDK not called\r\n", error.c_str());
+        vendor::ReportError(error + "; InitSDK not called");
         return false;
     }
     if (fromEnvironment.appID || fromEnvironment.appSign) {

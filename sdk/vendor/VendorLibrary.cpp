@@ -2,6 +2,7 @@
 
 #include "logging/Qlog.h"
 #include "platform/Process.h"
+#include "sdk/vendor/BindingReport.h"
 #include "sdk/vendor/ExportIndex.h"
 
 namespace vendor {
@@ -39,8 +40,7 @@ void VendorLibrary::Load() {
     std::string error;
     library_ = platform::DynamicLibrary::Load(path, &error);
     if (!library_) {
-        QLOG(qlog::LOG_ERROR, "the SDK %s did not load: %s; every SDK call fails\r\n", path.c_str(),
-             error.c_str());
+        ReportError("the SDK " + path + " did not load: " + error + "; every SDK call fails");
         return;
     }
     const ExportIndex index(library_->ExportNames());
@@ -50,8 +50,7 @@ void VendorLibrary::Load() {
         if (found.kind == Resolution::Kind::kCompatible) {
             QLOG(qlog::LOG_WARN, "SDK %s: %s\r\n", path.c_str(), found.note.c_str());
         } else if (found.kind != Resolution::Kind::kExact) {
-            QLOG(qlog::LOG_ERROR, "SDK %s: %s; that call fails\r\n", path.c_str(),
-                 found.note.c_str());
+            ReportError("SDK " + path + ": " + found.note + "; that call fails");
         }
         if (!found.exportName.empty())
             addresses_[i] = library_->Find(found.exportName);

@@ -34,9 +34,10 @@ std::set<std::string> ClangDecorations() {
     for (std::sregex_iterator it(dump.begin(), dump.end(), mangled), end; it != end; ++it) {
         const std::string name = (*it)[1];
         const std::string qualified = vendor::QualifiedName(name);
-        const bool inLiveRoom = qualified.size() > 14 &&
-                                qualified.compare(qualified.size() - 14, 14, "@LIVEROOM@ZEGO") == 0 &&
-                                qualified.find('@') == qualified.size() - 14;
+        const bool inLiveRoom =
+            qualified.size() > 14 &&
+            qualified.compare(qualified.size() - 14, 14, "@LIVEROOM@ZEGO") == 0 &&
+            qualified.find('@') == qualified.size() - 14;
         if (inLiveRoom && name[qualified.size() + 2] == 'Y')
             names.insert(name);
     }
