@@ -38,8 +38,8 @@ const char* const kDecorations[kFunctionCount] = {
     "?SetWaterMarkImagePath@LIVEROOM@ZEGO@@YAXPEBDW4PublishChannelIndex@AV@2@@Z",
     "?SetPublishWaterMarkRect@LIVEROOM@ZEGO@@YAXHHHHW4PublishChannelIndex@AV@2@@Z",
     "?SetPreviewWaterMarkRect@LIVEROOM@ZEGO@@YAXHHHHW4PublishChannelIndex@AV@2@@Z",
-    "?SendRoomMessage@LIVEROOM@ZEGO@@YAHW4ZegoMessageType@ROOM@2@W4ZegoMessageCategory@42@"
-    "W4ZegoMessagePriority@42@PEBD@Z",
+    ("?SendRoomMessage@LIVEROOM@ZEGO@@YAHW4ZegoMessageType@ROOM@2@W4ZegoMessageCategory@42@"
+     "W4ZegoMessagePriority@42@PEBD@Z"),
 };
 
 }  // namespace
