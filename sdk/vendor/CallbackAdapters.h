@@ -7,7 +7,9 @@
 // On x64 Windows a virtual function is called like a free function whose first argument is the
 // object, so each slot holds a plain function of that shape. References arrive as pointers, and
 // a record passed by value that is not 1, 2, 4 or 8 bytes long arrives as a pointer to a copy
-// made by the caller; the slot types below spell that out.
+// made by the caller; the slot types below spell that out. (Where the two differ, a record
+// returned through a hidden pointer, no slot here is concerned: all return void, the destructor
+// a pointer.)
 //
 //   SetRoomCallback(AdapterFor(roomCallback));   // hand the DLL the adapter, never the object
 #pragma once

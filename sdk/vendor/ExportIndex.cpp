@@ -56,7 +56,8 @@ Resolution ExportIndex::Resolve(const std::string& wanted) const {
     if (compatible.size() == 1) {
         found.kind = Resolution::Kind::kCompatible;
         found.exportName = compatible.front();
-        found.note = function + " bound to " + compatible.front() + ", passed as " + wanted + " is";
+        found.note =
+            function + " bound to " + compatible.front() + " (ours: " + wanted + "; passed alike)";
     } else if (compatible.empty()) {
         found.kind = Resolution::Kind::kIncompatible;
         found.note = "no export for " + function + " takes and returns what " + wanted +
