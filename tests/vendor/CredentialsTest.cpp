@@ -1,0 +1,72 @@
+#include <gtest/gtest.h>
+
+#include "sdk/vendor/Credentials.h"
+
+namespace vendortest {
+namespace {
+
+using vendor::ApplyEnvironment;
+using vendor::Credentials;
+using vendor::EnvironmentUse;
+
+const char kSign[] = "00112233445566778899aabbccddeeff00112233445566778899AABBCCDDEEFF";
+
+TEST(CredentialsTest, AppIDIsAnUnsigned32BitDecimal) {
+    std::uint32_t id = 7;
+    EXPECT_TRUE(vendor::ParseAppID("0", &id));
+    EXPECT_EQ(id, 0u);
+    EXPECT_TRUE(vendor::ParseAppID("4294967295", &id));
+    EXPECT_EQ(id, 4294967295u);
+    for (const char* bad :
+         {"", "4294967296", "99999999999", "-1", "+1", " 1", "1 ", "0x10", "1e3"}) {
+        EXPECT_FALSE(vendor::ParseAppID(bad, &id)) << bad;
+        EXPECT_EQ(id, 4294967295u) << bad;
+    }
+}
+
+TEST(CredentialsTest, AppSignIs64HexDigits) {
+    std::array<unsigned char, vendor::kAppSignLength> sign{};
+    ASSERT_TRUE(vendor::ParseAppSign(kSign, &sign));
+    EXPECT_EQ(sign[0], 0x00);
+    EXPECT_EQ(sign[1], 0x11);
+    EXPECT_EQ(sign[15], 0xff);
+    EXPECT_EQ(sign[31], 0xff);
+    const std::string good = kSign;
+    for (const std::string& bad : {good.substr(1), good + "0", good.substr(0, 63) + "g",
+                                   " " + good.substr(1), std::string()})
+        EXPECT_FALSE(vendor::ParseAppSign(bad, &sign)) << bad;
+    EXPECT_EQ(sign[1], 0x11);
+}
+
+TEST(CredentialsTest, EnvironmentReplacesWhatIsSetAndRefusesWhatIsMalformed) {
+    Credentials built;
+    built.appID = 1;
+    built.appSign.fill('0');
+
+    Credentials chosen = built;
+    EnvironmentUse use;
+    std::string error;
+    ASSERT_TRUE(ApplyEnvironment(nullptr, "", &chosen, &use, &error));
+    EXPECT_EQ(chosen.appID, 1u);
+    EXPECT_EQ(chosen.appSign, built.appSign);
+    EXPECT_FALSE(use.appID || use.appSign);
+
+    ASSERT_TRUE(ApplyEnvironment("4242", kSign, &chosen, &use, &error));
+    EXPECT_EQ(chosen.appID, 4242u);
+    EXPECT_EQ(chosen.appSign[1], 0x11);
+    EXPECT_TRUE(use.appID && use.appSign);
+
+    // A malformed value changes nothing and names its variable; the signature is not echoed.
+    chosen = built;
+    use = EnvironmentUse();
+    EXPECT_FALSE(ApplyEnvironment("42x", nullptr, &chosen, &use, &error));
+    EXPECT_NE(error.find("QUORLANE_APP_ID=[42x]"), std::string::npos) << error;
+    EXPECT_FALSE(ApplyEnvironment("42", "secretsecret", &chosen, &use, &error));
+    EXPECT_NE(error.find("QUORLANE_APP_SIGN"), std::string::npos) << error;
+    EXPECT_EQ(error.find("secret"), std::string::npos) << error;
+    EXPECT_EQ(chosen.appID, 1u);
+    EXPECT_FALSE(use.appID || use.appSign);
+}
+
+}  // namespace
+}  // namespace vendortest
