@@ -28,7 +28,7 @@ TEST_F(Framing, GreetingComesFirstWithoutAnyInput) {
 }
 
 TEST_F(Framing, StartUpLogsTheVersionOnceAndSendsNothingForIt) {
-    EXPECT_TRUE(bridge.WaitForLog("LOG_ALARM Quorlane version " QUORLANE_VERSION "\r\n"));
+    EXPECT_TRUE(bridge.WaitForLog("LOG_ALARM Quorlane version " QUORLANE_VERSION ", SDK sim\r\n"));
     EXPECT_EQ(bridge.CountInLog("Quorlane version"), 1);
     EXPECT_EQ(bridge.Objects().size(), 1u);
 }
