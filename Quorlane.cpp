@@ -60,6 +60,8 @@ std::int32_t StartUp() {
         qlog::ILogManager* log = qlog::GetLogManager();
         log->Config("config.cfg");
         log->Start();
+        QLOG(qlog::LOG_ALARM, "Quorlane version %s, SDK %s\r\n", QUORLANE_VERSION,
+             QUORLANE_SDK_BUILD);
     }
     Manager* manager = CurrentManager.load();
 

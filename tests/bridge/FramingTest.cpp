@@ -27,6 +27,12 @@ TEST_F(Framing, GreetingComesFirstWithoutAnyInput) {
     EXPECT_EQ(bridge.Objects().size(), 1u) << "nothing else is sent by itself";
 }
 
+TEST_F(Framing, StartUpLogsTheVersionOnceAndSendsNothingForIt) {
+    EXPECT_TRUE(bridge.WaitForLog("LOG_ALARM Quorlane version " QUORLANE_VERSION ", SDK sim\r\n"));
+    EXPECT_EQ(bridge.CountInLog("Quorlane version"), 1);
+    EXPECT_EQ(bridge.Objects().size(), 1u);
+}
+
 TEST_F(Framing, BackToBackObjectsInOneWriteAreThreeCommands) {
     Exchange e = bridge.Run(R"({"type":"OpenMic"}{"type":"CloseMic"}{"type":"OpenSpeaker"})");
     EXPECT_EQ(e.replies, (Lines{kOpenMicReply, kCloseMicReply, kOpenSpeakerReply}));

@@ -6,7 +6,6 @@
 import { ChildProcess, spawn, StdioOptions } from 'node:child_process';
 import { EventEmitter } from 'node:events';
 import { existsSync } from 'node:fs';
-import * as path from 'node:path';
 import { Readable, Writable } from 'node:stream';
 import type { AsyncQueue } from './async-queue';
 import { CHANNELS } from './channels';
@@ -18,17 +17,23 @@ import {
   REPLY_TYPES,
   serialize,
 } from './commands';
-import { BridgeExitError, invalidArgument, outOfRange } from './errors';
+import { BridgeExitError, outOfRange } from './errors';
 import { BridgeEvent, EventParams, EventType, isEventType, ProtocolError, Reply } from './events';
 import { ChannelCounters, Frame, FrameAssembler, FrameError } from './frames';
 import { FrameStreams } from './frame-streams';
 import { LineSplitter } from './line-splitter';
 import { MessageReader } from './message-reader';
+import { chooseExecutable, type SdkBuild } from './prebuilt-bridge';
 import { SimControl } from './sim-control';
+import { vendorEnvironment, type VendorSettings } from './vendor-environment';
 
-export interface BridgeOptions {
-  /** Path of the bridge executable; defaults to the environment variable QUORLANE_EXECUTABLE. */
+export interface BridgeOptions extends VendorSettings {
+  /** Path of the bridge executable; default: the environment variable QUORLANE_EXECUTABLE, else
+   * the prebuilt bridge of the installed platform package that `sdk` picks. */
   executable?: string;
+  /** The prebuilt build to start when no executable is given: 'vendor' (the vendor's SDK, on
+   * Windows) or 'sim' (the simulated SDK); default: 'vendor' where there is one. */
+  sdk?: SdkBuild;
   /** Arguments for the executable (the bridge takes none; for a wrapper or an interpreter). */
   args?: string[];
   /** Working directory of the bridge: its `config.cfg` is read and its `log/` written there. */
@@ -154,15 +159,8 @@ export class Bridge extends EventEmitter<BridgeEvents> {
   /** Starts the bridge and resolves once its greeting { "code": 0, "type": "DaemonStart" }
    * has arrived. */
   static start(options: BridgeOptions = {}): Promise<Bridge> {
-    const given = options.executable ?? process.env.QUORLANE_EXECUTABLE;
-    if (given === undefined || given === '')
-      return Promise.reject(
-        invalidArgument('no bridge executable: set options.executable or QUORLANE_EXECUTABLE'),
-      );
-    // A relative path means this process's directory, not the bridge's working directory.
-    const executable = /[\\/]/.test(given) ? path.resolve(given) : given;
     try {
-      return new Bridge(executable, options).started;
+      return new Bridge(chooseExecutable(options), options).started;
     } catch (e) {
       return Promise.reject(e);
     }
@@ -179,12 +177,16 @@ export class Bridge extends EventEmitter<BridgeEvents> {
     this.exited = new Promise((resolve) => (this.markExited = resolve));
     const scripted = options.scripted === true;
     const stdio: StdioOptions = ['ignore', ...new Array<'pipe'>(scripted ? 11 : 9).fill('pipe')];
-    const env = { ...process.env, ...options.env };
+    const env = { ...process.env, ...options.env, ...vendorEnvironment(options) };
     if (scripted) env.QUORLANE_SIM_CONTROL = '10,11';
     this.child = spawn(executable, options.args ?? [], {
       cwd: options.cwd,
       env,
       stdio,
+      // On POSIX a process group of its own: a Ctrl-C in the terminal signals the whole
+      // foreground group, and would end the bridge at once instead of through close(). A host
+      // that dies leaves its pipes closed, and the bridge ends by itself.
+      detached: process.platform !== 'win32',
       windowsHide: true,
     });
     const pipe = (fd: number) => {

@@ -1,7 +1,8 @@
 import { existsSync, mkdtempSync, readFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
-import { basename, join, resolve } from 'node:path';
+import { basename, join, resolve, sep } from 'node:path';
 import { Bridge } from '../bridge';
+import { SDK_BUILDS, type SdkBuild } from '../prebuilt-bridge';
 import { demoSession } from './demo-session';
 import { parseSessionScript, type SessionScript } from './session-script';
 import type { SessionOffer } from './sessions';
@@ -10,7 +11,8 @@ import { ViewServer } from './view-server';
 const usage = `usage: quorlane-view [options]
 Starts the bridge (the simulated SDK's demo room unless a script says \`scripted\`), serves a live
 view of its five channels on 127.0.0.1 and prints the address.
-  --executable PATH   the bridge (default: $QUORLANE_EXECUTABLE, else build/Quorlane of this repository)
+  --executable PATH   the bridge (default: $QUORLANE_EXECUTABLE, else the installed prebuilt one)
+  --sdk sim|vendor    the prebuilt build to start (default: sim, the simulated SDK)
   --script FILE       run a session script (quorlane-host's language) once the first page connects
   --at-once           run the script at once, without waiting for a page
   --scripted          start the simulated SDK in scripted mode even without a script saying so
@@ -19,7 +21,10 @@ view of its five channels on 127.0.0.1 and prints the address.
   --help              this text`;
 
 export interface ViewOptions {
-  executable: string;
+  /** The bridge; default: $QUORLANE_EXECUTABLE, else the prebuilt `sdk` build. */
+  executable?: string;
+  /** The prebuilt build to start when no executable is given (default 'sim'). */
+  sdk?: SdkBuild;
   scriptFile?: string;
   /** Run the script at once rather than when the first page connects. */
   atOnce?: boolean;
@@ -28,16 +33,17 @@ export interface ViewOptions {
   port: number;
 }
 
-function defaultExecutable(): string {
-  return (
-    process.env['QUORLANE_EXECUTABLE'] ??
-    resolve(__dirname, '..', '..', '..', '..', 'build', 'Quorlane')
-  );
+// In this repository (not installed from npm), the bridge of its plain build.
+function repositoryBuild(): string | undefined {
+  const packageRoot = resolve(__dirname, '..', '..');
+  if (packageRoot.split(sep).includes('node_modules')) return undefined;
+  const built = resolve(packageRoot, '..', '..', 'build', 'Quorlane');
+  return existsSync(built) ? built : undefined;
 }
 
 /** Reads the command line; throws an Error with a message for the user on anything unknown. */
 export function parseArguments(args: readonly string[]): ViewOptions | 'help' {
-  const options: ViewOptions = { executable: defaultExecutable(), scripted: false, port: 0 };
+  const options: ViewOptions = { scripted: false, port: 0 };
   for (let i = 0; i < args.length; i++) {
     const arg = args[i]!;
     const value = (): string => {
@@ -47,7 +53,12 @@ export function parseArguments(args: readonly string[]): ViewOptions | 'help' {
     };
     if (arg === '--help' || arg === '-h') return 'help';
     else if (arg === '--executable') options.executable = resolve(value());
-    else if (arg === '--script') options.scriptFile = resolve(value());
+    else if (arg === '--sdk') {
+      const sdk = value();
+      if (!SDK_BUILDS.includes(sdk as SdkBuild))
+        throw new Error(`--sdk takes sim or vendor, not ${sdk}`);
+      options.sdk = sdk as SdkBuild;
+    } else if (arg === '--script') options.scriptFile = resolve(value());
     else if (arg === '--at-once') options.atOnce = true;
     else if (arg === '--scripted') options.scripted = true;
     else if (arg === '--cwd') options.cwd = resolve(value());
@@ -75,11 +86,15 @@ export interface RunningView {
 export async function startView(options: ViewOptions): Promise<RunningView> {
   let script: SessionScript | undefined;
   if (options.scriptFile) script = parseSessionScript(readFileSync(options.scriptFile, 'utf8'));
-  if (!existsSync(options.executable))
+  if (options.executable !== undefined && !existsSync(options.executable))
     throw new Error(`no bridge at ${options.executable} (see --executable)`);
   const scripted = options.scripted || (script?.scripted ?? false);
+  const executable =
+    options.executable ||
+    process.env['QUORLANE_EXECUTABLE'] ||
+    (options.sdk === undefined ? repositoryBuild() : undefined);
   const bridge = await Bridge.start({
-    executable: options.executable,
+    ...(executable ? { executable } : { sdk: options.sdk ?? 'sim' }),
     cwd: options.cwd ?? mkdtempSync(join(tmpdir(), 'quorlane-view-')),
     scripted,
   });
@@ -98,7 +113,7 @@ export async function startView(options: ViewOptions): Promise<RunningView> {
       hint: 'logs in, enters the demo room, plays its streams, previews and publishes',
       script: demoSession,
     });
-  const about = `bridge ${basename(options.executable)}, pid ${bridge.pid}${scripted ? ', simulated SDK in scripted mode' : ''}`;
+  const about = `bridge ${basename(bridge.executable)}, pid ${bridge.pid}${scripted ? ', simulated SDK in scripted mode' : ''}`;
   let view: ViewServer;
   try {
     view = await ViewServer.start(bridge, {
@@ -111,7 +126,7 @@ export async function startView(options: ViewOptions): Promise<RunningView> {
     await bridge.close();
     throw error;
   }
-  view.transcript.add('note', `bridge ${options.executable} started (pid ${bridge.pid})`);
+  view.transcript.add('note', `bridge ${bridge.executable} started (pid ${bridge.pid})`);
   view.transcript.add('reply', JSON.stringify({ code: 0, type: 'DaemonStart' }));
   if (script && options.atOnce) void view.sessions.run('script');
   const session = script ? view.sessions.firstRun('script') : Promise.resolve(true);
@@ -152,14 +167,20 @@ export async function main(args: readonly string[]): Promise<void> {
     console.log('quorlane-view: the script starts when the first page connects');
   else if (running.view.sessions.list().some((session) => session.name === 'demo'))
     console.log('quorlane-view: open it and press "Run the demo session"');
-  running.bridge.on('exit', () => {
+  running.bridge.on('exit', (exit) => {
+    if (exit.closed) return;
     console.error('quorlane-view: the bridge ended; stopping');
     process.exitCode = 1;
     void running.view.close();
   });
+  // A Ctrl-C may come twice (from the terminal and from npx passing it on): one stop.
+  let stopping = false;
   const stop = (): void => {
+    if (stopping) return;
+    stopping = true;
+    console.log('quorlane-view: stopping the bridge');
     void running.close().then(() => process.exit(0));
   };
-  process.once('SIGINT', stop);
-  process.once('SIGTERM', stop);
+  process.on('SIGINT', stop);
+  process.on('SIGTERM', stop);
 }
