@@ -36,7 +36,7 @@ bool PlanFrame(int width, int height, FrameLayout* layout);
 // Width, height and payload length as little-endian signed 32-bit integers.
 void EncodeFrameHeader(const FrameLayout& layout, unsigned char header[kHeaderSize]);
 
-// The channel of a stream: its entry in the Manager's channelMap (looked up under channelLock),
+// The channel of a stream: its entry in the Manager's channelMap (looked up under the map's lock),
 // 0 for a null or unmapped stream ID or a mapped value outside 1 to 4.
 int ChannelOf(Manager& manager, const char* streamID);
 
