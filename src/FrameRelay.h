@@ -13,7 +13,6 @@ class Manager;
 
 namespace framerelay {
 
-constexpr int kChannelCount = 5;
 constexpr std::size_t kHeaderSize = 12;
 // Converted frames that may wait for a channel's pipe besides the one being written.
 constexpr std::size_t kFrameBacklog = 3;

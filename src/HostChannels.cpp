@@ -68,14 +68,14 @@ int WriteHost(const char* text, std::size_t length) {
 }
 
 int WriteFrameHeader(int channel, const unsigned char* header12) {
-    if (channel < 0 || channel >= kFrameChannels) {
+    if (channel < 0 || channel >= kChannelCount) {
         return -1;
     }
     return platform::WriteAll(kFrameDescriptorBase + channel, header12, 12);
 }
 
 int WriteFrameData(int channel, const void* data, std::size_t length) {
-    if (channel < 0 || channel >= kFrameChannels) {
+    if (channel < 0 || channel >= kChannelCount) {
         return -1;
     }
     return platform::WriteAll(kFrameDescriptorBase + channel, data, length);

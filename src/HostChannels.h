@@ -13,7 +13,7 @@ class Manager;
 const int kCommandDescriptor = 3;
 const int kReplyDescriptor = 4;
 const int kFrameDescriptorBase = 5;
-const int kFrameChannels = 5;  // channels 0 to 4, descriptors 5 to 9
+const int kChannelCount = 5;  // render channels 0 to 4, on descriptors 5 to 9
 const std::size_t kReadBufferSize = 2048;
 
 // How long the command reader and the command worker keep watching for the next command before
