@@ -48,15 +48,15 @@ void ConvertFrame(const unsigned char* pixels, int stride, const FrameLayout& la
 // rest of the frame is skipped. Returns false when a write failed.
 bool WriteFrame(int channel, const FrameLayout& layout, const unsigned char* yuv);
 
+// Frames dropped on a channel since the process started.
+std::uint64_t DroppedFrames(int channel);
+
 // The whole relay of one frame: nothing happens without a Manager, without pixels, or with
 // dimensions PlanFrame refuses, or with a stride below 4 x width bytes; a null stride pointer
 // means rows of exactly 4 x width bytes. No exception leaves it, and it never waits for the
 // host: the frame is converted on the calling thread and written by the channel's writer
 // thread, behind at most kFrameBacklog others; when that many already wait, the frame is
 // dropped unconverted, and the drops are logged at most once a second per channel.
-// Frames dropped on a channel since the process started.
-std::uint64_t DroppedFrames(int channel);
-
 void RelayFrame(Manager* manager, const unsigned char* pixels, const int* strides,
                 const char* streamID, int width, int height);
 
