@@ -1,11 +1,13 @@
-// A condition variable bound to one platform::Mutex, which every call expects held. A wait
-// releases the mutex, sleeps until a signal (or now and then without one), and takes the mutex
-// again, so callers wait in a loop on the guarded state they need:
+// A condition variable bound to one platform::Mutex. Wait and WaitUntil expect the mutex held:
+// a wait releases it, sleeps until a signal (or now and then without one), and takes it again,
+// so callers wait in a loop on the guarded state they need. Signal and SignalAll need not hold
+// it; signalling after the release spares the woken thread a wait for the mutex.
 //
 //   platform::Mutex mutex;
 //   platform::CondVar ready(&mutex);
 //   std::deque<Job> jobs GUARDED_BY(mutex);
-//   { platform::MutexLock hold(mutex); while (jobs.empty()) ready.Wait(); ... }
+//   { platform::MutexLock hold(mutex); while (jobs.empty()) ready.Wait(); ... }   // consumer
+//   { platform::MutexLock hold(mutex); jobs.push_back(job); } ready.Signal();      // producer
 //
 // The loop's condition reads the guarded state, so the thread-safety analysis sees a wait
 // without the mutex there.
