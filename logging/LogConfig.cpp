@@ -98,7 +98,7 @@ LogManager::SectionSettings LogManager::NewSection(const std::string& key) const
 
 bool LogManager::Config(const char* path) {
     const std::string newPath = path != nullptr ? path : "";
-    LockHelper::Guard guard(configLock_);
+    platform::MutexLock hold(configLock_);
     if (!configFile_.empty()) {
         PrintPlain(
             Framed(" !!! !!! qlog configure error: too many calls to Config. the old config file=" +
@@ -113,12 +113,12 @@ bool LogManager::Config(const char* path) {
 }
 
 bool LogManager::ConfigFromText(const char* text) {
-    LockHelper::Guard guard(configLock_);
+    platform::MutexLock hold(configLock_);
     return ApplyConfigText(text != nullptr ? text : "", false);
 }
 
 bool LogManager::ReloadConfig() {
-    LockHelper::Guard guard(configLock_);
+    platform::MutexLock hold(configLock_);
     if (configFile_.empty())
         return false;
     std::string text;

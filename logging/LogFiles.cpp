@@ -91,9 +91,9 @@ bool LogManager::openLogger(const LogRecord& record) {
     std::string name;
     std::string path;
     {
-        LockHelper::Guard guard(attributeLock_);
-        name = entry.name;
-        path = entry.path;
+        platform::MutexLock hold(attributeLock_);
+        name = labels_[id].name;
+        path = labels_[id].path;
     }
     UseForwardSlashes(path);
     if (entry.monthdir)

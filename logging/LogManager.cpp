@@ -65,17 +65,16 @@ LogManager::LogManager(const LogManagerOptions& options)
     queueLimitRecords_ = options.queueLimitBytes / sizeof(LogRecord);
     if (queueLimitRecords_ == 0)
         queueLimitRecords_ = 1;
-    for (LoggerEntry& entry : loggers_)
-        entry.path = defaultPath_;
+    for (LoggerLabels& labels : labels_)
+        labels.path = defaultPath_;
     char pid[32];
     std::snprintf(pid, sizeof pid, "%06u", static_cast<unsigned>(platform::ProcessId()));
     processIdText_ = pid;
     processName_ = ExecutableBaseName();
 
-    LoggerEntry& main = loggers_[0];
-    main.enable.store(true);
-    main.key = "Main";
-    main.name = processName_;
+    loggers_[0].enable.store(true);
+    labels_[0].key = "Main";
+    labels_[0].name = processName_;
     loggerIds_["Main"] = 0;
 }
 
@@ -115,7 +114,7 @@ bool LogManager::Stop() {
 
 void LogManager::Run() {
     {
-        LockHelper::Guard guard(queueLock_);
+        platform::MutexLock hold(queueLock_);
         acceptingRecords_ = true;
     }
     running_.store(true);
@@ -127,9 +126,10 @@ void LogManager::Run() {
             continue;
         std::string line;
         {
-            LockHelper::Guard guard(attributeLock_);
-            line = "logger id=" + std::to_string(id) + " key=" + entry.key + " name=" + entry.name +
-                   " path=" + entry.path;
+            platform::MutexLock hold(attributeLock_);
+            const LoggerLabels& labels = labels_[id];
+            line = "logger id=" + std::to_string(id) + " key=" + labels.key +
+                   " name=" + labels.name + " path=" + labels.path;
         }
         line += " level=" + std::to_string(entry.level.load()) +
                 " display=" + (entry.display ? "1" : "0");
@@ -145,7 +145,7 @@ void LogManager::Run() {
         // Everything queued so far is taken at once and handled in order.
         const bool held = writerHeld_.load(std::memory_order_relaxed) && running_.load();
         if (!held) {
-            LockHelper::Guard guard(queueLock_);
+            platform::MutexLock hold(queueLock_);
             batch.Append(queue_);
         }
         if (!batch.Empty()) {
@@ -182,7 +182,7 @@ void LogManager::ProcessRecord(const LogRecord& record, std::uint32_t* pendingWr
         if (record.kind == RECORD_ENABLE)
             entry.enable.store(record.value != 0);
         else
-            ApplyAttributeChange(entry, record.kind, record.value, text);
+            ApplyAttributeChange(id, record.kind, record.value, text);
         entry.file.reset();
         return;
     }
@@ -221,14 +221,14 @@ void LogManager::IdleFlush(std::uint32_t* pendingWrites) {
             entry.file.reset();
         }
     }
-    LockHelper::Guard guard(consoleLock_);
+    platform::MutexLock hold(consoleLock_);
     console_.Flush();
 }
 
 void LogManager::ReportDroppedRecords(std::uint32_t* pendingWrites) {
     std::uint64_t dropped = 0;
     {
-        LockHelper::Guard guard(queueLock_);
+        platform::MutexLock hold(queueLock_);
         if (!queue_.Empty())
             return;
         if (droppedRecords_ == 0 || !AcceptsLog(0, LOG_ERROR))
@@ -260,7 +260,7 @@ bool LogManager::FinishIfStopped() {
     if (running_.load())
         return false;
     {
-        LockHelper::Guard guard(queueLock_);
+        platform::MutexLock hold(queueLock_);
         if (!queue_.Empty())
             return false;
         // From here on no producer can append a record that would never be written.
@@ -274,14 +274,14 @@ bool LogManager::FinishIfStopped() {
         }
     }
     {
-        LockHelper::Guard guard(consoleLock_);
+        platform::MutexLock hold(consoleLock_);
         console_.Flush();
     }
     return true;
 }
 
 void LogManager::Display(const LogRecord& record) {
-    LockHelper::Guard guard(consoleLock_);
+    platform::MutexLock hold(consoleLock_);
     if (record.level <= LOG_DEBUG || record.level > LOG_FATAL) {
         console_.Plain(record.text, static_cast<std::size_t>(record.length));
         return;
@@ -291,13 +291,13 @@ void LogManager::Display(const LogRecord& record) {
 }
 
 void LogManager::PrintDiagnostic(const char* text) {
-    LockHelper::Guard guard(consoleLock_);
+    platform::MutexLock hold(consoleLock_);
     if (environment_->ConsoleAttached())
         console_.Colored(DIAGNOSTIC_COLOR, text);
 }
 
 void LogManager::PrintPlain(const std::string& text) {
-    LockHelper::Guard guard(consoleLock_);
+    platform::MutexLock hold(consoleLock_);
     console_.Plain(text.data(), text.size());
     console_.Flush();
 }
@@ -326,7 +326,7 @@ int LogManager::CreateLogger(const char* key) {
         return -1;
     std::string trimmed(key);
     TrimConfigText(trimmed, nullptr);
-    LockHelper::Guard guard(attributeLock_);
+    platform::MutexLock hold(attributeLock_);
     auto found = loggerIds_.find(trimmed);
     if (found != loggerIds_.end() && found->second != -1)
         return found->second;
@@ -337,10 +337,9 @@ int LogManager::CreateLogger(const char* key) {
             "\r\n");
         return -1;
     }
-    LoggerEntry& entry = loggers_[id];
-    entry.key = trimmed;
-    entry.name = trimmed;
-    entry.enable.store(true);
+    labels_[id].key = trimmed;
+    labels_[id].name = trimmed;
+    loggers_[id].enable.store(true);
     loggerIds_[trimmed] = id;
     lastLoggerId_.store(id, std::memory_order_release);
     return id;
@@ -349,7 +348,7 @@ int LogManager::CreateLogger(const char* key) {
 int LogManager::LookupLogger(const char* key) {
     if (key == nullptr)
         return -1;
-    LockHelper::Guard guard(attributeLock_);
+    platform::MutexLock hold(attributeLock_);
     auto found = loggerIds_.find(key);
     return found == loggerIds_.end() ? -1 : found->second;
 }
@@ -368,22 +367,23 @@ bool LogManager::QueueAttributeChange(int loggerId, RecordKind kind, std::int32_
     record->length = static_cast<std::int32_t>(length);
     if (length > 0)
         std::memcpy(record->text, text, length);
-    LockHelper::Guard guard(queueLock_);
+    platform::MutexLock hold(queueLock_);
     queue_.Push(std::move(record));
     return true;
 }
 
-void LogManager::ApplyAttributeChange(LoggerEntry& entry, int kind, std::int32_t value,
+void LogManager::ApplyAttributeChange(int loggerId, int kind, std::int32_t value,
                                       const std::string& text) {
+    LoggerEntry& entry = loggers_[loggerId];
     switch (kind) {
         case RECORD_NAME: {
-            LockHelper::Guard guard(attributeLock_);
-            entry.name = text;
+            platform::MutexLock hold(attributeLock_);
+            labels_[loggerId].name = text;
             break;
         }
         case RECORD_PATH: {
-            LockHelper::Guard guard(attributeLock_);
-            entry.path = text;
+            platform::MutexLock hold(attributeLock_);
+            labels_[loggerId].path = text;
             break;
         }
         case RECORD_LEVEL:
@@ -468,10 +468,10 @@ LoggerSettings LogManager::DescribeLogger(int loggerId) {
     if (loggerId < 0 || loggerId >= LOGGER_MAX)
         return settings;
     const LoggerEntry& entry = loggers_[loggerId];
-    LockHelper::Guard guard(attributeLock_);
-    settings.key = entry.key;
-    settings.name = entry.name;
-    settings.path = entry.path;
+    platform::MutexLock hold(attributeLock_);
+    settings.key = labels_[loggerId].key;
+    settings.name = labels_[loggerId].name;
+    settings.path = labels_[loggerId].path;
     settings.level = entry.level.load();
     settings.display = entry.display;
     settings.outfile = entry.outfile;
@@ -508,12 +508,12 @@ std::uint64_t LogManager::GetWaitingCount() {
 }
 
 std::uint64_t LogManager::GetDroppedRecordCount() {
-    LockHelper::Guard guard(queueLock_);
+    platform::MutexLock hold(queueLock_);
     return droppedTotal_;
 }
 
 std::uint64_t LogManager::GetDroppedConsoleLineCount() {
-    LockHelper::Guard guard(consoleLock_);
+    platform::MutexLock hold(consoleLock_);
     return console_.DroppedLines();
 }
 

@@ -14,7 +14,6 @@
 #include <string>
 
 #include "logging/ConsoleOutput.h"
-#include "logging/LockHelper.h"
 #include "logging/LogEnvironment.h"
 #include "logging/LogQueue.h"
 #include "logging/LogRecord.h"
@@ -23,7 +22,9 @@
 #include "logging/RecordPool.h"
 #include "logging/SemHelper.h"
 #include "logging/ThreadHelper.h"
+#include "platform/Mutex.h"
 #include "platform/Sync.h"
+#include "platform/ThreadAnnotations.h"
 
 namespace qlog {
 
@@ -61,14 +62,15 @@ class LogManager : public ThreadHelper, public ILogManager {
 
     void Run() override;
 
-    bool Config(const char* path) override;
-    bool ConfigFromText(const char* text) override;
-    int CreateLogger(const char* key) override;
+    bool Config(const char* path) override EXCLUDES(configLock_);
+    bool ConfigFromText(const char* text) override EXCLUDES(configLock_);
+    int CreateLogger(const char* key) override EXCLUDES(attributeLock_);
     bool Start() override;
     bool Stop() override;
-    int LookupLogger(const char* key) override;
+    int LookupLogger(const char* key) override EXCLUDES(attributeLock_);
     bool AcceptsLog(int loggerId, int level) override;
-    bool SubmitLog(int loggerId, int level, const char* text, const char* file, int line) override;
+    bool SubmitLog(int loggerId, int level, const char* text, const char* file, int line) override
+        EXCLUDES(queueLock_);
     bool SetLoggerEnabled(int loggerId, bool enable) override;
     bool SetLoggerName(int loggerId, const char* name) override;
     bool SetLoggerPath(int loggerId, const char* path) override;
@@ -79,15 +81,15 @@ class LogManager : public ThreadHelper, public ILogManager {
     bool SetLoggerLimitSize(int loggerId, unsigned int megabytes) override;
     bool SetLoggerMonthDir(int loggerId, bool enable) override;
     bool SetReloadInterval(int seconds) override;
-    bool ReloadConfig() override;
+    bool ReloadConfig() override EXCLUDES(configLock_);
     bool IsLoggerEnabled(int loggerId) override;
     std::uint64_t GetWriteCount() override;
     std::uint64_t GetWriteBytes() override;
     std::uint64_t GetWaitingCount() override;
     // Records refused because the queue was full, and console lines dropped because the
     // console did not take them, since the start.
-    std::uint64_t GetDroppedRecordCount();
-    std::uint64_t GetDroppedConsoleLineCount();
+    std::uint64_t GetDroppedRecordCount() EXCLUDES(queueLock_);
+    std::uint64_t GetDroppedConsoleLineCount() EXCLUDES(consoleLock_);
     std::uint32_t GetActiveLoggerCount() override;
 
     // Holds the writer thread before it takes the next record, so that tests and benchmarks
@@ -96,7 +98,7 @@ class LogManager : public ThreadHelper, public ILogManager {
 
     // The settings of a logger 0 to LOGGER_MAX - 1. Only while the writer thread is not
     // running: it owns most of these fields while it runs.
-    LoggerSettings DescribeLogger(int loggerId);
+    LoggerSettings DescribeLogger(int loggerId) EXCLUDES(attributeLock_);
 
     // Drops the ignorable characters (carriage return, line feed, tab, blank and `extra`)
     // at both ends of `text`, after skipping a leading UTF-8 byte-order mark.
@@ -112,47 +114,52 @@ class LogManager : public ThreadHelper, public ILogManager {
     using SectionMap = std::map<std::string, SectionSettings>;
 
     bool InRange(int loggerId) const;
-    bool QueueAttributeChange(int loggerId, RecordKind kind, std::int32_t value, const char* text);
-    void ApplyAttributeChange(LoggerEntry& entry, int kind, std::int32_t value,
-                              const std::string& text);
+    bool QueueAttributeChange(int loggerId, RecordKind kind, std::int32_t value, const char* text)
+        EXCLUDES(queueLock_);
+    void ApplyAttributeChange(int loggerId, int kind, std::int32_t value, const std::string& text)
+        EXCLUDES(attributeLock_);
     int FormatLine(LogRecord& record, int level, const char* text, const char* file, int line);
 
     void ProcessRecord(const LogRecord& record, std::uint32_t* pendingWrites);
-    void IdleFlush(std::uint32_t* pendingWrites);
-    bool FinishIfStopped();
-    void Display(const LogRecord& record);
-    void PrintDiagnostic(const char* text);
+    void IdleFlush(std::uint32_t* pendingWrites) EXCLUDES(consoleLock_);
+    bool FinishIfStopped() EXCLUDES(queueLock_, consoleLock_);
+    void Display(const LogRecord& record) EXCLUDES(consoleLock_);
+    void PrintDiagnostic(const char* text) EXCLUDES(consoleLock_);
     // Writes configuration messages to standard output, as the console does.
-    void PrintPlain(const std::string& text);
+    void PrintPlain(const std::string& text) EXCLUDES(consoleLock_);
     // Logs how many records the full queue refused, once it has drained.
-    void ReportDroppedRecords(std::uint32_t* pendingWrites);
+    void ReportDroppedRecords(std::uint32_t* pendingWrites) EXCLUDES(queueLock_);
 
-    bool openLogger(const LogRecord& record);
+    bool openLogger(const LogRecord& record) EXCLUDES(attributeLock_);
     bool closeLogger(int loggerId);
     bool IsSameDay(std::int64_t a, std::int64_t b);
     int LocalDayKey(std::int64_t seconds);
 
-    bool ApplyConfigText(const std::string& text, bool update);
+    bool ApplyConfigText(const std::string& text, bool update) REQUIRES(configLock_);
     void ParseConfigText(const std::string& text, SectionMap& sections);
     void ParseConfigLine(const std::string& piece, unsigned pieceNumber, std::string& currentKey,
                          SectionMap& sections);
     SectionSettings NewSection(const std::string& key) const;
     bool ReadConfigFile(const std::string& path, std::string& text);
 
+    // Locks, outer first: configLock_ (configuration and reloads), attributeLock_ (logger keys,
+    // names and paths), then consoleLock_ (console output) or queueLock_ (the record queue);
+    // the record pool's own lock comes last. None is taken again by the thread that holds it.
     std::atomic<bool> running_{false};
     SemHelper startSignal_;
-    LockHelper attributeLock_;
+    platform::Mutex attributeLock_;
     std::atomic<int> reloadInterval_{0};
-    std::uint32_t configChecksum_ = 0;
+    std::uint32_t configChecksum_ GUARDED_BY(configLock_) = 0;
     std::string processIdText_;
     std::string processName_;
-    std::string configFile_;
+    std::string configFile_ GUARDED_BY(configLock_);
     std::map<std::string, int> loggerIds_ GUARDED_BY(attributeLock_);
     std::atomic<int> lastLoggerId_{0};
     LoggerEntry loggers_[LOGGER_MAX];
+    LoggerLabels labels_[LOGGER_MAX] GUARDED_BY(attributeLock_);
     // Producers write these for every record...
     alignas(kCacheLine) LogQueue queue_ GUARDED_BY(queueLock_);
-    LockHelper queueLock_;
+    platform::Mutex queueLock_;
     std::atomic<std::uint64_t> submittedCount_{0};
     std::size_t queueLimitRecords_;
     std::uint64_t droppedRecords_ GUARDED_BY(queueLock_) = 0;  // not yet reported
@@ -161,7 +168,7 @@ class LogManager : public ThreadHelper, public ILogManager {
     alignas(kCacheLine) std::atomic<std::uint64_t> writeCount_{0};
     std::atomic<std::uint64_t> writeBytes_{0};
     std::atomic<std::uint64_t> takenCount_{0};
-    alignas(kCacheLine) LockHelper consoleLock_;
+    alignas(kCacheLine) platform::Mutex consoleLock_;
 
     LogEnvironment* environment_;
     ConsoleOutput console_ GUARDED_BY(consoleLock_);
@@ -174,7 +181,7 @@ class LogManager : public ThreadHelper, public ILogManager {
     // Ends the writer's idle wait early: on Stop, on release of a hold, and when the queue
     // grows long enough that records would stop being recycled.
     platform::AutoResetEvent writerWake_;
-    LockHelper configLock_;
+    platform::Mutex configLock_;
     // Writer thread only: the last local day computed.
     std::int64_t dayCacheSeconds_ = 0;
     int dayCacheKey_ = -1;

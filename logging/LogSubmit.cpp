@@ -107,7 +107,7 @@ bool LogManager::SubmitLog(int loggerId, int level, const char* text, const char
 
     bool wakeWriter = false;
     {
-        LockHelper::Guard guard(queueLock_);
+        platform::MutexLock hold(queueLock_);
         if (!acceptingRecords_)
             return false;
         // Lines submitted but not yet written, whether queued or in the writer's hands.

@@ -1,6 +1,7 @@
 // One logger: its settings, then the state of its current file.
 // Fields that producers read without a lock (enable, level, fileLine) are atomic; the rest
-// belong to the writer thread, except name and path, which are guarded by the attribute lock.
+// belong to the writer thread. Key, name and path, which configuration calls write too, are
+// kept apart in LoggerLabels, under the manager's attribute lock.
 #pragma once
 
 #include <atomic>
@@ -25,10 +26,14 @@ constexpr std::size_t kCacheLine = 64;
 constexpr std::uint32_t DEFAULT_LIMIT_MEGABYTES = 100;
 constexpr std::uint32_t NO_LIMIT_MEGABYTES = 0xFFFFFFFFu;
 
-struct LoggerEntry {
+// A logger's key, the first part of its file names, and the directory of its files.
+struct LoggerLabels {
     std::string key;
     std::string name;
     std::string path = "./log/";
+};
+
+struct LoggerEntry {
     std::atomic<int> level{LOG_DEBUG};
     bool display = true;
     bool outfile = true;

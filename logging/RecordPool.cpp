@@ -11,7 +11,7 @@ RecordPool::~RecordPool() {
 
 std::unique_ptr<LogRecord> RecordPool::Take() {
     {
-        std::lock_guard<std::mutex> lock(mutex_);
+        platform::MutexLock hold(mutex_);
         if (spare_ != nullptr) {
             std::unique_ptr<LogRecord> record(spare_);
             spare_ = record->next;
@@ -25,7 +25,7 @@ std::unique_ptr<LogRecord> RecordPool::Take() {
 void RecordPool::GiveBack(LogQueue& used) {
     if (used.Empty())
         return;
-    std::lock_guard<std::mutex> lock(mutex_);
+    platform::MutexLock hold(mutex_);
     while (spareCount_ < capacity_) {
         std::unique_ptr<LogRecord> record = used.Pop();
         if (!record)

@@ -4,10 +4,11 @@
 
 #include <cstddef>
 #include <memory>
-#include <mutex>
 
 #include "logging/LogQueue.h"
 #include "logging/LogRecord.h"
+#include "platform/Mutex.h"
+#include "platform/ThreadAnnotations.h"
 
 namespace qlog {
 
@@ -19,16 +20,16 @@ class RecordPool {
     ~RecordPool();
 
     // A spare record, or a newly allocated one. Its fields are not reset.
-    std::unique_ptr<LogRecord> Take();
+    std::unique_ptr<LogRecord> Take() EXCLUDES(mutex_);
     // Keeps the records of `used` up to the capacity and frees the rest; `used` ends empty.
-    void GiveBack(LogQueue& used);
+    void GiveBack(LogQueue& used) EXCLUDES(mutex_);
 
   private:
-    std::mutex mutex_;
+    platform::Mutex mutex_;
     // A stack, so that the records used last, still in cache, are used first.
-    LogRecord* spare_ = nullptr;
-    std::size_t spareCount_ = 0;
-    std::size_t capacity_;
+    LogRecord* spare_ GUARDED_BY(mutex_) = nullptr;
+    std::size_t spareCount_ GUARDED_BY(mutex_) = 0;
+    const std::size_t capacity_;
 };
 
 }  // namespace qlog

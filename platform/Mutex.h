@@ -1,9 +1,9 @@
-// Locks that the compiler's thread-safety analysis knows: a plain and a recursive mutex, and a
-// guard that holds one for a scope.
+// The one lock of the project, known to the compiler's thread-safety analysis, and a guard that
+// holds it for a scope. platform/CondVar.h waits on it.
 //
 //   platform::Mutex lock;
 //   int count GUARDED_BY(lock) = 0;
-//   { platform::MutexLock<platform::Mutex> hold(lock); ++count; }
+//   { platform::MutexLock hold(lock); ++count; }
 #pragma once
 
 #include <chrono>
@@ -14,12 +14,11 @@
 
 namespace platform {
 
-template <typename Native>
-class CAPABILITY("mutex") BasicMutex {
+class CAPABILITY("mutex") Mutex {
   public:
-    BasicMutex() = default;
-    BasicMutex(const BasicMutex&) = delete;
-    BasicMutex& operator=(const BasicMutex&) = delete;
+    Mutex() = default;
+    Mutex(const Mutex&) = delete;
+    Mutex& operator=(const Mutex&) = delete;
 
     void Lock() ACQUIRE() { native_.lock(); }
     void Unlock() RELEASE() { native_.unlock(); }
@@ -30,26 +29,36 @@ class CAPABILITY("mutex") BasicMutex {
     }
 
   private:
-    Native native_;
+    friend class CondVar;
+    std::mutex native_;
 };
 
-using Mutex = BasicMutex<std::mutex>;
-// Taken again by the thread that holds it without blocking, like a Windows critical section.
-using RecursiveMutex = BasicMutex<std::recursive_mutex>;
-
-// Holds a lock from construction to destruction.
-template <typename Lockable>
+// Holds a mutex from construction to destruction; Unlock and Lock let it go for a stretch in
+// between.
 class SCOPED_CAPABILITY MutexLock {
   public:
-    explicit MutexLock(Lockable& lock) ACQUIRE(lock) : lock_(lock) { lock_.Lock(); }
-    // Takes over a lock that the caller already holds.
-    MutexLock(Lockable& lock, std::adopt_lock_t) REQUIRES(lock) : lock_(lock) {}
-    ~MutexLock() RELEASE() { lock_.Unlock(); }
+    explicit MutexLock(Mutex& mutex) ACQUIRE(mutex) : mutex_(mutex) { mutex_.Lock(); }
+    // Takes over a mutex that the caller already holds.
+    MutexLock(Mutex& mutex, std::adopt_lock_t) REQUIRES(mutex) : mutex_(mutex) {}
+    ~MutexLock() RELEASE() {
+        if (held_)
+            mutex_.Unlock();
+    }
     MutexLock(const MutexLock&) = delete;
     MutexLock& operator=(const MutexLock&) = delete;
 
+    void Unlock() RELEASE() {
+        held_ = false;
+        mutex_.Unlock();
+    }
+    void Lock() ACQUIRE() {
+        mutex_.Lock();
+        held_ = true;
+    }
+
   private:
-    Lockable& lock_;
+    Mutex& mutex_;
+    bool held_ = true;
 };
 
 }  // namespace platform

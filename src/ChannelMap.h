@@ -25,7 +25,7 @@ class ChannelMap {
     std::vector<std::string> StreamIDs() const EXCLUDES(lock_);
 
   private:
-    mutable platform::RecursiveMutex lock_;
+    mutable platform::Mutex lock_;
     std::map<std::string, int> channels_ GUARDED_BY(lock_);
 };
 

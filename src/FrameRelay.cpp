@@ -5,12 +5,10 @@
 
 #include <chrono>
 #include <climits>
-#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <exception>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <utility>
@@ -20,6 +18,8 @@
 #include "Manager.h"
 #include "SdkCallbacks.h"
 #include "logging/Qlog.h"
+#include "platform/CondVar.h"
+#include "platform/Mutex.h"
 
 namespace quorlane {
 
@@ -30,8 +30,8 @@ constexpr std::chrono::seconds kDropReportInterval{1};
 
 // One lock per channel: frames of two streams on one channel never interleave. Never destroyed,
 // since writer threads may hold one while the process exits.
-std::mutex& ChannelWriteLock(int channel) {
-    static std::mutex* const locks = new std::mutex[kChannelCount];
+platform::Mutex& ChannelWriteLock(int channel) {
+    static platform::Mutex* const locks = new platform::Mutex[kChannelCount];
     return locks[channel];
 }
 
@@ -96,11 +96,11 @@ class ChannelWriter {
 
     // A buffer for the next frame; an invalid reservation when the backlog is full, and the
     // frame is then counted as dropped.
-    Reservation Reserve() {
+    Reservation Reserve() EXCLUDES(mutex_) {
         Reservation reservation;
         std::uint64_t report = 0;
         {
-            std::lock_guard<std::mutex> lock(mutex_);
+            platform::MutexLock hold(mutex_);
             if (queue_.size() + reserved_ >= kFrameBacklog) {
                 ++dropped_;
                 ++droppedTotal_;
@@ -120,8 +120,8 @@ class ChannelWriter {
         return reservation;
     }
 
-    std::uint64_t DroppedTotal() {
-        std::lock_guard<std::mutex> lock(mutex_);
+    std::uint64_t DroppedTotal() EXCLUDES(mutex_) {
+        platform::MutexLock hold(mutex_);
         return droppedTotal_;
     }
 
@@ -131,24 +131,24 @@ class ChannelWriter {
         FrameLayout layout;
     };
 
-    void Submit(std::unique_ptr<FrameBuffer> buffer, const FrameLayout& layout) {
+    void Submit(std::unique_ptr<FrameBuffer> buffer, const FrameLayout& layout) EXCLUDES(mutex_) {
         {
-            std::lock_guard<std::mutex> lock(mutex_);
+            platform::MutexLock hold(mutex_);
             --reserved_;
             queue_.push_back(Frame{std::move(buffer), layout});
         }
-        frameReady_.notify_one();
+        frameReady_.Signal();
     }
 
-    void Release(std::unique_ptr<FrameBuffer> buffer) {
-        std::lock_guard<std::mutex> lock(mutex_);
+    void Release(std::unique_ptr<FrameBuffer> buffer) EXCLUDES(mutex_) {
+        platform::MutexLock hold(mutex_);
         --reserved_;
         if (buffer)
             spare_.push_back(std::move(buffer));
     }
 
-    // With mutex_ held: the drops to log now, at most once a second; 0 for none.
-    std::uint64_t TakeDropReport() {
+    // The drops to log now, at most once a second; 0 for none.
+    std::uint64_t TakeDropReport() REQUIRES(mutex_) {
         const auto now = std::chrono::steady_clock::now();
         if (dropped_ == 0 || now - lastReport_ < kDropReportInterval)
             return 0;
@@ -164,17 +164,20 @@ class ChannelWriter {
         }
     }
 
-    void Run() {
-        std::unique_lock<std::mutex> lock(mutex_);
+    void Run() EXCLUDES(mutex_) {
+        platform::MutexLock lock(mutex_);
         for (;;) {
             if (queue_.empty()) {
                 // Drops not yet reported are reported within a second, even when no frame
                 // comes any more.
-                if (dropped_ != 0)
-                    frameReady_.wait_for(lock, kDropReportInterval,
-                                         [this] { return !queue_.empty(); });
-                else
-                    frameReady_.wait(lock, [this] { return !queue_.empty() || dropped_ != 0; });
+                if (dropped_ != 0) {
+                    const auto deadline = std::chrono::steady_clock::now() + kDropReportInterval;
+                    while (queue_.empty() && frameReady_.WaitUntil(deadline)) {
+                    }
+                } else {
+                    while (queue_.empty() && dropped_ == 0)
+                        frameReady_.Wait();
+                }
             }
             const std::uint64_t report = TakeDropReport();
             Frame frame;
@@ -182,25 +185,25 @@ class ChannelWriter {
                 frame = std::move(queue_.front());
                 queue_.pop_front();
             }
-            lock.unlock();
+            lock.Unlock();
             ReportDrops(report);
             if (frame.buffer)
                 WriteFrame(channel_, frame.layout, frame.buffer->Data());
-            lock.lock();
+            lock.Lock();
             if (frame.buffer)
                 spare_.push_back(std::move(frame.buffer));
         }
     }
 
     const int channel_;
-    std::mutex mutex_;
-    std::condition_variable frameReady_;
-    std::deque<Frame> queue_;
-    std::vector<std::unique_ptr<FrameBuffer>> spare_;
-    std::size_t reserved_ = 0;
-    std::uint64_t dropped_ = 0;  // since the last report
-    std::uint64_t droppedTotal_ = 0;
-    std::chrono::steady_clock::time_point lastReport_{};
+    platform::Mutex mutex_;
+    platform::CondVar frameReady_{&mutex_};
+    std::deque<Frame> queue_ GUARDED_BY(mutex_);
+    std::vector<std::unique_ptr<FrameBuffer>> spare_ GUARDED_BY(mutex_);
+    std::size_t reserved_ GUARDED_BY(mutex_) = 0;
+    std::uint64_t dropped_ GUARDED_BY(mutex_) = 0;  // since the last report
+    std::uint64_t droppedTotal_ GUARDED_BY(mutex_) = 0;
+    std::chrono::steady_clock::time_point lastReport_ GUARDED_BY(mutex_);
     std::thread thread_;  // last: starts once the fields above exist
 };
 
@@ -274,7 +277,7 @@ bool WriteFrame(int channel, const FrameLayout& layout, const unsigned char* yuv
     const unsigned char* u = yuv + layout.lumaSize;
     const unsigned char* v = u + layout.chromaSize;
 
-    std::lock_guard<std::mutex> lock(ChannelWriteLock(channel));
+    platform::MutexLock hold(ChannelWriteLock(channel));
     if (WriteFrameHeader(channel, header) < 0)
         return false;
     if (channel == 0) {

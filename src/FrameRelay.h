@@ -13,7 +13,6 @@ class Manager;
 
 namespace framerelay {
 
-constexpr int kChannelCount = 5;
 constexpr std::size_t kHeaderSize = 12;
 // Converted frames that may wait for a channel's pipe besides the one being written.
 constexpr std::size_t kFrameBacklog = 3;
@@ -36,7 +35,7 @@ bool PlanFrame(int width, int height, FrameLayout* layout);
 // Width, height and payload length as little-endian signed 32-bit integers.
 void EncodeFrameHeader(const FrameLayout& layout, unsigned char header[kHeaderSize]);
 
-// The channel of a stream: its entry in the Manager's channelMap (looked up under channelLock),
+// The channel of a stream: its entry in the Manager's channelMap (looked up under the map's lock),
 // 0 for a null or unmapped stream ID or a mapped value outside 1 to 4.
 int ChannelOf(Manager& manager, const char* streamID);
 
@@ -49,15 +48,15 @@ void ConvertFrame(const unsigned char* pixels, int stride, const FrameLayout& la
 // rest of the frame is skipped. Returns false when a write failed.
 bool WriteFrame(int channel, const FrameLayout& layout, const unsigned char* yuv);
 
+// Frames dropped on a channel since the process started.
+std::uint64_t DroppedFrames(int channel);
+
 // The whole relay of one frame: nothing happens without a Manager, without pixels, or with
 // dimensions PlanFrame refuses, or with a stride below 4 x width bytes; a null stride pointer
 // means rows of exactly 4 x width bytes. No exception leaves it, and it never waits for the
 // host: the frame is converted on the calling thread and written by the channel's writer
 // thread, behind at most kFrameBacklog others; when that many already wait, the frame is
 // dropped unconverted, and the drops are logged at most once a second per channel.
-// Frames dropped on a channel since the process started.
-std::uint64_t DroppedFrames(int channel);
-
 void RelayFrame(Manager* manager, const unsigned char* pixels, const int* strides,
                 const char* streamID, int width, int height);
 

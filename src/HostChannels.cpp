@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <cstring>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -10,6 +9,7 @@
 #include "json/Json.h"
 #include "logging/Qlog.h"
 #include "platform/Descriptors.h"
+#include "platform/Mutex.h"
 #include "platform/Processor.h"
 #include "platform/Sync.h"
 
@@ -25,9 +25,10 @@ std::atomic<int> readerProcessor{-1};
 
 // Replies (any thread) and event texts (callbkmsg) share descriptor 4. A pipe keeps only writes
 // of up to PIPE_BUF bytes whole, and event texts can be longer, so whole texts are written one
-// at a time. Taken last: nothing else is locked while it is held.
-std::mutex& ReplyWriteLock() {
-    static std::mutex* const lock = new std::mutex;  // never destroyed: threads outlive main
+// at a time. Taken last: nothing else is locked while it is held. Never destroyed: threads
+// outlive main.
+platform::Mutex& ReplyWriteLock() {
+    static platform::Mutex* const lock = new platform::Mutex;
     return *lock;
 }
 
@@ -62,19 +63,19 @@ void AwaitCommands(Manager* manager) {
 }
 
 int WriteHost(const char* text, std::size_t length) {
-    std::lock_guard<std::mutex> lock(ReplyWriteLock());
+    platform::MutexLock hold(ReplyWriteLock());
     return platform::WriteAll(kReplyDescriptor, text, length);
 }
 
 int WriteFrameHeader(int channel, const unsigned char* header12) {
-    if (channel < 0 || channel >= kFrameChannels) {
+    if (channel < 0 || channel >= kChannelCount) {
         return -1;
     }
     return platform::WriteAll(kFrameDescriptorBase + channel, header12, 12);
 }
 
 int WriteFrameData(int channel, const void* data, std::size_t length) {
-    if (channel < 0 || channel >= kFrameChannels) {
+    if (channel < 0 || channel >= kChannelCount) {
         return -1;
     }
     return platform::WriteAll(kFrameDescriptorBase + channel, data, length);

@@ -13,7 +13,7 @@ class Manager;
 const int kCommandDescriptor = 3;
 const int kReplyDescriptor = 4;
 const int kFrameDescriptorBase = 5;
-const int kFrameChannels = 5;  // channels 0 to 4, descriptors 5 to 9
+const int kChannelCount = 5;  // render channels 0 to 4, on descriptors 5 to 9
 const std::size_t kReadBufferSize = 2048;
 
 // How long the command reader and the command worker keep watching for the next command before
@@ -31,9 +31,9 @@ int ReadHost(char* buffer);
 // not watch.
 int ReaderProcessor();
 
-// The command worker's wait for commandReady: it watches for up to kCommandBurstSpin, then
-// sleeps. While it watches it keeps off the reader's processor, because two threads that watch
-// for each other on one processor only take turns there.
+// The command worker's wait for the command queue's signal: it watches for up to
+// kCommandBurstSpin, then sleeps. While it watches it keeps off the reader's processor, because
+// two threads that watch for each other on one processor only take turns there.
 void AwaitCommands(Manager* manager);
 
 // Writes all of `text` to descriptor 4, continuing short writes; texts from different threads
@@ -48,7 +48,7 @@ int WriteFrameHeader(int channel, const unsigned char* header12);
 int WriteFrameData(int channel, const void* data, std::size_t length);
 
 // Cuts `text` into command objects (keeping an incomplete one for the next call), queues them
-// under commandLock and signals commandReady once, after releasing it.
+// under the command queue's lock and signals the queue once, after releasing it.
 void PostCommand(Manager* manager, const char* text);
 // The same for `length` bytes, which may hold zero bytes.
 void PostCommand(Manager* manager, const char* data, std::size_t length);
@@ -61,8 +61,9 @@ const std::size_t kEventQueueLimit = 64u * 1024 * 1024;
 // waits for the host: the lock it takes is only ever held to add or take texts.
 void PostEvent(const char* text);
 
-// Writes everything queued for descriptor 4, in order, outside eventLock, until the queue is
-// empty; then logs how many texts were dropped, if any. Run by callbkmsg after each wake-up.
+// Writes everything queued for descriptor 4, in order, outside the event queue's lock, until the
+// queue is empty; then logs how many texts were dropped, if any. Run by callbkmsg after each
+// wake-up.
 void DrainEvents(Manager* manager);
 
 // Writes the reply { "code": code, "type": "name" } to descriptor 4 from the calling thread.

@@ -23,7 +23,8 @@ class Manager : public SdkZegoRoom {
     Manager(const Manager&) = delete;
     Manager& operator=(const Manager&) = delete;
 
-    // Command operations; each runs on the command worker while it holds commandLock.
+    // Command operations; each runs on the command worker while it holds the command queue's
+    // lock.
     bool Login(const char* userID, const char* userName, int test);
     bool SetUpSdk(const char* userID, const char* userName, int test);
     bool Logout();
@@ -44,11 +45,16 @@ class Manager : public SdkZegoRoom {
     bool SetEncodeRect(int width, int height);
     bool SetCapRect(int width, int height);
 
-    // The queue of command texts for the command worker (its lock is commandLock); the queue
-    // of event texts and SDK replies for the event writer (eventLock); the render channel of
-    // every played stream (channelLock). commandLock may be held while channelLock or eventLock
-    // is taken, never the reverse: nothing runs under channelLock or eventLock but the map's
-    // and the queue's own code, and the event queue is drained without its lock.
+    // The queue of command texts for the command worker, the queue of event texts and SDK
+    // replies for the event writer, and the render channel of every played stream; each keeps
+    // its own lock. The order in which a thread may take locks, outer first:
+    //   1. commandQueue_'s lock, held by the command worker while it runs the queued commands;
+    //   2. channels_'s lock or eventQueue_'s lock, each held only inside ChannelMap or
+    //      TextQueue (the event queue is drained without it);
+    //   3. the reply writer's lock (ReplyWriteLock, HostChannels.cpp), held for one write to
+    //      descriptor 4.
+    // The frame relay's locks (FrameRelay.cpp) stand apart: nothing else is taken while one is
+    // held. Any thread may log while it holds a lock: the logging service's locks come last.
     TextQueue& CommandQueue() { return commandQueue_; }
     TextQueue& EventQueue() { return eventQueue_; }
     ChannelMap& Channels() { return channels_; }

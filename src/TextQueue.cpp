@@ -4,7 +4,7 @@ namespace quorlane {
 
 TextQueue::Pushed TextQueue::Push(std::string text) {
     {
-        platform::MutexLock<platform::RecursiveMutex> hold(lock_);
+        platform::MutexLock hold(lock_);
         if (byteLimit_ != 0 && bytes_ + text.size() > byteLimit_)
             return dropped_++ == 0 ? Pushed::kFirstDropped : Pushed::kDropped;
         bytes_ += text.size();
@@ -18,7 +18,7 @@ TextQueue::Pushed TextQueue::Push(std::string text) {
 void TextQueue::PushAll(std::vector<std::string>&& texts, std::chrono::microseconds spin) {
     lock_.LockAfterSpinning(spin);
     {
-        platform::MutexLock<platform::RecursiveMutex> hold(lock_, std::adopt_lock);
+        platform::MutexLock hold(lock_, std::adopt_lock);
         for (std::string& text : texts) {
             bytes_ += text.size();
             texts_.push_back(std::move(text));
@@ -28,7 +28,7 @@ void TextQueue::PushAll(std::vector<std::string>&& texts, std::chrono::microseco
 }
 
 std::deque<std::string> TextQueue::Snapshot() const {
-    platform::MutexLock<platform::RecursiveMutex> hold(lock_);
+    platform::MutexLock hold(lock_);
     return texts_;
 }
 

@@ -50,7 +50,7 @@ class TextQueue {
     // the queue is empty.
     template <typename Consume>
     void DrainHoldingLock(Consume&& consume) EXCLUDES(lock_) {
-        platform::MutexLock<platform::RecursiveMutex> hold(lock_);
+        platform::MutexLock hold(lock_);
         while (!texts_.empty()) {
             std::string text = std::move(texts_.front());
             texts_.pop_front();
@@ -66,7 +66,7 @@ class TextQueue {
         std::deque<std::string> batch;
         for (;;) {
             {
-                platform::MutexLock<platform::RecursiveMutex> hold(lock_);
+                platform::MutexLock hold(lock_);
                 if (texts_.empty())
                     return std::exchange(dropped_, 0);
                 batch.swap(texts_);
@@ -77,7 +77,7 @@ class TextQueue {
                 consumed += text.size();
             }
             batch.clear();
-            platform::MutexLock<platform::RecursiveMutex> hold(lock_);
+            platform::MutexLock hold(lock_);
             bytes_ -= consumed;
         }
     }
@@ -86,7 +86,7 @@ class TextQueue {
     std::deque<std::string> Snapshot() const EXCLUDES(lock_);
 
   private:
-    mutable platform::RecursiveMutex lock_;
+    mutable platform::Mutex lock_;
     std::deque<std::string> texts_ GUARDED_BY(lock_);
     std::size_t bytes_ GUARDED_BY(lock_) = 0;
     std::uint64_t dropped_ GUARDED_BY(lock_) = 0;

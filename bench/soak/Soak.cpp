@@ -140,7 +140,7 @@ class Soak {
 
     Options options_;
     host::BridgeSession session_;
-    std::uint64_t frames_[host::kChannels] = {};
+    std::uint64_t frames_[host::kChannelCount] = {};
     // Send times of the commands still waiting for their answer, per answer type.
     std::map<std::string, std::deque<Clock::time_point>> waiting_;
     std::vector<double> trips_;         // replies, microseconds
@@ -272,7 +272,7 @@ int Soak::Run() {
     std::uint64_t sent = 0;
     std::int64_t rssAfterWarmUp = -1, rssPeak = 0;
     double cpuAtStart = session_.CpuSeconds();
-    std::uint64_t framesAtWindow[host::kChannels] = {};
+    std::uint64_t framesAtWindow[host::kChannelCount] = {};
     double nextReport = 10;
     bool stalled = false;
     while (Since(start) < options_.seconds) {
@@ -298,7 +298,7 @@ int Soak::Run() {
                 rssAfterWarmUp = rss;
             std::printf("%5.0fs  rss %.1f MiB  commands %llu  frames", t, rss / 1048576.0,
                         static_cast<unsigned long long>(sent));
-            for (int c = 0; c < host::kChannels; ++c) {
+            for (int c = 0; c < host::kChannelCount; ++c) {
                 std::printf(" ch%d %llu", c, static_cast<unsigned long long>(frames_[c]));
                 if (c < playing && frames_[c] == framesAtWindow[c])
                     stalled = true;
@@ -325,7 +325,7 @@ int Soak::Run() {
     session_.Stop();
 
     std::printf("\nsoak of %.0f s, a command every %d ms\n", elapsed, options_.intervalMs);
-    for (int c = 0; c < host::kChannels; ++c) {
+    for (int c = 0; c < host::kChannelCount; ++c) {
         std::printf("  channel %d: %llu frames (%.1f per second)%s\n", c,
                     static_cast<unsigned long long>(frames_[c]), frames_[c] / elapsed,
                     c >= playing ? ", idle: no stream for it" : "");

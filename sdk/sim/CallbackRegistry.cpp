@@ -12,35 +12,35 @@ bool CallbackRegistry::InsideDelivery() {
 }
 
 void CallbackRegistry::SetObject(Slot slot, void* object) {
-    std::unique_lock<std::mutex> lock(mutex_);
+    platform::MutexLock hold(mutex_);
     Entry& entry = entries_[static_cast<int>(slot)];
     if (entry.object == object)
         return;
     entry.object = object;
-    Replace(lock, entry);
+    Replace(entry);
 }
 
 void CallbackRegistry::SetAudio(ZEGO::LIVEROOM::AudioPrepCallback callback) {
-    std::unique_lock<std::mutex> lock(mutex_);
+    platform::MutexLock hold(mutex_);
     Entry& entry = entries_[static_cast<int>(Slot::Audio)];
     if (entry.audio == callback)
         return;
     entry.audio = callback;
-    Replace(lock, entry);
+    Replace(entry);
 }
 
 void CallbackRegistry::Clear() {
-    std::unique_lock<std::mutex> lock(mutex_);
+    platform::MutexLock hold(mutex_);
     for (Entry& entry : entries_) {
         if (entry.object == nullptr && entry.audio == nullptr)
             continue;
         entry.object = nullptr;
         entry.audio = nullptr;
-        Replace(lock, entry);
+        Replace(entry);
     }
 }
 
-void CallbackRegistry::Replace(std::unique_lock<std::mutex>& lock, Entry& entry) {
+void CallbackRegistry::Replace(Entry& entry) {
     ++entry.generation;
     entry.retired += entry.current;
     entry.current = 0;
@@ -48,11 +48,12 @@ void CallbackRegistry::Replace(std::unique_lock<std::mutex>& lock, Entry& entry)
     // (or for a thread that waits for it).
     if (InsideDelivery())
         return;
-    idle_.wait(lock, [&entry] { return entry.retired == 0; });
+    while (entry.retired != 0)
+        idle_.Wait();
 }
 
 CallbackRegistry::Ticket CallbackRegistry::Enter(Slot slot) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    platform::MutexLock hold(mutex_);
     Entry& entry = entries_[static_cast<int>(slot)];
     Ticket ticket{slot, entry.generation, entry.object, entry.audio};
     if (ticket.object != nullptr || ticket.audio != nullptr) {
@@ -63,7 +64,7 @@ CallbackRegistry::Ticket CallbackRegistry::Enter(Slot slot) {
 }
 
 void CallbackRegistry::Leave(const Ticket& ticket) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    platform::MutexLock hold(mutex_);
     --deliveryDepth;
     Entry& entry = entries_[static_cast<int>(ticket.slot)];
     if (ticket.generation == entry.generation) {
@@ -71,7 +72,7 @@ void CallbackRegistry::Leave(const Ticket& ticket) {
     } else {
         --entry.retired;
         if (entry.retired == 0)
-            idle_.notify_all();
+            idle_.SignalAll();
     }
 }
 

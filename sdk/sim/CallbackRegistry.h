@@ -4,11 +4,12 @@
 // an object as soon as it has unregistered it.
 #pragma once
 
-#include <condition_variable>
 #include <cstdint>
-#include <mutex>
 
 #include "LiveRoom.h"
+#include "platform/CondVar.h"
+#include "platform/Mutex.h"
+#include "platform/ThreadAnnotations.h"
 
 namespace sim {
 
@@ -20,10 +21,10 @@ class CallbackRegistry {
     CallbackRegistry(const CallbackRegistry&) = delete;
     CallbackRegistry& operator=(const CallbackRegistry&) = delete;
 
-    void SetObject(Slot slot, void* object);
-    void SetAudio(ZEGO::LIVEROOM::AudioPrepCallback callback);
+    void SetObject(Slot slot, void* object) EXCLUDES(mutex_);
+    void SetAudio(ZEGO::LIVEROOM::AudioPrepCallback callback) EXCLUDES(mutex_);
     // Unregisters everything.
-    void Clear();
+    void Clear() EXCLUDES(mutex_);
 
     // Calls `call(object)` with the object registered in `slot`, cast to `Interface*`.
     // Returns false (calling nothing) when the slot is empty.
@@ -71,14 +72,15 @@ class CallbackRegistry {
         ~Exit() { registry->Leave(ticket); }
     };
 
-    Ticket Enter(Slot slot);
-    void Leave(const Ticket& ticket);
-    // Replaces the entry's target (under the lock) and waits for the retired deliveries.
-    void Replace(std::unique_lock<std::mutex>& lock, Entry& entry);
+    Ticket Enter(Slot slot) EXCLUDES(mutex_);
+    void Leave(const Ticket& ticket) EXCLUDES(mutex_);
+    // After the entry's target was replaced: retires the deliveries to the old target and waits
+    // for them to end (unless called from inside a delivery).
+    void Replace(Entry& entry) REQUIRES(mutex_);
 
-    std::mutex mutex_;
-    std::condition_variable idle_;
-    Entry entries_[static_cast<int>(Slot::Count)];
+    platform::Mutex mutex_;
+    platform::CondVar idle_{&mutex_};
+    Entry entries_[static_cast<int>(Slot::Count)] GUARDED_BY(mutex_);
 };
 
 }  // namespace sim

@@ -43,16 +43,15 @@ std::string DemoRoom::HlsURL(const std::string& streamID) {
 }
 
 DemoRoom::DemoRoom(CallbackRegistry& registry) : state_(std::make_shared<State>()) {
-    state_->nextQuality = Clock::now() + std::chrono::seconds(kQualitySeconds);
     thread_ = std::thread(&DemoRoom::Run, state_, std::ref(registry));
 }
 
 DemoRoom::~DemoRoom() {
     {
-        std::lock_guard<std::mutex> lock(state_->mutex);
+        platform::MutexLock hold(state_->mutex);
         state_->stop = true;
     }
-    state_->wake.notify_all();
+    state_->wake.SignalAll();
     if (std::this_thread::get_id() == thread_.get_id())
         thread_.detach();  // the thread keeps its share of the state and ends by itself
     else
@@ -65,12 +64,12 @@ void DemoRoom::Post(State& state, std::chrono::milliseconds delay,
 }
 
 void DemoRoom::SetExternalRender(bool on) {
-    std::lock_guard<std::mutex> lock(state_->mutex);
+    platform::MutexLock hold(state_->mutex);
     state_->externalRender = on;
 }
 
 void DemoRoom::Login(const std::string& roomID) {
-    std::lock_guard<std::mutex> lock(state_->mutex);
+    platform::MutexLock hold(state_->mutex);
     Post(*state_, std::chrono::milliseconds(100), [roomID](CallbackRegistry& registry) {
         ZegoStreamInfo streams[kStreamCount];
         std::memset(streams, 0, sizeof streams);
@@ -89,14 +88,14 @@ void DemoRoom::Login(const std::string& roomID) {
 }
 
 void DemoRoom::Logout() {
-    std::lock_guard<std::mutex> lock(state_->mutex);
+    platform::MutexLock hold(state_->mutex);
     state_->tasks.clear();
     state_->playing.clear();
     state_->publishing.clear();
 }
 
 void DemoRoom::StartPlaying(const std::string& streamID, bool exists) {
-    std::lock_guard<std::mutex> lock(state_->mutex);
+    platform::MutexLock hold(state_->mutex);
     int code = exists ? 0 : kStreamNotFound;
     Post(*state_, std::chrono::milliseconds(50), [streamID, code](CallbackRegistry& registry) {
         registry.Deliver<ILivePlayerCallback>(Slot::Player, [&](ILivePlayerCallback* player) {
@@ -108,12 +107,12 @@ void DemoRoom::StartPlaying(const std::string& streamID, bool exists) {
 }
 
 void DemoRoom::StopPlaying(const std::string& streamID) {
-    std::lock_guard<std::mutex> lock(state_->mutex);
+    platform::MutexLock hold(state_->mutex);
     state_->playing.erase(streamID);
 }
 
 void DemoRoom::StartPublishing(const std::string& streamID) {
-    std::lock_guard<std::mutex> lock(state_->mutex);
+    platform::MutexLock hold(state_->mutex);
     state_->publishing = streamID;
     Post(*state_, std::chrono::milliseconds(200), [streamID](CallbackRegistry& registry) {
         std::string rtmp = RtmpURL(streamID), flv = FlvURL(streamID), hls = HlsURL(streamID);
@@ -132,12 +131,12 @@ void DemoRoom::StartPublishing(const std::string& streamID) {
 }
 
 void DemoRoom::StopPublishing() {
-    std::lock_guard<std::mutex> lock(state_->mutex);
+    platform::MutexLock hold(state_->mutex);
     state_->publishing.clear();
 }
 
 void DemoRoom::SetPreview(bool on, int width, int height) {
-    std::lock_guard<std::mutex> lock(state_->mutex);
+    platform::MutexLock hold(state_->mutex);
     state_->preview = on;
     state_->previewWidth = width;
     state_->previewHeight = height;
@@ -145,12 +144,12 @@ void DemoRoom::SetPreview(bool on, int width, int height) {
 }
 
 void DemoRoom::SetCamera(bool on) {
-    std::lock_guard<std::mutex> lock(state_->mutex);
+    platform::MutexLock hold(state_->mutex);
     state_->camera = on;
 }
 
 void DemoRoom::ConfirmMessage(const std::string& roomID, int sequence) {
-    std::lock_guard<std::mutex> lock(state_->mutex);
+    platform::MutexLock hold(state_->mutex);
     Post(*state_, std::chrono::milliseconds(30), [roomID, sequence](CallbackRegistry& registry) {
         unsigned long long messageID = 1000000000000ull + static_cast<unsigned>(sequence);
         registry.Deliver<IIMCallback>(Slot::IM, [&](IIMCallback* im) {
@@ -171,8 +170,10 @@ void DemoRoom::Run(std::shared_ptr<State> state, CallbackRegistry& registry) {
         std::string publishQuality;
         bool render = false;
         {
-            std::unique_lock<std::mutex> lock(state->mutex);
-            if (state->wake.wait_until(lock, next, [&] { return state->stop; }))
+            platform::MutexLock hold(state->mutex);
+            while (!state->stop && state->wake.WaitUntil(next)) {
+            }
+            if (state->stop)
                 return;
             Clock::time_point now = Clock::now();
             next += period;

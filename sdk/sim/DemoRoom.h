@@ -5,15 +5,16 @@
 #pragma once
 
 #include <chrono>
-#include <condition_variable>
 #include <functional>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "platform/CondVar.h"
+#include "platform/Mutex.h"
+#include "platform/ThreadAnnotations.h"
 #include "sdk/sim/CallbackRegistry.h"
 
 namespace sim {
@@ -71,24 +72,25 @@ class DemoRoom {
         bool reportSize;
     };
     struct State {
-        std::mutex mutex;
-        std::condition_variable wake;
-        bool stop = false;
-        bool externalRender = false;
-        std::vector<Task> tasks;
-        std::map<std::string, Video> playing;
-        std::string publishing;
-        bool preview = false;
-        bool camera = true;
-        int previewWidth = kWidth;
-        int previewHeight = kHeight;
-        Video previewVideo;
-        Clock::time_point nextQuality;
+        platform::Mutex mutex;
+        platform::CondVar wake{&mutex};
+        bool stop GUARDED_BY(mutex) = false;
+        bool externalRender GUARDED_BY(mutex) = false;
+        std::vector<Task> tasks GUARDED_BY(mutex);
+        std::map<std::string, Video> playing GUARDED_BY(mutex);
+        std::string publishing GUARDED_BY(mutex);
+        bool preview GUARDED_BY(mutex) = false;
+        bool camera GUARDED_BY(mutex) = true;
+        int previewWidth GUARDED_BY(mutex) = kWidth;
+        int previewHeight GUARDED_BY(mutex) = kHeight;
+        Video previewVideo GUARDED_BY(mutex);
+        Clock::time_point nextQuality GUARDED_BY(mutex) =
+            Clock::now() + std::chrono::seconds(kQualitySeconds);
     };
 
     static void Run(std::shared_ptr<State> state, CallbackRegistry& registry);
     static void Post(State& state, std::chrono::milliseconds delay,
-                     std::function<void(CallbackRegistry&)> run);
+                     std::function<void(CallbackRegistry&)> run) REQUIRES(state.mutex);
 
     std::shared_ptr<State> state_;
     std::thread thread_;

@@ -17,10 +17,10 @@ FrameSource::FrameSource(CallbackRegistry& registry, FrameRecipe recipe, double 
 
 FrameSource::~FrameSource() {
     {
-        std::lock_guard<std::mutex> lock(shared_->mutex);
+        platform::MutexLock hold(shared_->mutex);
         shared_->stop = true;
     }
-    shared_->wake.notify_all();
+    shared_->wake.SignalAll();
     if (std::this_thread::get_id() == thread_.get_id())
         thread_.detach();  // the thread holds its own share of the state and ends by itself
     else
@@ -38,8 +38,10 @@ void FrameSource::Run(std::shared_ptr<Shared> shared, CallbackRegistry& registry
     std::uint64_t index = 0;
     while (!shared->stop.load(std::memory_order_relaxed)) {
         if (period.count() > 0) {
-            std::unique_lock<std::mutex> lock(shared->mutex);
-            if (shared->wake.wait_until(lock, due, [&] { return shared->stop.load(); }))
+            platform::MutexLock hold(shared->mutex);
+            while (!shared->stop.load() && shared->wake.WaitUntil(due)) {
+            }
+            if (shared->stop.load())
                 break;
             due += period;
             Clock::time_point now = Clock::now();
@@ -49,8 +51,10 @@ void FrameSource::Run(std::shared_ptr<Shared> shared, CallbackRegistry& registry
         if (DeliverFrame(registry, recipe, pixels, index)) {
             ++index;
         } else if (period.count() == 0) {
-            std::unique_lock<std::mutex> lock(shared->mutex);
-            shared->wake.wait_for(lock, kIdlePoll, [&] { return shared->stop.load(); });
+            const Clock::time_point idleEnd = Clock::now() + kIdlePoll;
+            platform::MutexLock hold(shared->mutex);
+            while (!shared->stop.load() && shared->wake.WaitUntil(idleEnd)) {
+            }
         }
     }
 }

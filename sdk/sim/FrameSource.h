@@ -4,11 +4,11 @@
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
 #include <memory>
-#include <mutex>
 #include <thread>
 
+#include "platform/CondVar.h"
+#include "platform/Mutex.h"
 #include "sdk/sim/CallbackRegistry.h"
 #include "sdk/sim/FrameRecipe.h"
 
@@ -24,9 +24,9 @@ class FrameSource {
 
   private:
     struct Shared {
-        std::mutex mutex;
-        std::condition_variable wake;
-        std::atomic<bool> stop{false};
+        platform::Mutex mutex;
+        platform::CondVar wake{&mutex};
+        std::atomic<bool> stop{false};  // also read between frames without the lock
     };
     static void Run(std::shared_ptr<Shared> shared, CallbackRegistry& registry, FrameRecipe recipe,
                     double fps);

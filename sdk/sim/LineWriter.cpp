@@ -7,7 +7,7 @@ namespace sim {
 void LineWriter::WriteLine(const std::string& line) {
     std::string text = line;
     text.push_back('\n');
-    std::lock_guard<std::mutex> lock(mutex_);
+    platform::MutexLock hold(mutex_);
     if (failed_)
         return;
     if (platform::WriteAll(fd_, text.data(), text.size()) < 0)

@@ -1,8 +1,10 @@
 // Writes whole lines to a descriptor from any thread; lines never interleave.
 #pragma once
 
-#include <mutex>
 #include <string>
+
+#include "platform/Mutex.h"
+#include "platform/ThreadAnnotations.h"
 
 namespace sim {
 
@@ -14,12 +16,12 @@ class LineWriter {
 
     // Writes `line` and a line end in one piece. Once a write fails (the reader has gone),
     // later lines are dropped.
-    void WriteLine(const std::string& line);
+    void WriteLine(const std::string& line) EXCLUDES(mutex_);
 
   private:
-    std::mutex mutex_;
-    int fd_;
-    bool failed_ = false;
+    platform::Mutex mutex_;
+    const int fd_;
+    bool failed_ GUARDED_BY(mutex_) = false;
 };
 
 }  // namespace sim

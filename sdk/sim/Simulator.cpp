@@ -89,7 +89,7 @@ Simulator::Simulator() {
 }
 
 bool Simulator::StartControl(int in, int out) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    platform::MutexLock hold(mutex_);
     if (channel_)
         return false;
     // A host that closes the channel must make our writes fail, not end its process.
@@ -105,7 +105,7 @@ void Simulator::StopControl() {
     std::unique_ptr<DemoRoom> demo;
     std::map<std::optional<std::string>, std::unique_ptr<FrameSource>> sources;
     {
-        std::lock_guard<std::mutex> lock(mutex_);
+        platform::MutexLock hold(mutex_);
         channel = std::move(channel_);
         output_.reset();
         results_.clear();
@@ -124,7 +124,7 @@ void Simulator::StopControl() {
 void Simulator::Record(const char* function, Json args, const Json* result) {
     std::shared_ptr<LineWriter> output;
     {
-        std::lock_guard<std::mutex> lock(mutex_);
+        platform::MutexLock hold(mutex_);
         output = output_;
     }
     if (!output)
@@ -138,7 +138,7 @@ void Simulator::Record(const char* function, Json args, const Json* result) {
 void Simulator::Answer(const Json& line) {
     std::shared_ptr<LineWriter> output;
     {
-        std::lock_guard<std::mutex> lock(mutex_);
+        platform::MutexLock hold(mutex_);
         output = output_;
     }
     if (output)
@@ -158,7 +158,7 @@ bool Simulator::ReturnsNumber(const std::string& function) {
 }
 
 void Simulator::SetResult(const std::string& function, std::optional<long long> value) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    platform::MutexLock hold(mutex_);
     if (value)
         results_[function] = *value;
     else
@@ -168,7 +168,7 @@ void Simulator::SetResult(const std::string& function, std::optional<long long> 
 void Simulator::StartSource(const FrameRecipe& recipe, double fps) {
     std::unique_ptr<FrameSource> previous;
     {
-        std::lock_guard<std::mutex> lock(mutex_);
+        platform::MutexLock hold(mutex_);
         auto& slot = sources_[recipe.stream];
         previous = std::move(slot);
         slot = std::make_unique<FrameSource>(registry_, recipe, fps);
@@ -178,7 +178,7 @@ void Simulator::StartSource(const FrameRecipe& recipe, double fps) {
 void Simulator::StopSource(const std::optional<std::string>& stream) {
     std::unique_ptr<FrameSource> source;
     {
-        std::lock_guard<std::mutex> lock(mutex_);
+        platform::MutexLock hold(mutex_);
         auto it = sources_.find(stream);
         if (it == sources_.end())
             return;
@@ -219,26 +219,26 @@ int Simulator::NextSequence() {
 // ---- the SDK functions ---------------------------------------------------------------------
 
 void Simulator::EnableExternalRender(bool enable) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    platform::MutexLock hold(mutex_);
     externalRender_ = enable;
     if (demo_)
         demo_->SetExternalRender(enable);
 }
 
 bool Simulator::SetLogDir(const char* directory) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    platform::MutexLock hold(mutex_);
     return Outcome("SetLogDir", NonEmpty(directory));
 }
 
 bool Simulator::SetBusinessType(int type) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    platform::MutexLock hold(mutex_);
     return Outcome("SetBusinessType", type >= 0);
 }
 
 void Simulator::SetUseTestEnv(bool) {}
 
 bool Simulator::SetUser(const char* userID, const char* userName) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    platform::MutexLock hold(mutex_);
     if (!Outcome("SetUser", NonEmpty(userID) && userName != nullptr))
         return false;
     userID_ = userID != nullptr ? userID : "";
@@ -250,7 +250,7 @@ void Simulator::SetAudioPrep2(ZEGO::LIVEROOM::AudioPrepCallback callback) {
 }
 
 bool Simulator::InitSDK(unsigned int, const unsigned char* signature, int signatureLength) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    platform::MutexLock hold(mutex_);
     bool allowed = !initialized_ && signature != nullptr && signatureLength == 32;
     if (!Outcome("InitSDK", allowed))
         return false;
@@ -267,7 +267,7 @@ bool Simulator::UnInitSDK() {
     std::unique_ptr<DemoRoom> demo;
     std::map<std::optional<std::string>, std::unique_ptr<FrameSource>> sources;
     {
-        std::lock_guard<std::mutex> lock(mutex_);
+        platform::MutexLock hold(mutex_);
         if (!Outcome("UnInitSDK", initialized_))
             return false;
         initialized_ = false;
@@ -282,7 +282,7 @@ bool Simulator::UnInitSDK() {
 
 bool Simulator::SetCallback(const char* function, Slot slot, void* object) {
     {
-        std::lock_guard<std::mutex> lock(mutex_);
+        platform::MutexLock hold(mutex_);
         if (!Outcome(function, true))
             return false;
     }
@@ -299,17 +299,17 @@ void Simulator::SetExternalRenderCallback(void* object) {
 }
 
 bool Simulator::EnableAux(bool) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    platform::MutexLock hold(mutex_);
     return Outcome("EnableAux", initialized_);
 }
 
 bool Simulator::SetPlayVolume(int volume, const char*) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    platform::MutexLock hold(mutex_);
     return Outcome("SetPlayVolume", initialized_ && volume >= 0 && volume <= 200);
 }
 
 bool Simulator::LoginRoom(const char* roomID, int, const char*) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    platform::MutexLock hold(mutex_);
     bool allowed = initialized_ && !userID_.empty() && NonEmpty(roomID) && !inRoom_;
     if (!Outcome("LoginRoom", allowed))
         return false;
@@ -321,7 +321,7 @@ bool Simulator::LoginRoom(const char* roomID, int, const char*) {
 }
 
 bool Simulator::LogoutRoom() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    platform::MutexLock hold(mutex_);
     if (!Outcome("LogoutRoom", initialized_ && inRoom_))
         return false;
     inRoom_ = false;
@@ -334,7 +334,7 @@ bool Simulator::LogoutRoom() {
 }
 
 bool Simulator::StartPlayingStream(const char* streamID) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    platform::MutexLock hold(mutex_);
     bool allowed = initialized_ && inRoom_ && NonEmpty(streamID) && playing_.count(streamID) == 0;
     if (!Outcome("StartPlayingStream", allowed))
         return false;
@@ -350,7 +350,7 @@ bool Simulator::StartPlayingStream(const char* streamID) {
 }
 
 bool Simulator::StopPlayingStream(const char* streamID) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    platform::MutexLock hold(mutex_);
     bool allowed = initialized_ && streamID != nullptr && playing_.count(streamID) != 0;
     if (!Outcome("StopPlayingStream", allowed))
         return false;
@@ -362,7 +362,7 @@ bool Simulator::StopPlayingStream(const char* streamID) {
 }
 
 bool Simulator::StartPublishing(const char*, const char* streamID, int, const char*) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    platform::MutexLock hold(mutex_);
     bool allowed = initialized_ && inRoom_ && NonEmpty(streamID) && publishing_.empty();
     if (!Outcome("StartPublishing", allowed))
         return false;
@@ -373,7 +373,7 @@ bool Simulator::StartPublishing(const char*, const char* streamID, int, const ch
 }
 
 bool Simulator::StopPublishing(int, ZEGO::AV::PublishChannelIndex index) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    platform::MutexLock hold(mutex_);
     bool allowed = initialized_ && index == ZEGO::AV::PUBLISH_CHN_MAIN && !publishing_.empty();
     if (!Outcome("StopPublishing", allowed))
         return false;
@@ -384,7 +384,7 @@ bool Simulator::StopPublishing(int, ZEGO::AV::PublishChannelIndex index) {
 }
 
 bool Simulator::StartPreview(ZEGO::AV::PublishChannelIndex index) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    platform::MutexLock hold(mutex_);
     bool allowed = initialized_ && index == ZEGO::AV::PUBLISH_CHN_MAIN && !previewing_;
     if (!Outcome("StartPreview", allowed))
         return false;
@@ -395,7 +395,7 @@ bool Simulator::StartPreview(ZEGO::AV::PublishChannelIndex index) {
 }
 
 bool Simulator::StopPreview(ZEGO::AV::PublishChannelIndex index) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    platform::MutexLock hold(mutex_);
     bool allowed = initialized_ && index == ZEGO::AV::PUBLISH_CHN_MAIN && previewing_;
     if (!Outcome("StopPreview", allowed))
         return false;
@@ -406,7 +406,7 @@ bool Simulator::StopPreview(ZEGO::AV::PublishChannelIndex index) {
 }
 
 bool Simulator::EnableCamera(bool enable, ZEGO::AV::PublishChannelIndex index) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    platform::MutexLock hold(mutex_);
     if (!Outcome("EnableCamera", initialized_ && index == ZEGO::AV::PUBLISH_CHN_MAIN))
         return false;
     camera_ = enable;
@@ -416,18 +416,18 @@ bool Simulator::EnableCamera(bool enable, ZEGO::AV::PublishChannelIndex index) {
 }
 
 bool Simulator::EnableMic(bool) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    platform::MutexLock hold(mutex_);
     return Outcome("EnableMic", initialized_);
 }
 
 bool Simulator::EnableSpeaker(bool) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    platform::MutexLock hold(mutex_);
     return Outcome("EnableSpeaker", initialized_);
 }
 
 bool Simulator::SetVideoCaptureResolution(int width, int height,
                                           ZEGO::AV::PublishChannelIndex index) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    platform::MutexLock hold(mutex_);
     bool allowed = initialized_ && index == ZEGO::AV::PUBLISH_CHN_MAIN && width >= 16 &&
                    height >= 16 && width <= 3840 && height <= 2160;
     if (!Outcome("SetVideoCaptureResolution", allowed))
@@ -443,14 +443,14 @@ bool Simulator::SetVideoCaptureResolution(int width, int height,
 
 bool Simulator::SetVideoEncodeResolution(int width, int height,
                                          ZEGO::AV::PublishChannelIndex index) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    platform::MutexLock hold(mutex_);
     bool allowed = initialized_ && index == ZEGO::AV::PUBLISH_CHN_MAIN && width >= 16 &&
                    height >= 16 && width <= 3840 && height <= 2160;
     return Outcome("SetVideoEncodeResolution", allowed);
 }
 
 int Simulator::SendRoomMessage(const char* content) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    platform::MutexLock hold(mutex_);
     if (channel_) {
         auto it = results_.find("SendRoomMessage");
         if (it != results_.end())

@@ -8,12 +8,13 @@
 
 #include <map>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
 
 #include "LiveRoom.h"
+#include "platform/Mutex.h"
+#include "platform/ThreadAnnotations.h"
 #include "sdk/sim/CallbackRegistry.h"
 #include "sdk/sim/FrameRecipe.h"
 #include "sdk/sim/RequestArgs.h"
@@ -87,36 +88,37 @@ class Simulator {
     Simulator();
 
     // The result of `function`: in scripted mode what the control channel set (default true),
-    // in the demo room whether the call is allowed in the current state. Needs mutex_.
-    bool Outcome(const char* function, bool allowed);
-    // A fresh positive sequence number for SendRoomMessage. Needs mutex_.
-    int NextSequence();
+    // in the demo room whether the call is allowed in the current state.
+    bool Outcome(const char* function, bool allowed) REQUIRES(mutex_);
+    // A fresh positive sequence number for SendRoomMessage.
+    int NextSequence() REQUIRES(mutex_);
     // Forgets room, streams, preview, publishing and device settings; hands the threads to
     // stop to the caller. Settings made before InitSDK (user, external rendering) stay.
     void ResetLocked(std::unique_ptr<DemoRoom>* demo,
-                     std::map<std::optional<std::string>, std::unique_ptr<FrameSource>>* sources);
+                     std::map<std::optional<std::string>, std::unique_ptr<FrameSource>>* sources)
+        REQUIRES(mutex_);
 
-    std::mutex mutex_;
+    platform::Mutex mutex_;
     CallbackRegistry registry_;
 
-    std::unique_ptr<ControlChannel> channel_;
-    std::shared_ptr<LineWriter> output_;
-    std::map<std::string, long long> results_;
-    std::map<std::optional<std::string>, std::unique_ptr<FrameSource>> sources_;
-    std::unique_ptr<DemoRoom> demo_;
+    std::unique_ptr<ControlChannel> channel_ GUARDED_BY(mutex_);
+    std::shared_ptr<LineWriter> output_ GUARDED_BY(mutex_);
+    std::map<std::string, long long> results_ GUARDED_BY(mutex_);
+    std::map<std::optional<std::string>, std::unique_ptr<FrameSource>> sources_ GUARDED_BY(mutex_);
+    std::unique_ptr<DemoRoom> demo_ GUARDED_BY(mutex_);
 
-    bool initialized_ = false;
-    bool externalRender_ = false;
-    std::string userID_;
-    std::string roomID_;
-    bool inRoom_ = false;  // from a login call until the logout
-    std::set<std::string> playing_;
-    bool previewing_ = false;
-    std::string publishing_;  // stream ID; empty when not publishing
-    bool camera_ = true;
-    int captureWidth_ = 640;
-    int captureHeight_ = 360;
-    int nextSequence_ = 1;
+    bool initialized_ GUARDED_BY(mutex_) = false;
+    bool externalRender_ GUARDED_BY(mutex_) = false;
+    std::string userID_ GUARDED_BY(mutex_);
+    std::string roomID_ GUARDED_BY(mutex_);
+    bool inRoom_ GUARDED_BY(mutex_) = false;  // from a login call until the logout
+    std::set<std::string> playing_ GUARDED_BY(mutex_);
+    bool previewing_ GUARDED_BY(mutex_) = false;
+    std::string publishing_ GUARDED_BY(mutex_);  // stream ID; empty when not publishing
+    bool camera_ GUARDED_BY(mutex_) = true;
+    int captureWidth_ GUARDED_BY(mutex_) = 640;
+    int captureHeight_ GUARDED_BY(mutex_) = 360;
+    int nextSequence_ GUARDED_BY(mutex_) = 1;
 };
 
 }  // namespace sim

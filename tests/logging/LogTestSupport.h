@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <mutex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -16,7 +15,9 @@
 
 #include "logging/LogEnvironment.h"
 #include "logging/LogManager.h"
+#include "platform/Mutex.h"
 #include "platform/Process.h"
+#include "platform/ThreadAnnotations.h"
 
 namespace qlogtest {
 
@@ -97,24 +98,24 @@ class FakeEnvironment : public qlog::LogEnvironment {
     platform::ConsoleWrite WriteColored(int color, const char* text) override {
         if (blocked_.load())
             return platform::ConsoleWrite::kWouldBlock;
-        std::lock_guard<std::mutex> lock(mutex_);
+        platform::MutexLock hold(mutex_);
         colored_.push_back({color, text});
         return platform::ConsoleWrite::kDone;
     }
     platform::ConsoleWrite WritePlain(const char* text, std::size_t length) override {
         if (blocked_.load())
             return platform::ConsoleWrite::kWouldBlock;
-        std::lock_guard<std::mutex> lock(mutex_);
+        platform::MutexLock hold(mutex_);
         plain_.append(text, length);
         return platform::ConsoleWrite::kDone;
     }
 
     std::string Plain() {
-        std::lock_guard<std::mutex> lock(mutex_);
+        platform::MutexLock hold(mutex_);
         return plain_;
     }
     std::vector<std::pair<int, std::string>> Colored() {
-        std::lock_guard<std::mutex> lock(mutex_);
+        platform::MutexLock hold(mutex_);
         return colored_;
     }
 
@@ -123,9 +124,9 @@ class FakeEnvironment : public qlog::LogEnvironment {
     std::atomic<std::uint32_t> milliseconds_;
     std::atomic<bool> console_{false};
     std::atomic<bool> blocked_{false};
-    std::mutex mutex_;
-    std::string plain_;
-    std::vector<std::pair<int, std::string>> colored_;
+    platform::Mutex mutex_;
+    std::string plain_ GUARDED_BY(mutex_);
+    std::vector<std::pair<int, std::string>> colored_ GUARDED_BY(mutex_);
 };
 
 // A manager writing under a temporary directory with the fake environment.

@@ -53,20 +53,21 @@ void ControlHarness::ReadLines() {
             } catch (const std::exception&) {
                 value = Json{{"unparsable", line}};
             }
-            std::lock_guard<std::mutex> lock(mutex_);
+            platform::MutexLock hold(mutex_);
             lines_.push_back(std::move(value));
-            arrived_.notify_all();
+            arrived_.SignalAll();
         }
     }
-    std::lock_guard<std::mutex> lock(mutex_);
+    platform::MutexLock hold(mutex_);
     ended_ = true;
-    arrived_.notify_all();
+    arrived_.SignalAll();
 }
 
 std::optional<Json> ControlHarness::Next(std::chrono::milliseconds timeout) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    if (!arrived_.wait_for(lock, timeout, [this] { return !lines_.empty() || ended_; }))
-        return std::nullopt;
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    platform::MutexLock hold(mutex_);
+    while (lines_.empty() && !ended_ && arrived_.WaitUntil(deadline)) {
+    }
     if (lines_.empty())
         return std::nullopt;
     Json line = std::move(lines_.front());
@@ -154,18 +155,18 @@ std::string Args(std::initializer_list<std::string> parts) {
 }  // namespace
 
 void Recorder::Add(std::string text) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    platform::MutexLock hold(mutex_);
     events_.push_back(Event{std::move(text), std::this_thread::get_id()});
-    changed_.notify_all();
+    changed_.SignalAll();
 }
 
 std::vector<Recorder::Event> Recorder::Events() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    platform::MutexLock hold(mutex_);
     return events_;
 }
 
 std::vector<std::string> Recorder::EventTexts() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    platform::MutexLock hold(mutex_);
     std::vector<std::string> texts;
     for (const Event& e : events_)
         texts.push_back(e.text);
@@ -173,33 +174,43 @@ std::vector<std::string> Recorder::EventTexts() {
 }
 
 std::vector<FrameCall> Recorder::Frames() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    platform::MutexLock hold(mutex_);
     return frames_;
 }
 
 std::size_t Recorder::FrameCount() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    platform::MutexLock hold(mutex_);
     return frameCount_;
 }
 
 bool Recorder::WaitForEvent(const std::function<bool(const std::vector<std::string>&)>& predicate,
                             std::chrono::milliseconds timeout) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    return changed_.wait_for(lock, timeout, [&] {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    platform::MutexLock hold(mutex_);
+    for (;;) {
         std::vector<std::string> texts;
         for (const Event& e : events_)
             texts.push_back(e.text);
-        return predicate(texts);
-    });
+        if (predicate(texts))
+            return true;
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        changed_.WaitUntil(deadline);
+    }
 }
 
 bool Recorder::WaitForFrames(std::size_t count, std::chrono::milliseconds timeout) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    return changed_.wait_for(lock, timeout, [&] { return frameCount_ >= count; });
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    platform::MutexLock hold(mutex_);
+    while (frameCount_ < count) {
+        if (!changed_.WaitUntil(deadline))
+            return frameCount_ >= count;
+    }
+    return true;
 }
 
 void Recorder::Clear() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    platform::MutexLock hold(mutex_);
     events_.clear();
     frames_.clear();
     frameCount_ = 0;
@@ -365,11 +376,11 @@ void Recorder::OnVideoDataCallback(const unsigned char* data, int dataLength, co
     frame.thread = std::this_thread::get_id();
     if (keepFrameBytes_ && data != nullptr && dataLength > 0)
         frame.bytes.assign(data, data + dataLength);
-    std::lock_guard<std::mutex> lock(mutex_);
+    platform::MutexLock hold(mutex_);
     ++frameCount_;
     if (keepFrameBytes_)
         frames_.push_back(std::move(frame));
-    changed_.notify_all();
+    changed_.SignalAll();
 }
 
 void CopyAudio(const AVE::AudioFrame& in, AVE::AudioFrame& out) {

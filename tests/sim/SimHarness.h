@@ -3,11 +3,9 @@
 #pragma once
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -16,7 +14,10 @@
 #include <nlohmann/json.hpp>
 
 #include "LiveRoom.h"
+#include "platform/CondVar.h"
+#include "platform/Mutex.h"
 #include "platform/Spawn.h"
+#include "platform/ThreadAnnotations.h"
 
 namespace simtest {
 
@@ -49,11 +50,11 @@ class ControlHarness {
     platform::Pipe requests_;
     platform::Pipe output_;
     std::thread reader_;
-    std::mutex mutex_;
-    std::condition_variable arrived_;
-    std::deque<Json> lines_;
-    bool ended_ = false;
-    int nextSyncId_ = 1;
+    platform::Mutex mutex_;
+    platform::CondVar arrived_{&mutex_};
+    std::deque<Json> lines_ GUARDED_BY(mutex_);
+    bool ended_ GUARDED_BY(mutex_) = false;
+    int nextSyncId_ = 1;  // the test's thread only
 };
 
 // One received frame: the arguments and a copy of the pixel bytes (stride x height).
@@ -168,12 +169,12 @@ class Recorder : public ZEGO::LIVEROOM::IRoomCallback,
   private:
     void Add(std::string text);
 
-    bool keepFrameBytes_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::vector<Event> events_;
-    std::vector<FrameCall> frames_;
-    std::size_t frameCount_ = 0;
+    const bool keepFrameBytes_;
+    platform::Mutex mutex_;
+    platform::CondVar changed_{&mutex_};
+    std::vector<Event> events_ GUARDED_BY(mutex_);
+    std::vector<FrameCall> frames_ GUARDED_BY(mutex_);
+    std::size_t frameCount_ GUARDED_BY(mutex_) = 0;
 };
 
 // Text form of a possibly null C string: the text in quotes, or null.

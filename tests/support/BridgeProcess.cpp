@@ -107,6 +107,7 @@ bool BridgeProcess::Start(const Options& options) {
             return false;
         }
         spawn.descriptors.emplace_back(1, stdoutPipe.write.Get());
+        platform::MutexLock hold(mutex_);
         paused_[7] = true;
     } else {
         spawn.stdoutPath = directory_ + "/stdout.txt";
@@ -185,7 +186,7 @@ void BridgeProcess::Stop() {
     }
     if (reader_.joinable()) {
         {
-            std::lock_guard<std::mutex> lock(mutex_);
+            platform::MutexLock hold(mutex_);
             stopping_ = true;
         }
         const char wake = 's';
@@ -206,7 +207,7 @@ void BridgeProcess::ReaderLoop() {
         wake.fd = wake_.read.Get();
         entries.push_back(wake);
         {
-            std::lock_guard<std::mutex> lock(mutex_);
+            platform::MutexLock hold(mutex_);
             for (int index = 0; index < 8; ++index) {
                 platform::PollEntry entry;
                 entry.fd = paused_[index] ? -1 : outputs_[index].Get();  // negative: ignored
@@ -219,20 +220,20 @@ void BridgeProcess::ReaderLoop() {
             char drain[64];
             while (platform::ReadNonBlocking(wake_.read.Get(), drain, sizeof drain) > 0) {
             }
-            std::lock_guard<std::mutex> lock(mutex_);
+            platform::MutexLock hold(mutex_);
             if (stopping_) {
                 return;
             }
             if (closeRepliesRequested_) {
                 outputs_[0].Reset();
                 closeRepliesRequested_ = false;
-                changed_.notify_all();
+                changed_.SignalAll();
             }
             if (closeFramesRequested_) {
                 for (int channel = 0; channel < 5; ++channel)
                     outputs_[1 + channel].Reset();
                 closeFramesRequested_ = false;
-                changed_.notify_all();
+                changed_.SignalAll();
             }
         }
         for (int index = 0; index < 8; ++index) {
@@ -254,7 +255,7 @@ void BridgeProcess::ReaderLoop() {
 }
 
 void BridgeProcess::TakeOutput(int index, const char* data, std::size_t size) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    platform::MutexLock hold(mutex_);
     if (index == 0) {
         replyBytes_.append(data, size);
         replyFramer_.Feed(data, size, objects_, nullptr);
@@ -270,7 +271,7 @@ void BridgeProcess::TakeOutput(int index, const char* data, std::size_t size) {
             controlPending_.erase(0, end + 1);
         }
     }
-    changed_.notify_all();
+    changed_.SignalAll();
 }
 
 void BridgeProcess::TakeControlLine(const std::string& line) {
@@ -293,8 +294,15 @@ void BridgeProcess::TakeControlLine(const std::string& line) {
 }
 
 bool BridgeProcess::WaitUntil(const std::function<bool()>& ready, int timeoutMs) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), ready);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    platform::MutexLock hold(mutex_);
+    for (;;) {
+        if (ready())
+            return true;
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        changed_.WaitUntil(deadline);
+    }
 }
 
 void BridgeProcess::Send(const std::string& bytes) {
@@ -307,7 +315,7 @@ Exchange BridgeProcess::Run(const std::string& bytes, int daemonStartsInBytes) {
     std::size_t objectsBefore;
     std::size_t callsBefore;
     {
-        std::lock_guard<std::mutex> lock(mutex_);
+        platform::MutexLock hold(mutex_);
         objectsBefore = objects_.size();
         callsBefore = calls_.size();
     }
@@ -319,7 +327,7 @@ Exchange BridgeProcess::Run(const std::string& bytes, int daemonStartsInBytes) {
     const int wanted = daemonStartsInBytes + 1;
     std::size_t barrierIndex = 0;
     const bool arrived = WaitUntil(
-        [&] {
+        [&]() REQUIRES(mutex_) {
             int seen = 0;
             for (std::size_t i = objectsBefore; i < objects_.size(); ++i) {
                 if (objects_[i] == kGreeting && ++seen == wanted) {
@@ -337,7 +345,7 @@ Exchange BridgeProcess::Run(const std::string& bytes, int daemonStartsInBytes) {
     }
     EXPECT_TRUE(Sync()) << "the simulated SDK did not answer a sync request";
 
-    std::lock_guard<std::mutex> lock(mutex_);
+    platform::MutexLock hold(mutex_);
     exchange.replies.assign(objects_.begin() + objectsBefore, objects_.begin() + barrierIndex);
     for (std::size_t i = callsBefore; i < calls_.size(); ++i) {
         exchange.calls.push_back(CallText(calls_[i]));
@@ -356,13 +364,13 @@ nlohmann::json BridgeProcess::Ask(const nlohmann::json& request, const std::stri
                                   int timeoutMs) {
     std::size_t before;
     {
-        std::lock_guard<std::mutex> lock(mutex_);
+        platform::MutexLock hold(mutex_);
         before = answers_.size();
     }
     Control(request);
     nlohmann::json answer;
     WaitUntil(
-        [&] {
+        [&]() REQUIRES(mutex_) {
             for (std::size_t i = before; i < answers_.size(); ++i) {
                 if (answers_[i].value("op", std::string()) == answerOp) {
                     answer = answers_[i];
@@ -378,17 +386,17 @@ nlohmann::json BridgeProcess::Ask(const nlohmann::json& request, const std::stri
 bool BridgeProcess::Sync(int timeoutMs) {
     int id;
     {
-        std::lock_guard<std::mutex> lock(mutex_);
+        platform::MutexLock hold(mutex_);
         id = nextSyncId_++;
     }
     std::size_t before;
     {
-        std::lock_guard<std::mutex> lock(mutex_);
+        platform::MutexLock hold(mutex_);
         before = answers_.size();
     }
     Control({{"op", "sync"}, {"id", id}});
     return WaitUntil(
-        [&] {
+        [&]() REQUIRES(mutex_) {
             for (std::size_t i = before; i < answers_.size(); ++i) {
                 if (answers_[i].value("op", std::string()) == "synced" &&
                     answers_[i].value("id", -1) == id) {
@@ -407,7 +415,7 @@ void BridgeProcess::SetResult(const std::string& function, const nlohmann::json&
 
 void BridgeProcess::PauseReading(int output, bool paused) {
     {
-        std::lock_guard<std::mutex> lock(mutex_);
+        platform::MutexLock hold(mutex_);
         paused_[output] = paused;
     }
     const char wake = 'p';
@@ -419,27 +427,27 @@ void BridgeProcess::ReadStdout() {
 }
 
 std::string BridgeProcess::StdoutText() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    platform::MutexLock hold(mutex_);
     return stdoutText_;
 }
 
 Lines BridgeProcess::Objects() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    platform::MutexLock hold(mutex_);
     return objects_;
 }
 
 std::string BridgeProcess::ReplyBytes() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    platform::MutexLock hold(mutex_);
     return replyBytes_;
 }
 
 bool BridgeProcess::WaitForObjects(std::size_t count, int timeoutMs) {
-    return WaitUntil([&] { return objects_.size() >= count; }, timeoutMs);
+    return WaitUntil([&]() REQUIRES(mutex_) { return objects_.size() >= count; }, timeoutMs);
 }
 
 bool BridgeProcess::WaitForObjectsWith(const std::string& piece, std::size_t count, int timeoutMs) {
     return WaitUntil(
-        [&] {
+        [&]() REQUIRES(mutex_) {
             std::size_t found = 0;
             for (const std::string& object : objects_) {
                 if (object.find(piece) != std::string::npos) {
@@ -452,7 +460,7 @@ bool BridgeProcess::WaitForObjectsWith(const std::string& piece, std::size_t cou
 }
 
 Lines BridgeProcess::Calls() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    platform::MutexLock hold(mutex_);
     Lines lines;
     for (const nlohmann::json& record : calls_) {
         lines.push_back(CallText(record));
@@ -461,11 +469,11 @@ Lines BridgeProcess::Calls() {
 }
 
 bool BridgeProcess::WaitForCalls(std::size_t count, int timeoutMs) {
-    return WaitUntil([&] { return calls_.size() >= count; }, timeoutMs);
+    return WaitUntil([&]() REQUIRES(mutex_) { return calls_.size() >= count; }, timeoutMs);
 }
 
 bool BridgeProcess::NextFrame(int channel, Frame* frame, int timeoutMs) {
-    auto whole = [&] {
+    auto whole = [&]() REQUIRES(mutex_) {
         std::string& bytes = frameBytes_[channel];
         std::size_t& start = frameStart_[channel];
         if (bytes.size() - start < 12) {
@@ -551,22 +559,22 @@ void BridgeProcess::CloseCommands() {
 
 void BridgeProcess::CloseReplies() {
     {
-        std::lock_guard<std::mutex> lock(mutex_);
+        platform::MutexLock hold(mutex_);
         closeRepliesRequested_ = true;
     }
     const char wake = 'c';
     platform::WriteSome(wake_.write.Get(), &wake, 1);
-    WaitUntil([&] { return !closeRepliesRequested_; }, 5000);
+    WaitUntil([&]() REQUIRES(mutex_) { return !closeRepliesRequested_; }, 5000);
 }
 
 void BridgeProcess::CloseFrames() {
     {
-        std::lock_guard<std::mutex> lock(mutex_);
+        platform::MutexLock hold(mutex_);
         closeFramesRequested_ = true;
     }
     const char wake = 'c';
     platform::WriteSome(wake_.write.Get(), &wake, 1);
-    WaitUntil([&] { return !closeFramesRequested_; }, 5000);
+    WaitUntil([&]() REQUIRES(mutex_) { return !closeFramesRequested_; }, 5000);
 }
 
 bool BridgeProcess::Alive() {

@@ -10,10 +10,8 @@
 //   EXPECT_EQ(e.calls, Lines{"EnableMic(true) -> true"});
 #pragma once
 
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -21,7 +19,10 @@
 #include <nlohmann/json.hpp>
 
 #include "framer/ObjectFramer.h"
+#include "platform/CondVar.h"
+#include "platform/Mutex.h"
 #include "platform/Spawn.h"
+#include "platform/ThreadAnnotations.h"
 
 namespace bridgetest {
 
@@ -135,9 +136,10 @@ class BridgeProcess {
 
   private:
     void ReaderLoop();
-    void TakeOutput(int index, const char* data, std::size_t size);
-    void TakeControlLine(const std::string& line);
-    bool WaitUntil(const std::function<bool()>& ready, int timeoutMs);
+    void TakeOutput(int index, const char* data, std::size_t size) EXCLUDES(mutex_);
+    void TakeControlLine(const std::string& line) REQUIRES(mutex_);
+    // Waits until `ready`, called with mutex_ held, returns true; false after `timeoutMs`.
+    bool WaitUntil(const std::function<bool()>& ready, int timeoutMs) EXCLUDES(mutex_);
     void Stop();
 
     std::string directory_;
@@ -147,25 +149,26 @@ class BridgeProcess {
     platform::Pipe wake_;
     std::thread reader_;
 
-    std::mutex mutex_;
-    std::condition_variable changed_;
+    platform::Mutex mutex_;
+    platform::CondVar changed_{&mutex_};
     // Host read ends, index 0: descriptor 4, 1 to 5: descriptors 5 to 9, 6: descriptor 11,
-    // 7: standard output when it is a pipe.
+    // 7: standard output when it is a pipe. The reader's own once it runs.
     platform::UniqueFd outputs_[8];
-    bool paused_[8] = {};
-    std::string stdoutText_;
-    bool closeRepliesRequested_ = false;
-    bool closeFramesRequested_ = false;
-    bool stopping_ = false;
-    qframer::ObjectFramer replyFramer_;
-    std::string replyBytes_;
-    Lines objects_;
-    std::string frameBytes_[5];
-    std::size_t frameStart_[5] = {};  // first byte of frameBytes_ not yet taken
-    std::string controlPending_;
-    std::vector<nlohmann::json> calls_;
-    std::vector<nlohmann::json> answers_;
-    int nextSyncId_ = 1;
+    bool paused_[8] GUARDED_BY(mutex_) = {};
+    std::string stdoutText_ GUARDED_BY(mutex_);
+    bool closeRepliesRequested_ GUARDED_BY(mutex_) = false;
+    bool closeFramesRequested_ GUARDED_BY(mutex_) = false;
+    bool stopping_ GUARDED_BY(mutex_) = false;
+    qframer::ObjectFramer replyFramer_ GUARDED_BY(mutex_);
+    std::string replyBytes_ GUARDED_BY(mutex_);
+    Lines objects_ GUARDED_BY(mutex_);
+    std::string frameBytes_[5] GUARDED_BY(mutex_);
+    // First byte of frameBytes_ not yet taken.
+    std::size_t frameStart_[5] GUARDED_BY(mutex_) = {};
+    std::string controlPending_ GUARDED_BY(mutex_);
+    std::vector<nlohmann::json> calls_ GUARDED_BY(mutex_);
+    std::vector<nlohmann::json> answers_ GUARDED_BY(mutex_);
+    int nextSyncId_ GUARDED_BY(mutex_) = 1;
 };
 
 }  // namespace bridgetest

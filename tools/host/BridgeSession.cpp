@@ -28,7 +28,7 @@ BridgeMessage ClassifyMessage(std::string text) {
 
 BridgeSession::BridgeSession(BridgeHandlers handlers)
     : handlers_(std::move(handlers)), buffer_(1 << 20) {
-    for (int c = 0; c < kChannels; ++c)
+    for (int c = 0; c < kChannelCount; ++c)
         assemblers_.emplace_back(c);
 }
 
@@ -43,7 +43,7 @@ bool BridgeSession::Start(const BridgeOptions& options, std::string* error) {
             *error = text;
         return false;
     };
-    platform::Pipe commands, replies, frames[kChannels], controlIn, controlOut;
+    platform::Pipe commands, replies, frames[kChannelCount], controlIn, controlOut;
     bool ok = platform::MakePipe(&commands) && platform::MakePipe(&replies);
     for (auto& p : frames)
         ok = ok && platform::MakePipe(&p);
@@ -60,7 +60,7 @@ bool BridgeSession::Start(const BridgeOptions& options, std::string* error) {
     spawn.environment = options.environment;
     spawn.killWithParent = true;
     spawn.descriptors = {{3, commands.read.Get()}, {4, replies.write.Get()}};
-    for (int c = 0; c < kChannels; ++c) {
+    for (int c = 0; c < kChannelCount; ++c) {
         platform::SetPipeBufferSize(frames[c].write.Get(), options.pipeBufferBytes);
         spawn.descriptors.emplace_back(5 + c, frames[c].write.Get());
     }
@@ -75,7 +75,7 @@ bool BridgeSession::Start(const BridgeOptions& options, std::string* error) {
     // Keep only the host's ends: end of input then means the bridge is gone.
     commands_ = std::move(commands.write);
     replies_ = std::move(replies.read);
-    for (int c = 0; c < kChannels; ++c)
+    for (int c = 0; c < kChannelCount; ++c)
         frames_[c] = std::move(frames[c].read);
     if (options.scripted) {
         controlIn_ = std::move(controlIn.write);
@@ -198,7 +198,7 @@ void BridgeSession::Drain() {
         bool open = false;
         if (replies_.Valid())
             open |= ReadReplies();
-        for (int c = 0; c < kChannels; ++c) {
+        for (int c = 0; c < kChannelCount; ++c) {
             if (frames_[c].Valid())
                 open |= ReadFrames(c);
         }
@@ -222,9 +222,9 @@ void BridgeSession::Drain() {
 bool BridgeSession::Pump(int timeoutMs) {
     if (ended_)
         return false;
-    std::vector<platform::PollEntry> entries(kChannels + 4);
+    std::vector<platform::PollEntry> entries(kChannelCount + 4);
     entries[0].fd = replies_.Get();
-    for (int c = 0; c < kChannels; ++c)
+    for (int c = 0; c < kChannelCount; ++c)
         entries[1 + c].fd = frames_[c].Get();
     entries[6].fd = controlOut_.Get();
     entries[7].fd = outCommands_.empty() ? -1 : commands_.Get();
@@ -239,7 +239,7 @@ bool BridgeSession::Pump(int timeoutMs) {
         return e.fd >= 0 && (e.readable || e.hangup || e.error);
     };
     // Frames first: they are what fills pipes fastest.
-    for (int c = 0; c < kChannels; ++c) {
+    for (int c = 0; c < kChannelCount; ++c) {
         if (ready(entries[1 + c]))
             ReadFrames(c);
     }

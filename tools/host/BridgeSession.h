@@ -19,12 +19,13 @@
 
 #include "framer/ObjectFramer.h"
 #include "platform/Spawn.h"
+#include "src/HostChannels.h"
 #include "tools/host/Frame.h"
 #include "tools/host/FrameAssembler.h"
 
 namespace host {
 
-constexpr int kChannels = 5;
+using quorlane::kChannelCount;
 
 // A text received on descriptor 4.
 struct BridgeMessage {
@@ -97,7 +98,7 @@ class BridgeSession {
     BridgeHandlers handlers_;
     platform::ChildProcess child_;
     platform::UniqueFd commands_, replies_, controlIn_, controlOut_;
-    platform::UniqueFd frames_[kChannels];
+    platform::UniqueFd frames_[kChannelCount];
     std::string outCommands_, outControl_, controlLine_;
     qframer::ObjectFramer framer_;
     std::vector<FrameAssembler> assemblers_;

@@ -102,7 +102,7 @@ void ScriptRunner::NoteRequestView(const std::string& command) {
     auto param = value.find("param");
     if (param == value.end() || !param->is_array() || param->size() > 4)
         return;
-    for (int c = 1; c < kChannels; ++c)
+    for (int c = 1; c < kChannelCount; ++c)
         channels_[c].stream.clear();
     int channel = 1;
     for (const auto& id : *param) {
@@ -151,16 +151,16 @@ void ScriptRunner::PrintFrameCountsIfChanged(bool force) {
     double now = Seconds();
     if (!force && now - lastCountPrint_ < 2.0)
         return;
-    std::uint64_t counts[kChannels];
+    std::uint64_t counts[kChannelCount];
     bool changed = false;
-    for (int c = 0; c < kChannels; ++c) {
+    for (int c = 0; c < kChannelCount; ++c) {
         counts[c] = channels_[c].frames;
         changed |= counts[c] != printedCounts_[c];
     }
     if (!changed)
         return;
     transcript_.FrameCounts(now, counts);
-    std::copy(counts, counts + kChannels, printedCounts_);
+    std::copy(counts, counts + kChannelCount, printedCounts_);
     lastCountPrint_ = now;
 }
 
@@ -296,7 +296,7 @@ int ScriptRunner::Finish(int code) {
         ch.writer.Close();
     transcript_.Info("");
     transcript_.Info("channel  frames  size       stream      recording");
-    for (int c = 0; c < kChannels; ++c) {
+    for (int c = 0; c < kChannelCount; ++c) {
         const ChannelState& ch = channels_[c];
         char line[512];
         std::string size = ch.hasLast ? std::to_string(ch.last.geometry.width) + "x" +
@@ -327,7 +327,7 @@ int ScriptRunner::Finish(int code) {
 void ScriptRunner::WritePictures() {
     std::vector<SheetTile> tiles;
     std::string error;
-    for (int c = 0; c < kChannels; ++c) {
+    for (int c = 0; c < kChannelCount; ++c) {
         const ChannelState& ch = channels_[c];
         if (!ch.hasLast)
             continue;

@@ -82,8 +82,8 @@ class ScriptRunner {
     BridgeSession session_;
     std::chrono::steady_clock::time_point start_;
     std::deque<Received> pending_;
-    ChannelState channels_[kChannels];
-    std::uint64_t printedCounts_[kChannels] = {};
+    ChannelState channels_[kChannelCount];
+    std::uint64_t printedCounts_[kChannelCount] = {};
     double lastCountPrint_ = 0;
     bool torn_ = false;
     std::string stderrPath_;

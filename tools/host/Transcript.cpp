@@ -60,9 +60,9 @@ void Transcript::ControlReceived(double seconds, const std::string& line) {
     Line(seconds, kMagenta, "sdk", Shorten(line));
 }
 
-void Transcript::FrameCounts(double seconds, const std::uint64_t (&counts)[kChannels]) {
+void Transcript::FrameCounts(double seconds, const std::uint64_t (&counts)[kChannelCount]) {
     std::string text;
-    for (int c = 0; c < kChannels; ++c)
+    for (int c = 0; c < kChannelCount; ++c)
         text += "ch" + std::to_string(c) + " " + std::to_string(counts[c]) + (c < 4 ? "  " : "");
     Line(seconds, kDim, "frames", text);
 }

@@ -19,7 +19,7 @@ class Transcript {
     void ControlSent(double seconds, const std::string& text);
     void Received(double seconds, const BridgeMessage& message);
     void ControlReceived(double seconds, const std::string& line);
-    void FrameCounts(double seconds, const std::uint64_t (&counts)[kChannels]);
+    void FrameCounts(double seconds, const std::uint64_t (&counts)[kChannelCount]);
     void Note(double seconds, const std::string& text);
     void Info(const std::string& text);
     void Success(const std::string& text);
