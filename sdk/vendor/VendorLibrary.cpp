@@ -27,7 +27,7 @@ VendorLibrary& VendorLibrary::Instance() {
 }
 
 platform::ExportedFunction VendorLibrary::Address(Function function) {
-    platform::MutexLock<platform::Mutex> hold(lock_);
+    platform::MutexLock hold(lock_);
     if (!attempted_) {
         attempted_ = true;
         Load();
