@@ -86,6 +86,9 @@ struct SubmitRun {
 SubmitRun Submit(int threads, const std::string& dir) {
     qlog::LogManagerOptions options;
     options.defaultPath = dir + "/submit/";
+    // Room for every call, so that a writer that falls behind drops nothing and the wait for
+    // the last line below ends.
+    options.queueLimitBytes = std::size_t{2} * kCalls * sizeof(qlog::LogRecord);
     qlog::LogManager manager(options);
     manager.SetLoggerDisplay(0, false);
     manager.Start();
