@@ -14,6 +14,7 @@
 #include <string>
 
 #include "LiveRoom.h"
+#include "sdk/sim/CallGate.h"
 #include "sdk/sim/CallbackRegistry.h"
 #include "sdk/sim/FrameRecipe.h"
 #include "sdk/sim/RequestArgs.h"
@@ -53,6 +54,13 @@ class Simulator {
     void SetResult(const std::string& function, std::optional<long long> value);
     void StartSource(const FrameRecipe& recipe, double fps);
     void StopSource(const std::optional<std::string>& stream);
+    // Calls of `function` hold (the channel is told {"op":"hanging","fn":...} as each one
+    // starts to) until released, or until scripted mode ends.
+    void HoldCalls(const std::string& function);
+    void ReleaseCalls(const std::string& function);
+
+    // Run first by every SDK function: holds the call while its function is held.
+    void Enter(const char* function);
 
     // The SDK functions.
     void EnableExternalRender(bool enable);
@@ -98,6 +106,7 @@ class Simulator {
 
     std::mutex mutex_;
     CallbackRegistry registry_;
+    CallGate gate_;
 
     std::unique_ptr<ControlChannel> channel_;
     std::shared_ptr<LineWriter> output_;
