@@ -85,6 +85,8 @@ class BridgeProcess {
     void Control(const nlohmann::json& request);
     // Sends a sync request and waits for its answer; true when it came in time.
     bool Sync(int timeoutMs = 10000);
+    // Waits for an answer of the simulated SDK with the given "op", however it came about.
+    bool WaitForAnswer(const std::string& answerOp, int timeoutMs = 10000);
     // Sends a request that has an answer with the given "op" and returns that answer.
     nlohmann::json Ask(const nlohmann::json& request, const std::string& answerOp,
                        int timeoutMs = 10000);
@@ -127,6 +129,21 @@ class BridgeProcess {
     // Closes the host's ends of descriptors 5 to 9: later frames find no reader.
     void CloseFrames();
 
+    // Hands the host's ends of descriptors 3 to 9 to a new process `path` `args`, which gets
+    // them as its own 3 to 9, and closes them here: from then on that process alone holds
+    // them, as a host would. The control channel stays here.
+    bool HandHostEndsTo(const std::string& path, const std::vector<std::string>& args,
+                        platform::ChildProcess* holder);
+    // Waits until the simulated SDK's output has ended (the bridge has gone and everything it
+    // wrote has been read).
+    bool WaitForControlEnd(int timeoutMs = 10000);
+
+    // Asks the bridge to end: SIGTERM, SIGINT (false where there is none).
+    void Terminate() { child_.Terminate(); }
+    bool Interrupt() { return child_.Interrupt(); }
+    // Waits for the bridge to end, which the test then expects; true when it did.
+    bool WaitForExit(int timeoutMs, platform::ExitStatus* status);
+
     bool Alive();
     int Pid() const { return child_.Pid(); }
     const std::string& Directory() const { return directory_; }
@@ -157,6 +174,7 @@ class BridgeProcess {
     bool closeRepliesRequested_ = false;
     bool closeFramesRequested_ = false;
     bool stopping_ = false;
+    bool exitExpected_ = false;
     qframer::ObjectFramer replyFramer_;
     std::string replyBytes_;
     Lines objects_;
