@@ -54,6 +54,7 @@ bool CatchTerminationRequests() {
         int ends[2];
         if (::pipe2(ends, O_CLOEXEC) != 0)
             return false;
+        ::fcntl(ends[0], F_SETFL, O_NONBLOCK);
         ::fcntl(ends[1], F_SETFL, O_NONBLOCK);
         requestRead.store(ends[0]);
         requestWrite.store(ends[1]);
@@ -71,14 +72,21 @@ TerminationRequest WaitForTerminationRequest() {
     if (fd < 0)
         IdleForever();
     for (;;) {
+        // A poll first: unlike a read, it ends with EINTR under SA_RESTART too, which is when a
+        // sanitizer that delays handlers runs the handler it held back.
+        pollfd entry{fd, POLLIN, 0};
+        if (::poll(&entry, 1, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            IdleForever();  // the pipe failed: no request can come any more
+        }
         unsigned char number = 0;
         const ssize_t n = ::read(fd, &number, 1);
         if (n == 1)
             return number == SIGINT ? TerminationRequest::kInterrupt
                                     : TerminationRequest::kTerminate;
-        if (n < 0 && errno == EINTR)
-            continue;
-        IdleForever();  // the pipe failed: no request can come any more
+        if (n == 0)
+            IdleForever();
     }
 }
 

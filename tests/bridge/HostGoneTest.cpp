@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "platform/Spawn.h"
@@ -26,6 +27,16 @@ const Lines kSdkShutDown = {
     "SetRoomCallback(null) -> true",          "SetIMCallback(null) -> true",
     "SetDeviceStateCallback(null)",           "UnInitSDK() -> true",
 };
+
+// The thread sanitizer holds an ending process for a second by default (atexit_sleep_ms), which
+// is not the bridge's time.
+BridgeProcess::Options NoSanitizerPause() {
+    BridgeProcess::Options options;
+    const char* sanitizer = std::getenv("TSAN_OPTIONS");
+    options.environment.emplace_back(
+        "TSAN_OPTIONS", std::string(sanitizer != nullptr ? sanitizer : "") + ":atexit_sleep_ms=0");
+    return options;
+}
 
 // `calls`, then the calls that log out of the SDK: the leaving after a login.
 Lines ThenSdkShutDown(Lines calls) {
@@ -62,7 +73,7 @@ TEST(HostGone, AHostKilledMidSessionLeavesNothingOnAndNoBridge) {
     GTEST_SKIP() << "needs a process to hold the pipes (Windows: tests/windows)";
 #endif
     BridgeProcess bridge;
-    ASSERT_TRUE(bridge.Start());
+    ASSERT_TRUE(bridge.Start(NoSanitizerPause()));
     bridge.Run(kLogin);
     bridge.Run(kEnterRoom);
     bridge.Run(R"({"type":"RequestView","param":["b","a"]})");
@@ -100,7 +111,7 @@ TEST(HostGone, AHostKilledMidSessionLeavesNothingOnAndNoBridge) {
 
 TEST(HostGone, AHostThatEndsOnlyItsCommandsKeepsItsBridgeUntilItStopsReading) {
     BridgeProcess bridge;
-    ASSERT_TRUE(bridge.Start());
+    ASSERT_TRUE(bridge.Start(NoSanitizerPause()));
     bridge.Run(kLogin);
     bridge.Run(kEnterRoom);
     bridge.Run(R"({"type":"RequestView","param":["a"]})");
@@ -150,7 +161,7 @@ TEST(HostGone, SigtermAndSigintEndTheBridgeInOrder) {
     GTEST_SKIP() << "no signals on Windows";
 #endif
     BridgeProcess bridge;
-    ASSERT_TRUE(bridge.Start());
+    ASSERT_TRUE(bridge.Start(NoSanitizerPause()));
     bridge.Run(kLogin);
     bridge.Run(kEnterRoom);
     bridge.Run(R"({"type":"StartPreview"})");
@@ -167,7 +178,7 @@ TEST(HostGone, SigtermAndSigintEndTheBridgeInOrder) {
 
     // Nothing switched on: no SDK call at all.
     BridgeProcess idle;
-    ASSERT_TRUE(idle.Start());
+    ASSERT_TRUE(idle.Start(NoSanitizerPause()));
     const std::size_t idleBefore = idle.Calls().size();
     ASSERT_TRUE(idle.Interrupt());
     ExpectEndWithin(idle, Clock::now(), 0);
@@ -177,7 +188,7 @@ TEST(HostGone, SigtermAndSigintEndTheBridgeInOrder) {
 
 TEST(HostGone, AnSdkCallThatNeverReturnsDoesNotHoldTheEnd) {
     BridgeProcess bridge;
-    ASSERT_TRUE(bridge.Start());
+    ASSERT_TRUE(bridge.Start(NoSanitizerPause()));
     bridge.Run(kLogin);
     bridge.Run(kEnterRoom);
     bridge.Control({{"op", "hang"}, {"fn", "LogoutRoom"}});
