@@ -535,6 +535,18 @@ std::string BridgeProcess::LogText() {
     return text;
 }
 
+std::uintmax_t BridgeProcess::LogBytes() {
+    std::uintmax_t bytes = 0;
+    std::error_code error;
+    for (const auto& entry :
+         fs::recursive_directory_iterator(fs::path(directory_) / "log", error)) {
+        if (entry.is_regular_file(error)) {
+            bytes += entry.file_size(error);
+        }
+    }
+    return bytes;
+}
+
 bool BridgeProcess::WaitForLog(const std::string& piece, int timeoutMs) {
     return WaitForLogCount(piece, 1, timeoutMs);
 }

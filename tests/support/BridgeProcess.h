@@ -109,6 +109,8 @@ class BridgeProcess {
 
     // Text of every log file under <dir>/log/, and a wait for a piece of it.
     std::string LogText();
+    // Size of every log file together, without reading them.
+    std::uintmax_t LogBytes();
     bool WaitForLog(const std::string& piece, int timeoutMs = 10000);
     // Occurrences of `piece` in the log text, and a wait for at least `count` of them.
     int CountInLog(const std::string& piece);
