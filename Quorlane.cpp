@@ -117,9 +117,7 @@ void msgloop(Manager* manager) {
             // ended its commands may still read: only once nobody reads replies either has it
             // gone.
             QLOG(qlog::LOG_ERROR, "RecvMessage return err. code: %d\r\n", count);
-            if (count == 0)
-                AwaitHostGone(manager);
-            platform::IdleForever();
+            AwaitHostGone(manager);
         }
         QLOG(qlog::LOG_DEBUG, "RecvMessage: [%s]\r\n", buffer);
         PostCommand(manager, buffer, static_cast<std::size_t>(count));

@@ -19,7 +19,7 @@ namespace {
 const char* CauseText(EndCause cause) {
     switch (cause) {
         case EndCause::kHostGone:
-            return "end of input on descriptor 3, no reader on descriptor 4";
+            return "descriptor 3 ended, no reader on descriptor 4";
         case EndCause::kTerminate:
             return "SIGTERM";
         case EndCause::kInterrupt:

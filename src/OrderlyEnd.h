@@ -1,5 +1,5 @@
-// The bridge's own end, once its host has gone (end of input on descriptor 3 and nobody left
-// reading descriptor 4) or asks it to end (SIGTERM, SIGINT): everything the SDK has switched on
+// The bridge's own end, once its host has gone (descriptor 3 at its end and nobody left reading
+// descriptor 4) or asks it to end (SIGTERM, SIGINT): everything the SDK has switched on
 // is switched off, the logs are written out, and the process exits within a bound even when an
 // SDK call never returns.
 //
@@ -32,7 +32,7 @@ const int kLogFlushBoundMilliseconds = 300;
 
 // Waits, without using the processor, until nobody reads descriptor 4, then ends in order.
 // Blocks for good where that cannot be seen (descriptor 4 is not a pipe or socket). For
-// msgloop, once descriptor 3 has reached end of input.
+// msgloop, once descriptor 3 has reached its end (or failed for good).
 [[noreturn]] void AwaitHostGone(Manager* manager);
 
 }  // namespace quorlane

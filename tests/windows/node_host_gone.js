@@ -158,7 +158,7 @@ async function keptSession(bridgePath, work, note) {
         'EnableMic(false) -> true', 'StopPlayingStream("a") -> true',
         'SetExternalRenderCallback(null)', 'LogoutRoom() -> true', ...SDK_SHUT_DOWN,
     ]);
-    if (count(logText(work), 'host gone (end of input on descriptor 3, no reader on descriptor 4)') !== 1)
+    if (count(logText(work), 'host gone (descriptor 3 ended, no reader on descriptor 4)') !== 1)
         throw new Error('the log does not name the cause once');
 }
 
@@ -212,7 +212,7 @@ async function watchHost(bridgePath, work, note, hung) {
     const lines = parseLines(fs.readFileSync(records, 'latin1'));
     const calls = lines.filter((l) => l.call).slice(before).map(callText);
     const log = logText(work);
-    if (count(log, 'host gone (end of input on descriptor 3, no reader on descriptor 4)') !== 1)
+    if (count(log, 'host gone (descriptor 3 ended, no reader on descriptor 4)') !== 1)
         throw new Error('the log does not name the cause once');
     const off = [
         'StopPreview(0) -> true', 'StopPublishing(0, null, 0) -> true', 'EnableCamera(false, 0) -> true',
