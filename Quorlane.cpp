@@ -1,4 +1,5 @@
-// Entry point of the bridge process: no arguments, no window; it runs until it is terminated.
+// Entry point of the bridge process: no arguments, no window. It runs until it is terminated,
+// its host has gone, or (POSIX) SIGTERM or SIGINT asks it to end in order.
 #include "Quorlane.h"
 
 #include <cstring>
@@ -12,10 +13,12 @@
 #include "json/Json.h"
 #include "logging/Qlog.h"
 #include "platform/Descriptors.h"
+#include "platform/HostEnd.h"
 #include "platform/Process.h"
 #include "src/Dispatch.h"
 #include "src/HostChannels.h"
 #include "src/Manager.h"
+#include "src/OrderlyEnd.h"
 
 using qjson::Json;
 
@@ -83,8 +86,16 @@ std::int32_t StartUp() {
 void uimsg(Manager* manager) {
     for (;;) {
         AwaitCommands(manager);
-        manager->CommandQueue().DrainHoldingLock(
-            [manager](const std::string& text) { RunCommand(manager, text); });
+        // Once the bridge is ending, commands still queued would only switch on what the
+        // leaving then switches off again.
+        manager->CommandQueue().DrainHoldingLock([manager](const std::string& text) {
+            if (!manager->LeavingRequested())
+                RunCommand(manager, text);
+        });
+        if (manager->LeavingRequested()) {
+            manager->Leave();
+            platform::IdleForever();
+        }
     }
 }
 
@@ -104,9 +115,11 @@ void msgloop(Manager* manager) {
         const int count = ReadHost(buffer);
         if (count < 1) {
             // End of input stays for good and a read error is not expected to clear: report
-            // it once and park this thread; the rest of the process keeps running.
+            // it once and stop reading; the rest of the process keeps running. A host that has
+            // ended its commands may still read: only once nobody reads replies either has it
+            // gone.
             QLOG(qlog::LOG_ERROR, "RecvMessage return err. code: %d\r\n", count);
-            platform::IdleForever();
+            AwaitHostGone(manager);
         }
         QLOG(qlog::LOG_DEBUG, "RecvMessage: [%s]\r\n", buffer);
         PostCommand(manager, buffer, static_cast<std::size_t>(count));
@@ -122,6 +135,12 @@ int main() {
     for (int fd = 3; fd <= 9; ++fd) {
         platform::ReserveDescriptor(fd);
     }
+    // Caught before any thread starts, so that a request during start-up waits for the Manager.
+    const bool requestsCaught = platform::CatchTerminationRequests();
     quorlane::StartUp();
+    if (requestsCaught) {
+        quorlane::EndInOrder(quorlane::CurrentManager.load(),
+                             quorlane::CauseOf(platform::WaitForTerminationRequest()));
+    }
     platform::IdleForever();
 }

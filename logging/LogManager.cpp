@@ -159,7 +159,9 @@ void LogManager::Run() {
         }
         ReportDroppedRecords(pendingWrites);
         IdleFlush(pendingWrites);
-        writerWake_.WaitFor(kIdleSleepMilliseconds);
+        // Once stopped, what came in while the wake-up was taken is written without a pause.
+        if (running_.load())
+            writerWake_.WaitFor(kIdleSleepMilliseconds);
         if (FinishIfStopped())
             return;
         const int interval = reloadInterval_.load();

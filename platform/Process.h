@@ -20,6 +20,10 @@ std::string ExecutableDirectory();
 
 void SleepMilliseconds(int milliseconds);
 
+// Ends the process at once with exit code `code`: no destructors and no exit handlers run, and
+// the other threads stop wherever they are. Whatever must reach a file is written before.
+[[noreturn]] void ExitNow(int code);
+
 // Value of an environment variable, or null.
 const char* GetEnvironment(const char* name);
 

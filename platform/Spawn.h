@@ -148,6 +148,9 @@ class ChildProcess {
     bool WaitFor(int timeoutMs, ExitStatus* status = nullptr);
     // Asks the child to stop (SIGTERM).
     void Terminate();
+    // Interrupts the child as Ctrl+C in a terminal does (SIGINT); false where the system has
+    // no such request (Windows).
+    bool Interrupt();
     // Ends the child at once (SIGKILL).
     void Kill();
     // Kills the child if it still runs and waits for it.

@@ -39,12 +39,7 @@ bool Manager::SetUpSdk(const char* userID, const char* userName, int test) {
 
 bool Manager::Logout() {
     ExitRoom();
-    LIVEROOM::SetLivePublisherCallback(nullptr);
-    LIVEROOM::SetLivePlayerCallback(nullptr);
-    LIVEROOM::SetRoomCallback(nullptr);
-    LIVEROOM::SetIMCallback(nullptr);
-    LIVEROOM::SetDeviceStateCallback(nullptr);
-    LIVEROOM::UnInitSDK();
+    ShutDownSdk();
     // Code 0 whatever happened, kept on purpose: hosts rely on it.
     SendResult(0, "Logout");
     return true;
@@ -141,12 +136,17 @@ bool Manager::OpenCamera() {
 }
 
 bool Manager::CloseCamera() {
+    const bool ok = CameraOff();
+    Reply(ok, "CloseCamera");
+    return ok;
+}
+
+bool Manager::CameraOff() {
     const bool ok = EnableCamera(false);
     if (!ok) {
         // "flag:0" whatever the switch, kept on purpose: log readers rely on it.
         QLOG(qlog::LOG_ERROR, "CloseCamera failed, flag:%d\r\n", 0);
     }
-    Reply(ok, "CloseCamera");
     return ok;
 }
 
@@ -160,11 +160,16 @@ bool Manager::OpenMic() {
 }
 
 bool Manager::CloseMic() {
+    const bool ok = MicOff();
+    Reply(ok, "CloseMic");
+    return ok;
+}
+
+bool Manager::MicOff() {
     const bool ok = EnableMic(false);
     if (!ok) {
         QLOG(qlog::LOG_ERROR, "CloseMic failed\r\n");
     }
-    Reply(ok, "CloseMic");
     return ok;
 }
 
@@ -204,6 +209,37 @@ bool Manager::SetCapRect(int width, int height) {
     }
     Reply(ok, "SetVideoCaptureResolution");
     return ok;
+}
+
+void Manager::RequestLeaving() {
+    leaving_.store(true);
+    commandQueue_.Signal();
+}
+
+void Manager::Leave() {
+    // A copy: the calls below change what is on.
+    const SdkActivity on = Activity();
+    if (on.publishing) {
+        PublishStream(false, "", "", 0, "");  // the preview first, as StopPushRtmp does
+    } else if (on.previewing) {
+        StopPreview();
+    }
+    if (on.camera) {
+        CameraOff();
+    }
+    if (on.mic) {
+        MicOff();
+    }
+    for (const std::string& streamID : on.playing) {
+        PlayStream(streamID.c_str(), false);
+    }
+    if (on.inRoom && !LogoutRoom()) {
+        QLOG(qlog::LOG_ERROR, "exit room failed\r\n");
+    }
+    if (on.setUp) {
+        ShutDownSdk();
+    }
+    left_.Signal();
 }
 
 void Manager::KeepWorker(Worker which, std::thread thread, std::uint32_t threadId) {

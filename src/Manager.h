@@ -14,6 +14,7 @@
 #include "SdkZegoRoom.h"
 #include "TextQueue.h"
 #include "framer/ObjectFramer.h"
+#include "platform/Sync.h"
 
 namespace quorlane {
 
@@ -45,6 +46,17 @@ class Manager : public SdkZegoRoom {
     bool SetEncodeRect(int width, int height);
     bool SetCapRect(int width, int height);
 
+    // The orderly end, once the host has gone or asked the bridge to end. RequestLeaving (any
+    // thread) makes the command worker skip the commands still queued and run Leave, which
+    // switches off what is on, in this order and each at most once: publishing and the preview,
+    // camera, microphone, the played streams, the room, the SDK itself, with the calls the
+    // operations above make and their failure lines, and no replies. WaitUntilLeft waits at most
+    // `milliseconds` for it; true when it finished.
+    void RequestLeaving();
+    bool LeavingRequested() const { return leaving_.load(); }
+    void Leave();
+    bool WaitUntilLeft(int milliseconds) { return left_.WaitFor(milliseconds); }
+
     // The queue of command texts for the command worker, the queue of event texts and SDK
     // replies for the event writer, and the render channel of every played stream; each keeps
     // its own lock. The order in which a thread may take locks, outer first:
@@ -71,6 +83,11 @@ class Manager : public SdkZegoRoom {
     void KeepWorker(Worker which, std::thread thread, std::uint32_t threadId);
 
   private:
+    // The camera and microphone switched off with the failure lines of CloseCamera and
+    // CloseMic, without their replies.
+    bool CameraOff();
+    bool MicOff();
+
     ChannelMap channels_;
     TextQueue eventQueue_{kEventQueueLimit};
     std::uint32_t uimsgThreadId_ = 0;
@@ -81,6 +98,8 @@ class Manager : public SdkZegoRoom {
     std::thread msgloopThread_;
     TextQueue commandQueue_;
     qframer::ObjectFramer commandFramer_;
+    std::atomic<bool> leaving_{false};
+    platform::AutoResetEvent left_;
 };
 
 // The Manager of the process; null until start-up, never reset.

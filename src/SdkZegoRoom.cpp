@@ -45,6 +45,7 @@ SdkZegoRoom::~SdkZegoRoom() {
 }
 
 bool SdkZegoRoom::Init(const char* userID, const char* userName, int test) {
+    activity_.setUp = true;
     LIVEROOM::EnableExternalRender(true);
 
     const std::string logDir = platform::ExecutableDirectory();
@@ -121,6 +122,8 @@ bool SdkZegoRoom::EnableCamera(bool on) {
     const bool ok = LIVEROOM::EnableCamera(on, kMainChannel);
     if (!ok) {
         QLOG(qlog::LOG_ERROR, "EnableCamera(%d), failed\r\n", on ? 1 : 0);
+    } else {
+        activity_.camera = on;
     }
     return ok;
 }
@@ -129,6 +132,8 @@ bool SdkZegoRoom::EnableMic(bool on) {
     const bool ok = LIVEROOM::EnableMic(on);
     if (!ok) {
         QLOG(qlog::LOG_ERROR, "EnableMic(%d), failed\r\n", on ? 1 : 0);
+    } else {
+        activity_.mic = on;
     }
     return ok;
 }
@@ -146,6 +151,8 @@ bool SdkZegoRoom::LoginRoom(const char* roomID, int role, const char* roomName) 
     const bool ok = LIVEROOM::LoginRoom(roomID, role, roomName);
     if (!ok) {
         QLOG(qlog::LOG_ERROR, "LoginRoom(%s, %d, %s), failed\r\n", roomID, role, roomName);
+    } else {
+        activity_.inRoom = true;
     }
     return ok;
 }
@@ -155,6 +162,8 @@ bool SdkZegoRoom::LogoutRoom() {
     const bool ok = LIVEROOM::LogoutRoom();
     if (!ok) {
         QLOG(qlog::LOG_ERROR, "LogoutRoom(), failed\r\n");
+    } else {
+        activity_.inRoom = false;
     }
     return ok;
 }
@@ -163,6 +172,8 @@ bool SdkZegoRoom::StartPlayingStream(const char* streamID) {
     const bool ok = LIVEROOM::StartPlayingStream(streamID, nullptr, kNoText);
     if (!ok) {
         QLOG(qlog::LOG_ERROR, "StartPlayingStream(%s, %s), failed\r\n", streamID, kNoText);
+    } else if (streamID != nullptr) {
+        activity_.playing.insert(streamID);
     }
     return ok;
 }
@@ -171,6 +182,8 @@ bool SdkZegoRoom::StopPlayingStream(const char* streamID) {
     const bool ok = LIVEROOM::StopPlayingStream(streamID);
     if (!ok) {
         QLOG(qlog::LOG_ERROR, "StopPlayingStream(%s), failed\r\n", streamID);
+    } else if (streamID != nullptr) {
+        activity_.playing.erase(streamID);
     }
     return ok;
 }
@@ -181,6 +194,8 @@ bool SdkZegoRoom::StartPublishing(const char* title, const char* streamID, int f
     if (!ok) {
         QLOG(qlog::LOG_ERROR, "StartPublishing(%s, %s, %d, %s), failed\r\n", title, streamID, flag,
              params);
+    } else {
+        activity_.publishing = true;
     }
     return ok;
 }
@@ -189,10 +204,14 @@ bool SdkZegoRoom::StopPublishing(int flag) {
     if (!LIVEROOM::StopPreview(kMainChannel)) {
         // "faild" and "ret=0" are kept as they are on purpose: log readers rely on them.
         QLOG(qlog::LOG_ERROR, "StopPreview faild ret=%d\r\n", 0);
+    } else {
+        activity_.previewing = false;
     }
     const bool ok = LIVEROOM::StopPublishing(flag, kNoText, kMainChannel);
     if (!ok) {
         QLOG(qlog::LOG_ERROR, "StopPublishing(%d, %s, %d), failed\r\n", flag, kNoText, 0);
+    } else {
+        activity_.publishing = false;
     }
     return ok;
 }
@@ -211,6 +230,8 @@ bool SdkZegoRoom::StartPreview() {
     if (!ok) {
         // "faild" and "ret=0" are kept as they are on purpose: log readers rely on them.
         QLOG(qlog::LOG_ERROR, "StartPreview faild ret=%d\r\n", 0);
+    } else {
+        activity_.previewing = true;
     }
     return ok;
 }
@@ -220,8 +241,20 @@ bool SdkZegoRoom::StopPreview() {
     if (!ok) {
         // "faild" and "ret=0" are kept as they are on purpose: log readers rely on them.
         QLOG(qlog::LOG_ERROR, "StopPreview faild ret=%d\r\n", 0);
+    } else {
+        activity_.previewing = false;
     }
     return ok;
+}
+
+void SdkZegoRoom::ShutDownSdk() {
+    LIVEROOM::SetLivePublisherCallback(nullptr);
+    LIVEROOM::SetLivePlayerCallback(nullptr);
+    LIVEROOM::SetRoomCallback(nullptr);
+    LIVEROOM::SetIMCallback(nullptr);
+    LIVEROOM::SetDeviceStateCallback(nullptr);
+    LIVEROOM::UnInitSDK();
+    activity_ = SdkActivity();
 }
 
 void CopyAudioFrame(const AVE::AudioFrame& in, AVE::AudioFrame& out) {

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "LiveRoom.h"
+#include "SdkActivity.h"
 #include "SdkCallbacks.h"
 
 namespace quorlane {
@@ -42,6 +43,13 @@ class SdkZegoRoom {
     bool EnableAux();
     bool StartPreview();
     bool StopPreview();
+    // Withdraws the five callback registrations of the set-up, then shuts the SDK down
+    // (results ignored). Nothing is switched on afterwards.
+    void ShutDownSdk();
+
+    // What the calls above have switched on and not off again. Read and changed on the command
+    // worker only.
+    const SdkActivity& Activity() const { return activity_; }
 
   private:
     std::unique_ptr<CILivePublisherCallback> publisherCallback;
@@ -50,6 +58,7 @@ class SdkZegoRoom {
     std::unique_ptr<CIIMCallback> imCallback;
     std::unique_ptr<CIZegoDeviceStateCallback> deviceStateCallback;
     std::unique_ptr<CIZegoVideoRenderCallback> renderCallback;
+    SdkActivity activity_;
 };
 
 // The IM callback object, for registration after a successful room login. Set when the object

@@ -42,6 +42,10 @@ void SleepMilliseconds(int milliseconds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
+void ExitNow(int code) {
+    ::_exit(code);
+}
+
 const char* GetEnvironment(const char* name) {
     return std::getenv(name);
 }

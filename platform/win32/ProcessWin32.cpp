@@ -61,6 +61,13 @@ void SleepMilliseconds(int milliseconds) {
     ::Sleep(milliseconds < 0 ? 0 : static_cast<DWORD>(milliseconds));
 }
 
+void ExitNow(int code) {
+    // Unlike ExitProcess, no DLL is notified: a vendor library whose thread hangs cannot hold
+    // the end up.
+    ::TerminateProcess(::GetCurrentProcess(), static_cast<UINT>(code));
+    ::ExitProcess(static_cast<UINT>(code));
+}
+
 const char* GetEnvironment(const char* name) {
     return std::getenv(name);
 }

@@ -44,37 +44,40 @@ void Recorded(const char* function, std::initializer_list<Json> args) {
     Simulator::Get().Record(function, ArgumentList(args));
 }
 
-Simulator& Sdk() {
-    return Simulator::Get();
+// The simulator, once a held call of `function` may go on.
+Simulator& Sdk(const char* function) {
+    Simulator& simulator = Simulator::Get();
+    simulator.Enter(function);
+    return simulator;
 }
 
 }  // namespace
 
 void EnableExternalRender(bool enable) {
-    Sdk().EnableExternalRender(enable);
+    Sdk(__func__).EnableExternalRender(enable);
     Recorded("EnableExternalRender", {enable});
 }
 
 bool SetLogDir(const char* pszLogDir) {
-    return Recorded("SetLogDir", {Text(pszLogDir)}, Sdk().SetLogDir(pszLogDir));
+    return Recorded("SetLogDir", {Text(pszLogDir)}, Sdk(__func__).SetLogDir(pszLogDir));
 }
 
 bool SetBusinessType(int type) {
-    return Recorded("SetBusinessType", {type}, Sdk().SetBusinessType(type));
+    return Recorded("SetBusinessType", {type}, Sdk(__func__).SetBusinessType(type));
 }
 
 void SetUseTestEnv(bool useTestEnv) {
-    Sdk().SetUseTestEnv(useTestEnv);
+    Sdk(__func__).SetUseTestEnv(useTestEnv);
     Recorded("SetUseTestEnv", {useTestEnv});
 }
 
 bool SetUser(const char* pszUserID, const char* pszUserName) {
     return Recorded("SetUser", {Text(pszUserID), Text(pszUserName)},
-                    Sdk().SetUser(pszUserID, pszUserName));
+                    Sdk(__func__).SetUser(pszUserID, pszUserName));
 }
 
 void SetAudioPrep2(AudioPrepCallback callback, const AVE::ExtPrepSet& settings) {
-    Sdk().SetAudioPrep2(callback);
+    Sdk(__func__).SetAudioPrep2(callback);
     Json set = {{"bEncode", settings.bEncode},
                 {"nSampleRate", settings.nSampleRate},
                 {"nChannel", settings.nChannel},
@@ -88,133 +91,139 @@ bool InitSDK(unsigned int appID, const unsigned char* appSignature, int signatur
         signature = std::string(reinterpret_cast<const char*>(appSignature),
                                 static_cast<std::size_t>(signatureLength));
     return Recorded("InitSDK", {appID, signature, signatureLength},
-                    Sdk().InitSDK(appID, appSignature, signatureLength));
+                    Sdk(__func__).InitSDK(appID, appSignature, signatureLength));
 }
 
 bool UnInitSDK() {
-    return Recorded("UnInitSDK", {}, Sdk().UnInitSDK());
+    return Recorded("UnInitSDK", {}, Sdk(__func__).UnInitSDK());
 }
 
 bool SetLivePublisherCallback(ILivePublisherCallback* callback) {
-    return Recorded("SetLivePublisherCallback", {Object(callback)},
-                    Sdk().SetCallback("SetLivePublisherCallback", Slot::Publisher, callback));
+    return Recorded(
+        "SetLivePublisherCallback", {Object(callback)},
+        Sdk(__func__).SetCallback("SetLivePublisherCallback", Slot::Publisher, callback));
 }
 
 bool SetLivePlayerCallback(ILivePlayerCallback* callback) {
     return Recorded("SetLivePlayerCallback", {Object(callback)},
-                    Sdk().SetCallback("SetLivePlayerCallback", Slot::Player, callback));
+                    Sdk(__func__).SetCallback("SetLivePlayerCallback", Slot::Player, callback));
 }
 
 bool SetRoomCallback(IRoomCallback* callback) {
     return Recorded("SetRoomCallback", {Object(callback)},
-                    Sdk().SetCallback("SetRoomCallback", Slot::Room, callback));
+                    Sdk(__func__).SetCallback("SetRoomCallback", Slot::Room, callback));
 }
 
 void SetDeviceStateCallback(AV::IZegoDeviceStateCallback* callback) {
-    Sdk().SetDeviceStateCallback(callback);
+    Sdk(__func__).SetDeviceStateCallback(callback);
     Recorded("SetDeviceStateCallback", {Object(callback)});
 }
 
 bool SetIMCallback(IIMCallback* callback) {
     return Recorded("SetIMCallback", {Object(callback)},
-                    Sdk().SetCallback("SetIMCallback", Slot::IM, callback));
+                    Sdk(__func__).SetCallback("SetIMCallback", Slot::IM, callback));
 }
 
 void SetExternalRenderCallback(IZegoVideoRenderCallback* callback) {
-    Sdk().SetExternalRenderCallback(callback);
+    Sdk(__func__).SetExternalRenderCallback(callback);
     Recorded("SetExternalRenderCallback", {Object(callback)});
 }
 
 bool EnableAux(bool enable) {
-    return Recorded("EnableAux", {enable}, Sdk().EnableAux(enable));
+    return Recorded("EnableAux", {enable}, Sdk(__func__).EnableAux(enable));
 }
 
 bool SetPlayVolume(int volume, const char* pszStreamID) {
     return Recorded("SetPlayVolume", {volume, Text(pszStreamID)},
-                    Sdk().SetPlayVolume(volume, pszStreamID));
+                    Sdk(__func__).SetPlayVolume(volume, pszStreamID));
 }
 
 bool LoginRoom(const char* pszRoomID, int role, const char* pszRoomName) {
     return Recorded("LoginRoom", {Text(pszRoomID), role, Text(pszRoomName)},
-                    Sdk().LoginRoom(pszRoomID, role, pszRoomName));
+                    Sdk(__func__).LoginRoom(pszRoomID, role, pszRoomName));
 }
 
 bool LogoutRoom() {
-    return Recorded("LogoutRoom", {}, Sdk().LogoutRoom());
+    return Recorded("LogoutRoom", {}, Sdk(__func__).LogoutRoom());
 }
 
 bool StartPlayingStream(const char* pszStreamID, void* pView, const char* pszParams) {
     return Recorded("StartPlayingStream", {Text(pszStreamID), Object(pView), Text(pszParams)},
-                    Sdk().StartPlayingStream(pszStreamID));
+                    Sdk(__func__).StartPlayingStream(pszStreamID));
 }
 
 bool StopPlayingStream(const char* pszStreamID) {
-    return Recorded("StopPlayingStream", {Text(pszStreamID)}, Sdk().StopPlayingStream(pszStreamID));
+    return Recorded("StopPlayingStream", {Text(pszStreamID)},
+                    Sdk(__func__).StopPlayingStream(pszStreamID));
 }
 
 bool StartPublishing(const char* pszTitle, const char* pszStreamID, int flag,
                      const char* pszParams) {
     return Recorded("StartPublishing", {Text(pszTitle), Text(pszStreamID), flag, Text(pszParams)},
-                    Sdk().StartPublishing(pszTitle, pszStreamID, flag, pszParams));
+                    Sdk(__func__).StartPublishing(pszTitle, pszStreamID, flag, pszParams));
 }
 
 bool StopPublishing(int flag, const char* pszMsg, AV::PublishChannelIndex index) {
     return Recorded("StopPublishing", {flag, Text(pszMsg), Channel(index)},
-                    Sdk().StopPublishing(flag, index));
+                    Sdk(__func__).StopPublishing(flag, index));
 }
 
 bool StartPreview(AV::PublishChannelIndex index) {
-    return Recorded("StartPreview", {Channel(index)}, Sdk().StartPreview(index));
+    return Recorded("StartPreview", {Channel(index)}, Sdk(__func__).StartPreview(index));
 }
 
 bool StopPreview(AV::PublishChannelIndex index) {
-    return Recorded("StopPreview", {Channel(index)}, Sdk().StopPreview(index));
+    return Recorded("StopPreview", {Channel(index)}, Sdk(__func__).StopPreview(index));
 }
 
 bool EnableCamera(bool enable, AV::PublishChannelIndex index) {
-    return Recorded("EnableCamera", {enable, Channel(index)}, Sdk().EnableCamera(enable, index));
+    return Recorded("EnableCamera", {enable, Channel(index)},
+                    Sdk(__func__).EnableCamera(enable, index));
 }
 
 bool EnableMic(bool enable) {
-    return Recorded("EnableMic", {enable}, Sdk().EnableMic(enable));
+    return Recorded("EnableMic", {enable}, Sdk(__func__).EnableMic(enable));
 }
 
 bool EnableSpeaker(bool enable) {
-    return Recorded("EnableSpeaker", {enable}, Sdk().EnableSpeaker(enable));
+    return Recorded("EnableSpeaker", {enable}, Sdk(__func__).EnableSpeaker(enable));
 }
 
 bool SetVideoCaptureResolution(int width, int height, AV::PublishChannelIndex index) {
     return Recorded("SetVideoCaptureResolution", {width, height, Channel(index)},
-                    Sdk().SetVideoCaptureResolution(width, height, index));
+                    Sdk(__func__).SetVideoCaptureResolution(width, height, index));
 }
 
 bool SetVideoEncodeResolution(int width, int height, AV::PublishChannelIndex index) {
     return Recorded("SetVideoEncodeResolution", {width, height, Channel(index)},
-                    Sdk().SetVideoEncodeResolution(width, height, index));
+                    Sdk(__func__).SetVideoEncodeResolution(width, height, index));
 }
 
 void SetWaterMarkImagePath(const char* pszPath, AV::PublishChannelIndex index) {
+    Sdk(__func__);
     Recorded("SetWaterMarkImagePath", {Text(pszPath), Channel(index)});
 }
 
 void SetPublishWaterMarkRect(int left, int top, int right, int bottom,
                              AV::PublishChannelIndex index) {
+    Sdk(__func__);
     Recorded("SetPublishWaterMarkRect", {left, top, right, bottom, Channel(index)});
 }
 
 void SetPreviewWaterMarkRect(int left, int top, int right, int bottom,
                              AV::PublishChannelIndex index) {
+    Sdk(__func__);
     Recorded("SetPreviewWaterMarkRect", {left, top, right, bottom, Channel(index)});
 }
 
 int SendRoomMessage(ROOM::ZegoMessageType type, ROOM::ZegoMessageCategory category,
                     ROOM::ZegoMessagePriority priority, const char* messageContent) {
-    int result = Sdk().SendRoomMessage(messageContent);
+    int result = Sdk(__func__).SendRoomMessage(messageContent);
     Json value = result;
-    Sdk().Record("SendRoomMessage",
-                 {static_cast<int>(type), static_cast<int>(category), static_cast<int>(priority),
-                  Text(messageContent)},
-                 &value);
+    Simulator::Get().Record("SendRoomMessage",
+                            {static_cast<int>(type), static_cast<int>(category),
+                             static_cast<int>(priority), Text(messageContent)},
+                            &value);
     return result;
 }
 

@@ -71,6 +71,16 @@ void Source(Simulator& simulator, const Json& request) {
     simulator.StartSource(recipe, fps);
 }
 
+void Hang(Simulator& simulator, const Json& request) {
+    ArgText function = TextArg(request, "fn");
+    if (function.IsNull() || function.Text().empty())
+        throw RequestError("\"fn\" must name an SDK function");
+    if (BoolArg(request, "stop"))
+        simulator.ReleaseCalls(function.Text());
+    else
+        simulator.HoldCalls(function.Text());
+}
+
 void Audio(Simulator& simulator, const Json& request) {
     long long bytes = IntArgInRange(request, "bytes", 0, kMaxAudioBytes, 0);
     std::size_t size = static_cast<std::size_t>(bytes);
@@ -119,6 +129,8 @@ void Execute(Simulator& simulator, const Json& request) {
         Source(simulator, request);
     else if (name == "audio")
         Audio(simulator, request);
+    else if (name == "hang")
+        Hang(simulator, request);
     else if (name == "sync")
         simulator.Answer(
             {{"op", "synced"}, {"id", Has(request, "id") ? request.at("id") : Json()}});

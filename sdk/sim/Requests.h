@@ -1,4 +1,4 @@
-// Carries out one control request line (result, emit, frame, source, audio, sync) and writes
+// Carries out one control request line (result, emit, frame, source, audio, hang, sync) and writes
 // its answer. A malformed request is answered with {"op":"error","message":...}.
 #pragma once
 

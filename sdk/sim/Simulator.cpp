@@ -115,6 +115,7 @@ void Simulator::StopControl() {
         userID_.clear();
         nextSequence_ = 1;
     }
+    gate_.OpenAll();
     registry_.Clear();
     sources.clear();
     demo.reset();
@@ -185,6 +186,18 @@ void Simulator::StopSource(const std::optional<std::string>& stream) {
         source = std::move(it->second);
         sources_.erase(it);
     }
+}
+
+void Simulator::HoldCalls(const std::string& function) {
+    gate_.Close(function);
+}
+
+void Simulator::ReleaseCalls(const std::string& function) {
+    gate_.Open(function);
+}
+
+void Simulator::Enter(const char* function) {
+    gate_.Pass(function, [&] { Answer({{"op", "hanging"}, {"fn", function}}); });
 }
 
 bool Simulator::Outcome(const char* function, bool allowed) {

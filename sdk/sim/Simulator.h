@@ -15,6 +15,7 @@
 #include "LiveRoom.h"
 #include "platform/Mutex.h"
 #include "platform/ThreadAnnotations.h"
+#include "sdk/sim/CallGate.h"
 #include "sdk/sim/CallbackRegistry.h"
 #include "sdk/sim/FrameRecipe.h"
 #include "sdk/sim/RequestArgs.h"
@@ -54,6 +55,13 @@ class Simulator {
     void SetResult(const std::string& function, std::optional<long long> value);
     void StartSource(const FrameRecipe& recipe, double fps);
     void StopSource(const std::optional<std::string>& stream);
+    // Calls of `function` hold (the channel is told {"op":"hanging","fn":...} as each one
+    // starts to) until released, or until scripted mode ends.
+    void HoldCalls(const std::string& function);
+    void ReleaseCalls(const std::string& function);
+
+    // Run first by every SDK function: holds the call while its function is held.
+    void Enter(const char* function);
 
     // The SDK functions.
     void EnableExternalRender(bool enable);
@@ -100,6 +108,7 @@ class Simulator {
 
     platform::Mutex mutex_;
     CallbackRegistry registry_;
+    CallGate gate_;
 
     std::unique_ptr<ControlChannel> channel_ GUARDED_BY(mutex_);
     std::shared_ptr<LineWriter> output_ GUARDED_BY(mutex_);

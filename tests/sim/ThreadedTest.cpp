@@ -143,4 +143,42 @@ TEST(ThreadedTest, DemoRoomFramesWhileTheHostCallsIn) {
         recorder.WaitForEvent([](const std::vector<std::string>& t) { return !t.empty(); }, 10ms));
 }
 
+TEST(ThreadedTest, HeldCallsBlockUntilReleasedOrScriptedModeEnds) {
+    std::thread second;
+    {
+        ControlHarness channel;
+        channel.Send({{"op", "hang"}, {"fn", "LogoutRoom"}});
+        ASSERT_TRUE(channel.Sync().has_value());
+        std::atomic<bool> returned{false};
+        std::thread first([&] {
+            LogoutRoom();
+            returned = true;
+        });
+        const std::optional<Json> hanging = channel.Next();
+        ASSERT_TRUE(hanging.has_value());
+        EXPECT_EQ(*hanging, (Json{{"op", "hanging"}, {"fn", "LogoutRoom"}}));
+        // Other functions still pass, and the held call has not returned.
+        EXPECT_TRUE(EnableMic(true));
+        const std::optional<std::vector<Json>> lines = channel.Sync();
+        ASSERT_TRUE(lines.has_value());
+        EXPECT_EQ(*lines,
+                  (std::vector<Json>{{{"call", "EnableMic"}, {"args", {true}}, {"result", true}}}));
+        EXPECT_FALSE(returned.load());
+
+        channel.Send({{"op", "hang"}, {"fn", "LogoutRoom"}, {"stop", true}});
+        first.join();
+        const std::optional<Json> record = channel.Next();
+        ASSERT_TRUE(record.has_value());
+        EXPECT_EQ(*record,
+                  (Json{{"call", "LogoutRoom"}, {"args", Json::array()}, {"result", true}}));
+
+        // Held again; ending scripted mode lets the call go.
+        channel.Send({{"op", "hang"}, {"fn", "UnInitSDK"}});
+        ASSERT_TRUE(channel.Sync().has_value());
+        second = std::thread([] { UnInitSDK(); });
+        ASSERT_TRUE(channel.Next().has_value());
+    }
+    second.join();
+}
+
 }  // namespace

@@ -172,7 +172,9 @@ bool BridgeProcess::Start(const Options& options) {
 void BridgeProcess::Stop() {
     if (child_.Started()) {
         platform::ExitStatus status;
-        if (child_.HasExited(&status)) {
+        if (exitExpected_) {
+            child_.KillAndWait();
+        } else if (child_.HasExited(&status)) {
             ADD_FAILURE() << "the bridge ended during the test (" << status.Describe()
                           << "); stderr:\n"
                           << Stderr();
@@ -248,7 +250,9 @@ void BridgeProcess::ReaderLoop() {
             if (count > 0) {
                 TakeOutput(index, buffer.data(), static_cast<std::size_t>(count));
             } else if (count != platform::kIoWouldBlock) {
+                platform::MutexLock hold(mutex_);
                 outputs_[index].Reset();
+                changed_.SignalAll();
             }
         }
     }
@@ -381,6 +385,19 @@ nlohmann::json BridgeProcess::Ask(const nlohmann::json& request, const std::stri
         },
         timeoutMs);
     return answer;
+}
+
+bool BridgeProcess::WaitForAnswer(const std::string& answerOp, int timeoutMs) {
+    return WaitUntil(
+        [&]() REQUIRES(mutex_) {
+            for (const nlohmann::json& answer : answers_) {
+                if (answer.value("op", std::string()) == answerOp) {
+                    return true;
+                }
+            }
+            return false;
+        },
+        timeoutMs);
 }
 
 bool BridgeProcess::Sync(int timeoutMs) {
@@ -526,6 +543,18 @@ std::string BridgeProcess::LogText() {
     return text;
 }
 
+std::uintmax_t BridgeProcess::LogBytes() {
+    std::uintmax_t bytes = 0;
+    std::error_code error;
+    for (const auto& entry :
+         fs::recursive_directory_iterator(fs::path(directory_) / "log", error)) {
+        if (entry.is_regular_file(error)) {
+            bytes += entry.file_size(error);
+        }
+    }
+    return bytes;
+}
+
 bool BridgeProcess::WaitForLog(const std::string& piece, int timeoutMs) {
     return WaitForLogCount(piece, 1, timeoutMs);
 }
@@ -575,6 +604,42 @@ void BridgeProcess::CloseFrames() {
     const char wake = 'c';
     platform::WriteSome(wake_.write.Get(), &wake, 1);
     WaitUntil([&]() REQUIRES(mutex_) { return !closeFramesRequested_; }, 5000);
+}
+
+bool BridgeProcess::HandHostEndsTo(const std::string& path, const std::vector<std::string>& args,
+                                   platform::ChildProcess* holder) {
+    platform::SpawnOptions spawn;
+    spawn.path = path;
+    spawn.args = args;
+    spawn.stdoutPath = platform::NullDevicePath();
+    spawn.stderrPath = platform::NullDevicePath();
+    {
+        platform::MutexLock hold(mutex_);
+        spawn.descriptors.emplace_back(3, commands_.Get());
+        for (int index = 0; index < 6; ++index) {
+            if (outputs_[index].Valid()) {
+                spawn.descriptors.emplace_back(4 + index, outputs_[index].Get());
+            }
+        }
+    }
+    std::string error;
+    if (!holder->Spawn(spawn, &error)) {
+        ADD_FAILURE() << "cannot start " << path << ": " << error;
+        return false;
+    }
+    CloseCommands();
+    CloseReplies();
+    CloseFrames();
+    return true;
+}
+
+bool BridgeProcess::WaitForControlEnd(int timeoutMs) {
+    return WaitUntil([&] { return !outputs_[6].Valid(); }, timeoutMs);
+}
+
+bool BridgeProcess::WaitForExit(int timeoutMs, platform::ExitStatus* status) {
+    exitExpected_ = true;
+    return child_.WaitFor(timeoutMs, status);
 }
 
 bool BridgeProcess::Alive() {

@@ -86,6 +86,8 @@ class BridgeProcess {
     void Control(const nlohmann::json& request);
     // Sends a sync request and waits for its answer; true when it came in time.
     bool Sync(int timeoutMs = 10000);
+    // Waits for an answer of the simulated SDK with the given "op", however it came about.
+    bool WaitForAnswer(const std::string& answerOp, int timeoutMs = 10000);
     // Sends a request that has an answer with the given "op" and returns that answer.
     nlohmann::json Ask(const nlohmann::json& request, const std::string& answerOp,
                        int timeoutMs = 10000);
@@ -108,6 +110,8 @@ class BridgeProcess {
 
     // Text of every log file under <dir>/log/, and a wait for a piece of it.
     std::string LogText();
+    // Size of every log file together, without reading them.
+    std::uintmax_t LogBytes();
     bool WaitForLog(const std::string& piece, int timeoutMs = 10000);
     // Occurrences of `piece` in the log text, and a wait for at least `count` of them.
     int CountInLog(const std::string& piece);
@@ -127,6 +131,21 @@ class BridgeProcess {
     void CloseReplies();
     // Closes the host's ends of descriptors 5 to 9: later frames find no reader.
     void CloseFrames();
+
+    // Hands the host's ends of descriptors 3 to 9 to a new process `path` `args`, which gets
+    // them as its own 3 to 9, and closes them here: from then on that process alone holds
+    // them, as a host would. The control channel stays here.
+    bool HandHostEndsTo(const std::string& path, const std::vector<std::string>& args,
+                        platform::ChildProcess* holder);
+    // Waits until the simulated SDK's output has ended (the bridge has gone and everything it
+    // wrote has been read).
+    bool WaitForControlEnd(int timeoutMs = 10000);
+
+    // Asks the bridge to end: SIGTERM, SIGINT (false where there is none).
+    void Terminate() { child_.Terminate(); }
+    bool Interrupt() { return child_.Interrupt(); }
+    // Waits for the bridge to end, which the test then expects; true when it did.
+    bool WaitForExit(int timeoutMs, platform::ExitStatus* status);
 
     bool Alive();
     int Pid() const { return child_.Pid(); }
@@ -159,6 +178,7 @@ class BridgeProcess {
     bool closeRepliesRequested_ GUARDED_BY(mutex_) = false;
     bool closeFramesRequested_ GUARDED_BY(mutex_) = false;
     bool stopping_ GUARDED_BY(mutex_) = false;
+    bool exitExpected_ = false;  // the test's own thread only
     qframer::ObjectFramer replyFramer_ GUARDED_BY(mutex_);
     std::string replyBytes_ GUARDED_BY(mutex_);
     Lines objects_ GUARDED_BY(mutex_);

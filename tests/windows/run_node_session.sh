@@ -1,6 +1,6 @@
 #!/bin/sh
-# Runs node_session.js with Windows Node.js under Wine and passes when its result file ends in
-# PASS; prints the transcript either way.
+# Runs a Node.js host script (node_session.js, node_host_gone.js) with Windows Node.js under
+# Wine and passes when its result file ends in PASS; prints the transcript either way.
 #     run_node_session.sh WINE NODE_EXE SCRIPT BRIDGE_EXE WORK_FOLDER MODE
 set -eu
 wine=$1 node=$2 script=$3 bridge=$4 work=$5 mode=$6
