@@ -79,12 +79,8 @@ bool BridgeUnderTest::Start() {
     return true;
 }
 
-void BridgeUnderTest::StartSource(const std::string& stream, int width, int height, int fps) {
-    const std::string id = stream.empty() ? "null" : "\"" + stream + "\"";
-    Write(pipes_[kControlIn].write.Get(),
-          R"({"op":"source","stream":)" + id + R"(,"width":)" + std::to_string(width) +
-              R"(,"height":)" + std::to_string(height) + R"(,"fps":)" + std::to_string(fps) +
-              R"(,"pattern":"solid","color":"#3366CC","stamp":true})" + "\n");
+void BridgeUnderTest::Control(const std::string& line) {
+    Write(pipes_[kControlIn].write.Get(), line);
 }
 
 void BridgeUnderTest::Stop() {

@@ -6,7 +6,7 @@
 //   BridgeUnderTest bridge;
 //   if (!bridge.Start()) ...
 //   FrameReceiver receiver(bridge.FrameFd(1));
-//   bridge.StartSource("s1", 1920, 1080, 30);
+//   bridge.Control(R"({"op":"source","stream":"s1",...,"stamp":true})" "\n");
 //   ... bridge.CpuSeconds() ...
 //   bridge.Stop();  // the readers see end of input
 #pragma once
@@ -30,9 +30,8 @@ class BridgeUnderTest {
     // when it does not answer.
     bool Start();
 
-    // A source of stamped frames of a solid picture; an empty stream ID stands for the null ID
-    // (channel 0).
-    void StartSource(const std::string& stream, int width, int height, int fps);
+    // Writes a request line (ending in a line end) to the simulated SDK's control channel.
+    void Control(const std::string& line);
 
     // The host's reading end of channel 0 to 4.
     int FrameFd(int channel) const { return pipes_[2 + channel].read.Get(); }
