@@ -6,11 +6,11 @@
 // The floor of each size, measured in the same run: ARGBToI420 of the same picture on one
 // thread, plus the raw transfer of the converted bytes from a second process through a pipe
 // (header and payload in one write, read the same way); their medians added. Cases: 640x360,
-// 1280x720 and 1920x1080, one stream alone (channel 1) at 60 frames/s; five 1920x1080 streams at
-// 30 frames/s (channels 0 to 4), their sources started a fifth of a period apart, as independent
-// cameras would be, beside five processes that each convert and write such a stream. The
-// measurements take turns, `rounds` times, so that other load on the machine hits all alike;
-// the samples of all rounds are pooled.
+// 1280x720 and 1920x1080, one stream alone (channel 1) at 60 frames/s or as given; five
+// 1920x1080 streams at 30 frames/s (channels 0 to 4), their sources started a fifth of a period
+// apart, as independent cameras would be, beside five processes that each convert and write
+// such a stream. The measurements take turns, `rounds` times, so that other load on the machine
+// hits all alike; the samples of all rounds are pooled.
 //
 // The cost of a frame under the five streams: the bridge's processor time per relayed frame,
 // less the simulated SDK's own frame generation (the same sources into a render callback that
@@ -19,6 +19,7 @@
 // For reference, both steps on one thread in a tight loop over one picture (hot caches).
 //
 // Usage: latency_bench [seconds per measurement, default 4] [rounds, default 2]
+//                      [frames per second of the one-stream cases, default 60]
 // The last line reads: latency 1080p: p50 A ms p99 B ms floor F ms (p99/floor R), for one
 // 1080p stream alone.
 #include <algorithm>
@@ -38,7 +39,6 @@ namespace {
 constexpr Size kSizes[] = {{640, 360}, {1280, 720}, {1920, 1080}};
 constexpr int kSizeCount = sizeof kSizes / sizeof kSizes[0];
 constexpr Size k1080p = kSizes[kSizeCount - 1];
-constexpr int kSingleFps = 60;
 constexpr int kConversionsPerRound = 60;
 constexpr int kManyStreams = 5;
 constexpr int kManyFps = 30;
@@ -62,16 +62,16 @@ void PrintRow(const std::string& size, const char* what, const Latencies& latenc
     std::printf("\n");
 }
 
-int Run(double seconds, int rounds) {
+int Run(double seconds, int rounds, int singleFps) {
     platform::IgnoreBrokenPipe();
     Latencies conversions[kSizeCount], transfers[kSizeCount], singles[kSizeCount];
     Latencies manyWriters, many;
     double manyWritersCpu = 0, manyCpu = 0;
     for (int round = 0; round < rounds; ++round) {
         for (int s = 0; s < kSizeCount; ++s) {
-            conversions[s].Append(MeasureConversion(kSizes[s], kSingleFps, kConversionsPerRound));
-            transfers[s].Append(MeasureWriters(1, false, kSizes[s], kSingleFps, seconds).latencies);
-            singles[s].Append(MeasureBridge(1, kSizes[s], kSingleFps, seconds).latencies);
+            conversions[s].Append(MeasureConversion(kSizes[s], singleFps, kConversionsPerRound));
+            transfers[s].Append(MeasureWriters(1, false, kSizes[s], singleFps, seconds).latencies);
+            singles[s].Append(MeasureBridge(1, kSizes[s], singleFps, seconds).latencies);
         }
         Outcome outcome = MeasureWriters(kManyStreams, true, k1080p, kManyFps, seconds);
         manyWriters.Append(outcome.latencies);
@@ -88,6 +88,7 @@ int Run(double seconds, int rounds) {
     std::printf("%-10s %-38s %6s %7s %7s %7s %9s\n", "size", "case", "frames", "p50", "p99", "max",
                 "p99/floor");
     double floors[kSizeCount];
+    const std::string oneStream = "bridge, one stream at " + std::to_string(singleFps) + "/s";
     for (int s = 0; s < kSizeCount; ++s) {
         const std::string size =
             std::to_string(kSizes[s].width) + "x" + std::to_string(kSizes[s].height);
@@ -97,7 +98,7 @@ int Run(double seconds, int rounds) {
         std::printf("%-10s %-38s %6s %7.2f\n", size.c_str(), "floor: the two medians added", "",
                     floors[s]);
         const double ratio = singles[s].P99() / floors[s];
-        PrintRow(size, "bridge, one stream at 60/s", singles[s], floors[s],
+        PrintRow(size, oneStream.c_str(), singles[s], floors[s],
                  s == kSizeCount - 1 ? Goal(ratio, kOneStreamGoal) : "");
     }
     const double floor1080 = floors[kSizeCount - 1];
@@ -145,5 +146,6 @@ int main(int argc, char** argv) {
         return RunDrain();
     const double seconds = argc >= 2 ? std::max(0.5, std::atof(argv[1])) : 4.0;
     const int rounds = argc >= 3 ? std::max(1, std::atoi(argv[2])) : 2;
-    return Run(seconds, rounds);
+    const int singleFps = argc >= 4 ? std::max(1, std::atoi(argv[3])) : 60;
+    return Run(seconds, rounds, singleFps);
 }
