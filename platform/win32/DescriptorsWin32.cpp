@@ -2,6 +2,7 @@
 #include <io.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -13,6 +14,11 @@
 namespace platform {
 
 namespace {
+
+// The most one write call passes on. Measured under Wine 8, a 1080p frame (3 MB) reached a
+// reader of the pipe in about twice the time when written in one call than in calls of 256 KiB
+// to 1 MiB; on Linux the size makes no difference.
+constexpr std::size_t kMaxWriteBytes = 256 * 1024;
 
 unsigned int ClampCount(std::size_t size) {
     return size > static_cast<std::size_t>(INT_MAX) ? static_cast<unsigned int>(INT_MAX)
@@ -60,7 +66,7 @@ bool SpinUntilReadable(int fd, std::chrono::microseconds spin) {
 
 int WriteSome(int fd, const void* data, std::size_t size) {
     for (;;) {
-        const int n = ::_write(fd, data, ClampCount(size));
+        const int n = ::_write(fd, data, ClampCount(std::min(size, kMaxWriteBytes)));
         if (n >= 0)
             return n;
         if (errno != EINTR)
