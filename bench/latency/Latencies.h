@@ -21,6 +21,17 @@ class Latencies {
         values_.insert(values_.end(), other.values_.begin(), other.values_.end());
     }
     std::size_t Count() const { return values_.size(); }
+    // Every sum of a sample of `a` and a sample of `b`: the latency of two steps taken one after
+    // the other, each as long as it was measured alone.
+    static Latencies Sums(const Latencies& a, const Latencies& b) {
+        Latencies sums;
+        sums.values_.reserve(a.values_.size() * b.values_.size());
+        for (double x : a.values_) {
+            for (double y : b.values_)
+                sums.values_.push_back(x + y);
+        }
+        return sums;
+    }
     // The value below which `fraction` of the samples lie, in milliseconds (nearest rank).
     double Percentile(double fraction) const {
         if (values_.empty())

@@ -212,24 +212,32 @@ HotCost MeasureHotCost(Size size, int frames) {
     quorlane::framerelay::FrameLayout layout;
     quorlane::framerelay::PlanFrame(size.width, size.height, &layout);
     const int stride = 4 * size.width;
-    sim::PatternImage picture(sim::PatternKind::Solid, kColour, size.width, size.height, stride);
+    std::vector<std::unique_ptr<sim::PatternImage>> pictures;
+    for (int i = 0; i < kMaxStreams; ++i) {
+        pictures.push_back(std::make_unique<sim::PatternImage>(sim::PatternKind::Solid, kColour,
+                                                               size.width, size.height, stride));
+    }
     std::vector<std::uint8_t> payload(layout.payloadSize);
     std::uint8_t* u = payload.data() + layout.lumaSize;
+    auto convert = [&](int count) {
+        const std::int64_t start = platform::ThreadCpuNanoseconds();
+        for (int i = 0; i < frames; ++i) {
+            libyuv::ARGBToI420(pictures[i % count]->Frame(0), stride, payload.data(), size.width, u,
+                               layout.chromaWidth, u + layout.chromaSize, layout.chromaWidth,
+                               size.width, size.height);
+        }
+        return (platform::ThreadCpuNanoseconds() - start) / 1e9 / frames;
+    };
     HotCost cost;
-    std::int64_t start = platform::ThreadCpuNanoseconds();
-    for (int i = 0; i < frames; ++i) {
-        libyuv::ARGBToI420(picture.Frame(0), stride, payload.data(), size.width, u,
-                           layout.chromaWidth, u + layout.chromaSize, layout.chromaWidth,
-                           size.width, size.height);
-    }
-    cost.convert = (platform::ThreadCpuNanoseconds() - start) / 1e9 / frames;
+    cost.convert = convert(1);
+    cost.convertFive = convert(kMaxStreams);
 
     platform::Pipe pipe;
     platform::ChildProcess drain;
     if (!platform::MakePipe(&pipe) || !SpawnSelf({"--drain"}, pipe.read.Get(), &drain))
         std::exit(1);
     pipe.read.Reset();
-    start = platform::ThreadCpuNanoseconds();
+    const std::int64_t start = platform::ThreadCpuNanoseconds();
     for (int i = 0; i < frames; ++i) {
         if (platform::WriteAll(pipe.write.Get(), payload.data(), payload.size()) < 0)
             std::exit(1);

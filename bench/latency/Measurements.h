@@ -36,10 +36,12 @@ Latencies MeasureConversion(Size size, int fps, int frames);
 // into a render callback that only counts, the same way MeasureBridge starts them.
 double SourceCpuPerFrame(int streams, Size size, int fps, double seconds);
 
-// Processor seconds per frame of ARGBToI420 of one picture again and again, and of one write of
-// its payload to a pipe that a second process drains, again and again, each on this thread.
+// Processor seconds per frame of ARGBToI420 of one picture again and again (and of five
+// pictures in turn, as five streams bring them, which no cache holds), and of one write of its
+// payload to a pipe that a second process drains, again and again, each on this thread.
 struct HotCost {
     double convert = 0;
+    double convertFive = 0;
     double write = 0;
 };
 HotCost MeasureHotCost(Size size, int frames);
