@@ -43,6 +43,7 @@ bool BridgeUnderTest::Start() {
     spawn.stdoutPath = platform::NullDevicePath();
     spawn.stderrPath = (directory_ / "stderr.txt").string();
     spawn.environment = {{"QUORLANE_SIM_CONTROL", "10,11"}};
+    spawn.killWithParent = true;  // spawned by the main thread, which outlives it
     for (int i = 0; i < 9; ++i) {
         if (!platform::MakePipe(&pipes_[i]))
             return false;

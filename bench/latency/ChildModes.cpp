@@ -86,6 +86,7 @@ bool SpawnSelf(const std::vector<std::string>& args, int fd, platform::ChildProc
     spawn.path = platform::ExecutablePath();
     spawn.args = args;
     spawn.descriptors = {{kChildFrameDescriptor, fd}};
+    spawn.killWithParent = true;  // spawned by the main thread, which outlives it
     std::string error;
     if (!child->Spawn(spawn, &error)) {
         std::fprintf(stderr, "cannot start %s: %s\n", args.empty() ? "" : args[0].c_str(),

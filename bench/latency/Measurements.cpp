@@ -93,8 +93,10 @@ class CountingRenderer final : public ZEGO::LIVEROOM::IZegoVideoRenderCallback {
 
 Outcome MeasureBridge(int streams, Size size, int fps, double seconds) {
     BridgeUnderTest bridge;
-    if (!bridge.Start())
+    if (!bridge.Start()) {
+        bridge.Stop();
         std::exit(1);
+    }
     const int first = streams == 1 ? 1 : 0;
     std::vector<std::unique_ptr<FrameReceiver>> receivers;
     for (int channel = first; channel < first + streams; ++channel)
