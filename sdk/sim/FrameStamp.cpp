@@ -1,5 +1,6 @@
 #include "sdk/sim/FrameStamp.h"
 
+#include <cstddef>
 #include <cstring>
 
 namespace sim {
