@@ -14,7 +14,8 @@ int ReadSome(int fd, void* buffer, std::size_t size);
 // read would not block (input, end of input or an error). True when it would not.
 bool SpinUntilReadable(int fd, std::chrono::microseconds spin);
 
-// One write call of `size` bytes. Returns the count written or -1.
+// One write call of up to `size` bytes (on Windows at most 1 MiB, which Wine carries through a
+// pipe faster than larger writes). Returns the count written or -1.
 int WriteSome(int fd, const void* data, std::size_t size);
 
 // Writes all bytes, continuing short writes. Returns `size`, or -1 once a write fails.

@@ -2,6 +2,7 @@
 #include <io.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -13,6 +14,13 @@
 namespace platform {
 
 namespace {
+
+// The most one write call passes on. Measured under Wine 8 with 1080p frames (3 MB) through a
+// pipe: written in calls of 1 MiB, a frame mostly reached the reader in half the time it took
+// when written in one call, and a writer that never waited moved a third more frames a second;
+// calls of 256 KiB arrived as fast but moved fewer frames a second than calls of 1 MiB. On
+// Linux the size makes no difference.
+constexpr std::size_t kMaxWriteBytes = 1024 * 1024;
 
 unsigned int ClampCount(std::size_t size) {
     return size > static_cast<std::size_t>(INT_MAX) ? static_cast<unsigned int>(INT_MAX)
@@ -60,7 +68,7 @@ bool SpinUntilReadable(int fd, std::chrono::microseconds spin) {
 
 int WriteSome(int fd, const void* data, std::size_t size) {
     for (;;) {
-        const int n = ::_write(fd, data, ClampCount(size));
+        const int n = ::_write(fd, data, ClampCount(std::min(size, kMaxWriteBytes)));
         if (n >= 0)
             return n;
         if (errno != EINTR)

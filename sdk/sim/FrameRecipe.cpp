@@ -1,6 +1,10 @@
 #include "sdk/sim/FrameRecipe.h"
 
 #include <climits>
+#include <cstring>
+
+#include "platform/Clock.h"
+#include "sdk/sim/FrameStamp.h"
 
 namespace sim {
 namespace {
@@ -46,6 +50,9 @@ FrameRecipe ParseFrameRecipe(const Json& request) {
             throw RequestError("\"pixels\" may only be null");
         recipe.nullPixels = true;
     }
+    recipe.stamp = BoolArg(request, "stamp");
+    if (recipe.stamp && (recipe.nullPixels || !CanStamp(recipe.width, recipe.height)))
+        throw RequestError("\"stamp\" needs pixels and a frame of at least 512x16");
     if (!recipe.Degenerate()) {
         if (static_cast<long long>(recipe.stride) < 4ll * recipe.width)
             throw RequestError("\"stride\" is shorter than a row of 4 x width bytes");
@@ -74,13 +81,56 @@ const std::uint8_t* FramePixels::Frame(std::uint64_t index) const {
     return zeros_.data();
 }
 
-bool DeliverFrame(CallbackRegistry& registry, const FrameRecipe& recipe, const FramePixels& pixels,
+const std::uint8_t* FramePixels::StampNow(std::uint64_t index) {
+    if (!image_)
+        return Frame(index);
+    Unstamp();
+    stamped_ = image_->Frame(index);
+    const std::size_t rowBytes = 4 * kStampWidth;
+    covered_.resize(rowBytes * kStampHeight);
+    for (int y = 0; y < kStampHeight; ++y)
+        std::memcpy(&covered_[y * rowBytes], stamped_ + y * image_->Stride(), rowBytes);
+    StampFrame(stamped_, image_->Stride(),
+               static_cast<std::uint64_t>(platform::MonotonicNanoseconds()));
+    return stamped_;
+}
+
+void FramePixels::Unstamp() {
+    if (stamped_ == nullptr)
+        return;
+    const std::size_t rowBytes = 4 * kStampWidth;
+    for (int y = 0; y < kStampHeight; ++y)
+        std::memcpy(stamped_ + y * image_->Stride(), &covered_[y * rowBytes], rowBytes);
+    stamped_ = nullptr;
+}
+
+namespace {
+
+// Puts the stamped pixels back when a delivery ends, also when the callback throws.
+class StampRemoval {
+  public:
+    explicit StampRemoval(FramePixels* pixels) : pixels_(pixels) {}
+    ~StampRemoval() {
+        if (pixels_ != nullptr)
+            pixels_->Unstamp();
+    }
+    StampRemoval(const StampRemoval&) = delete;
+    StampRemoval& operator=(const StampRemoval&) = delete;
+
+  private:
+    FramePixels* pixels_;
+};
+
+}  // namespace
+
+bool DeliverFrame(CallbackRegistry& registry, const FrameRecipe& recipe, FramePixels& pixels,
                   std::uint64_t index) {
-    const std::uint8_t* data = pixels.Frame(index);
     const char* stream = recipe.stream ? recipe.stream->c_str() : nullptr;
     return registry.Deliver<ZEGO::LIVEROOM::IZegoVideoRenderCallback>(
         Slot::Render, [&](ZEGO::LIVEROOM::IZegoVideoRenderCallback* callback) {
             int strides[4] = {recipe.stride, 0, 0, 0};
+            StampRemoval removal(recipe.stamp ? &pixels : nullptr);
+            const std::uint8_t* data = recipe.stamp ? pixels.StampNow(index) : pixels.Frame(index);
             callback->OnVideoDataCallback(data, recipe.DataLength(), stream, recipe.width,
                                           recipe.height, strides);
         });

@@ -25,6 +25,8 @@ struct FrameRecipe {
     PatternKind pattern = PatternKind::Bars;
     Bgra color{0, 0, 0, 255};
     bool nullPixels = false;
+    // Each frame carries the moment of its delivery in its top-left corner (FrameStamp.h).
+    bool stamp = false;
 
     // Frames whose width or height is 0 or below carry a small zeroed buffer instead of a
     // picture (a receiver has to reject them anyway).
@@ -33,7 +35,7 @@ struct FrameRecipe {
     int DataLength() const;
 };
 
-// Reads stream, width, height, stride, pattern, color and pixels; raises RequestError.
+// Reads stream, width, height, stride, pattern, color, pixels and stamp; raises RequestError.
 FrameRecipe ParseFrameRecipe(const Json& request);
 
 // The pixels of a recipe, prepared once.
@@ -42,14 +44,23 @@ class FramePixels {
     explicit FramePixels(const FrameRecipe& recipe);
     const std::uint8_t* Frame(std::uint64_t index) const;
 
+    // Frame `index` stamped with the monotonic clock, read as the last step. The pixels under
+    // the stamp are kept and put back by Unstamp, so that frames sharing them (the moving
+    // pattern) stay unchanged.
+    const std::uint8_t* StampNow(std::uint64_t index);
+    void Unstamp();
+
   private:
     std::unique_ptr<PatternImage> image_;
     std::vector<std::uint8_t> zeros_;
     bool null_ = false;
+    std::uint8_t* stamped_ = nullptr;    // the frame carrying a stamp now, if any
+    std::vector<std::uint8_t> covered_;  // its pixels under the stamp
 };
 
-// Hands frame `index` to the registered render callback; false when none is registered.
-bool DeliverFrame(CallbackRegistry& registry, const FrameRecipe& recipe, const FramePixels& pixels,
+// Hands frame `index` to the registered render callback; false when none is registered. A
+// stamping recipe's frame carries the monotonic clock read just before the callback is entered.
+bool DeliverFrame(CallbackRegistry& registry, const FrameRecipe& recipe, FramePixels& pixels,
                   std::uint64_t index);
 
 }  // namespace sim

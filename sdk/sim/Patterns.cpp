@@ -133,4 +133,8 @@ const std::uint8_t* PatternImage::Frame(std::uint64_t index) const {
     return pixels_.data() + row * static_cast<std::size_t>(stride_);
 }
 
+std::uint8_t* PatternImage::Frame(std::uint64_t index) {
+    return const_cast<std::uint8_t*>(static_cast<const PatternImage&>(*this).Frame(index));
+}
+
 }  // namespace sim

@@ -40,6 +40,8 @@ class PatternImage {
     PatternImage& operator=(const PatternImage&) = delete;
 
     const std::uint8_t* Frame(std::uint64_t index) const;
+    std::uint8_t* Frame(std::uint64_t index);
+    int Stride() const { return stride_; }
 
   private:
     PatternKind kind_;

@@ -2,6 +2,10 @@
 // the sizes and the plane order of their channel.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
+#include "platform/Clock.h"
+#include "sdk/sim/FrameStamp.h"
 #include "tests/events/FrameTestSupport.h"
 
 namespace {
@@ -136,6 +140,31 @@ TEST_F(FramesEndToEnd, TwoStreamsOnChannelZeroNeverInterleave) {
     EXPECT_TRUE(bridge_.Sync());
     EXPECT_GT(red, 0);
     EXPECT_GT(blue, 0);
+}
+
+TEST_F(FramesEndToEnd, StampsOfTheDeliveryMomentReachTheHostReadable) {
+    // The stamp is the simulated SDK's monotonic clock, which this process reads as well.
+    bridge_.Run(R"({"type":"RequestView","param":["s1"]})");
+    for (const int channel : {0, 1}) {
+        SCOPED_TRACE(channel);
+        json request = {{"width", 640}, {"height", 360}, {"pattern", "bars"}, {"stamp", true}};
+        if (channel == 1)
+            request["stream"] = "s1";
+        const auto before = static_cast<std::uint64_t>(platform::MonotonicNanoseconds());
+        ASSERT_EQ(Deliver(bridge_, request, 2), 2);
+        Frame first, second;
+        ASSERT_TRUE(bridge_.NextFrame(channel, &first));
+        ASSERT_TRUE(bridge_.NextFrame(channel, &second));
+        const auto after = static_cast<std::uint64_t>(platform::MonotonicNanoseconds());
+        std::uint64_t stamps[2] = {};
+        ASSERT_TRUE(sim::ReadStamp(reinterpret_cast<const std::uint8_t*>(first.payload.data()), 640,
+                                   &stamps[0]));
+        ASSERT_TRUE(sim::ReadStamp(reinterpret_cast<const std::uint8_t*>(second.payload.data()),
+                                   640, &stamps[1]));
+        EXPECT_LE(before, stamps[0]);
+        EXPECT_LT(stamps[0], stamps[1]);
+        EXPECT_LE(stamps[1], after);
+    }
 }
 
 }  // namespace
