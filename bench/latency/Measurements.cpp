@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "LiveRoom.h"
-#include "bench/latency/BridgeUnderTest.h"
 #include "bench/latency/ChildModes.h"
 #include "bench/latency/FrameReceiver.h"
+#include "bench/support/ScriptedBridge.h"
 #include "platform/Clock.h"
 #include "platform/CpuTime.h"
 #include "platform/Descriptors.h"
@@ -92,11 +92,13 @@ class CountingRenderer final : public ZEGO::LIVEROOM::IZegoVideoRenderCallback {
 }  // namespace
 
 Outcome MeasureBridge(int streams, Size size, int fps, double seconds) {
-    BridgeUnderTest bridge;
-    if (!bridge.Start()) {
+    benchsupport::ScriptedBridge bridge("latency");
+    if (!bridge.Start() || !bridge.JoinRoom(true)) {
         bridge.Stop();
         std::exit(1);
     }
+    // Nothing is waited for on descriptors 4 and 11 from here on.
+    bridge.DrainRepliesAndControl();
     const int first = streams == 1 ? 1 : 0;
     std::vector<std::unique_ptr<FrameReceiver>> receivers;
     for (int channel = first; channel < first + streams; ++channel)

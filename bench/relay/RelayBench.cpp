@@ -17,11 +17,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "bench/support/ScriptedBridge.h"
 #include "platform/Descriptors.h"
 #include "platform/Process.h"
 #include "platform/Spawn.h"
@@ -143,112 +143,21 @@ Throughput RawPipeBaseline(int channels, double seconds) {
 
 // ---- the bridge as a host runs it ----
 
-class Bridge {
-  public:
-    bool Start() {
-        directory_ = std::filesystem::temp_directory_path() /
-                     ("quorlane-relay-bench-" + std::to_string(platform::ProcessId()));
-        std::filesystem::create_directories(directory_);
-        platform::SpawnOptions spawn;
-        spawn.path = QUORLANE_BINARY;
-        spawn.workingDirectory = directory_.string();
-        spawn.stdoutPath = (directory_ / "stdout.txt").string();
-        spawn.stderrPath = (directory_ / "stderr.txt").string();
-        spawn.environment = {{"QUORLANE_SIM_CONTROL", "10,11"}};
-        const int numbers[9] = {3, 4, 5, 6, 7, 8, 9, 10, 11};
-        for (int i = 0; i < 9; ++i) {
-            if (!platform::MakePipe(&pipes_[i]))
-                return false;
-            const bool childReads = numbers[i] == 3 || numbers[i] == 10;
-            spawn.descriptors.emplace_back(
-                numbers[i], childReads ? pipes_[i].read.Get() : pipes_[i].write.Get());
-        }
-        std::string error;
-        if (!child_.Spawn(spawn, &error)) {
-            std::fprintf(stderr, "cannot start the bridge: %s\n", error.c_str());
-            return false;
-        }
-        for (int i = 0; i < 9; ++i) {
-            const bool childReads = numbers[i] == 3 || numbers[i] == 10;
-            (childReads ? pipes_[i].read : pipes_[i].write).Reset();
-            if (!childReads)
-                platform::SetNonBlocking(pipes_[i].read.Get(), true);
-        }
-        return WaitForReplies(1);
-    }
-
-    ~Bridge() {
-        child_.KillAndWait();
-        std::error_code ignored;
-        std::filesystem::remove_all(directory_, ignored);
-    }
-
-    void Command(const std::string& text) { Write(pipes_[0].write.Get(), text); }
-    void Control(const std::string& line) { Write(pipes_[7].write.Get(), line + "\n"); }
-
-    // Waits until `count` replies of the start-up command have arrived on descriptor 4 in all.
-    bool WaitForReplies(int count) {
-        const std::string greeting = R"({ "code": 0, "type": "DaemonStart" })";
-        const Clock::time_point start = Clock::now();
-        while (SecondsSince(start) < 20) {
-            std::vector<platform::PollEntry> entries = {platform::PollEntry{pipes_[1].read.Get()},
-                                                        platform::PollEntry{pipes_[8].read.Get()}};
-            platform::PollDescriptors(entries, 100);
-            char buffer[4096];
-            long n;
-            while ((n = platform::ReadNonBlocking(pipes_[1].read.Get(), buffer, sizeof buffer)) > 0)
-                replies_.append(buffer, static_cast<std::size_t>(n));
-            while (platform::ReadNonBlocking(pipes_[8].read.Get(), buffer, sizeof buffer) > 0) {
-            }
-            int seen = 0;
-            for (std::size_t at = replies_.find(greeting); at != std::string::npos;
-                 at = replies_.find(greeting, at + 1))
-                ++seen;
-            if (seen >= count)
-                return true;
-        }
-        std::fprintf(stderr, "no reply from the bridge\n");
-        return false;
-    }
-
-    std::vector<int> FrameFds(int channels) const {
-        std::vector<int> fds;
-        for (int channel = 0; channel < channels; ++channel)
-            fds.push_back(pipes_[2 + channel].read.Get());
-        return fds;
-    }
-    std::vector<int> OtherFds() const { return {pipes_[1].read.Get(), pipes_[8].read.Get()}; }
-
-  private:
-    static void Write(int fd, const std::string& text) {
-        platform::WriteAll(fd, text.data(), text.size());
-    }
-
-    std::filesystem::path directory_;
-    // Child descriptors 3, 4, 5 to 9, 10, 11.
-    platform::Pipe pipes_[9];
-    platform::ChildProcess child_;
-    std::string replies_;
-};
-
 Throughput BridgeRelay(int channels, double seconds, int fps) {
-    Bridge bridge;
-    if (!bridge.Start())
-        std::exit(1);
-    bridge.Command(R"({"type":"Login","param":{"userID":"bench","userName":"Bench","test":0}})");
-    bridge.Command(R"({"type":"EnterRoom","param":{"RoomName":"Bench","RoomID":"b1","role":1}})");
-    if (channels > 1)
-        bridge.Command(R"({"type":"RequestView","param":["s1","s2","s3","s4"]})");
-    bridge.Command(R"({"type":"DaemonStart"})");
-    if (!bridge.WaitForReplies(2))
+    benchsupport::ScriptedBridge bridge("relay");
+    if (!bridge.Start() || !bridge.JoinRoom(channels > 1))
         std::exit(1);
     const char* streams[5] = {"null", "\"s1\"", "\"s2\"", "\"s3\"", "\"s4\""};
+    std::vector<int> frameFds;
     for (int channel = 0; channel < channels; ++channel) {
+        platform::SetNonBlocking(bridge.FrameFd(channel), true);
+        frameFds.push_back(bridge.FrameFd(channel));
         bridge.Control(std::string(R"({"op":"source","stream":)") + streams[channel] +
                        R"(,"width":1920,"height":1080,"fps":)" + std::to_string(fps) +
-                       R"(,"pattern":"solid","color":"#3366CC"})");
+                       R"(,"pattern":"solid","color":"#3366CC"})"
+                       "\n");
     }
-    return Measure(bridge.FrameFds(channels), bridge.OtherFds(), 0.5, seconds);
+    return Measure(frameFds, {bridge.ReplyFd(), bridge.ControlOutFd()}, 0.5, seconds);
 }
 
 // ---- the relay's own cost per frame ----

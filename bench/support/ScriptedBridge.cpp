@@ -1,4 +1,4 @@
-#include "bench/latency/BridgeUnderTest.h"
+#include "bench/support/ScriptedBridge.h"
 
 #include <cstdio>
 #include <vector>
@@ -7,13 +7,11 @@
 #include "platform/Descriptors.h"
 #include "platform/Process.h"
 
-namespace latency {
+namespace benchsupport {
 namespace {
 
 constexpr int kChildDescriptors[9] = {3, 4, 5, 6, 7, 8, 9, 10, 11};
-constexpr int kReplies = 1;     // index of descriptor 4
-constexpr int kControlIn = 7;   // descriptor 10
-constexpr int kControlOut = 8;  // descriptor 11
+constexpr int kControlIn = 7;  // descriptor 10
 constexpr std::int64_t kStartLimitNs = 20000000000;
 
 bool ChildReads(int index) {
@@ -26,16 +24,16 @@ void Write(int fd, const std::string& text) {
 
 }  // namespace
 
-BridgeUnderTest::~BridgeUnderTest() {
+ScriptedBridge::~ScriptedBridge() {
     Stop();
     std::error_code ignored;
     if (!directory_.empty())
         std::filesystem::remove_all(directory_, ignored);
 }
 
-bool BridgeUnderTest::Start() {
+bool ScriptedBridge::Start() {
     directory_ = std::filesystem::temp_directory_path() /
-                 ("quorlane-latency-bench-" + std::to_string(platform::ProcessId()));
+                 ("quorlane-" + name_ + "-bench-" + std::to_string(platform::ProcessId()));
     std::filesystem::create_directories(directory_);
     platform::SpawnOptions spawn;
     spawn.path = QUORLANE_BINARY;
@@ -57,61 +55,32 @@ bool BridgeUnderTest::Start() {
     }
     for (int i = 0; i < 9; ++i)
         (ChildReads(i) ? pipes_[i].read : pipes_[i].write).Reset();
-    platform::SetNonBlocking(pipes_[kReplies].read.Get(), true);
-    platform::SetNonBlocking(pipes_[kControlOut].read.Get(), true);
-    if (!AwaitGreetings(1))
-        return false;
+    platform::SetNonBlocking(ReplyFd(), true);
+    platform::SetNonBlocking(ControlOutFd(), true);
+    return AwaitGreetings(1);
+}
+
+bool ScriptedBridge::JoinRoom(bool viewStreams) {
     Command(R"({"type":"Login","param":{"userID":"bench","userName":"Bench","test":0}})");
     Command(R"({"type":"EnterRoom","param":{"RoomName":"Bench","RoomID":"b1","role":1}})");
-    Command(R"({"type":"RequestView","param":["s1","s2","s3","s4"]})");
+    if (viewStreams)
+        Command(R"({"type":"RequestView","param":["s1","s2","s3","s4"]})");
     Command(R"({"type":"DaemonStart"})");  // answered once the commands before it ran
-    if (!AwaitGreetings(2))
-        return false;
-    // From here on nothing is waited for on descriptors 4 and 11: they are only drained.
-    for (int i = 0; i < 2; ++i) {
-        const int fd = pipes_[i == 0 ? kReplies : kControlOut].read.Get();
-        platform::SetNonBlocking(fd, false);
-        drains_[i] = std::thread([fd] {
-            char buffer[4096];
-            while (platform::ReadSome(fd, buffer, sizeof buffer) > 0) {
-            }
-        });
-    }
-    return true;
+    return AwaitGreetings(2);
 }
 
-void BridgeUnderTest::Control(const std::string& line) {
-    Write(pipes_[kControlIn].write.Get(), line);
-}
-
-void BridgeUnderTest::Stop() {
-    if (child_.Started())
-        child_.KillAndWait();
-    for (std::thread& drain : drains_) {
-        if (drain.joinable())
-            drain.join();
-    }
-}
-
-void BridgeUnderTest::Command(const std::string& text) {
-    Write(pipes_[0].write.Get(), text);
-}
-
-bool BridgeUnderTest::AwaitGreetings(int count) {
+bool ScriptedBridge::AwaitGreetings(int count) {
     const std::string greeting = R"({ "code": 0, "type": "DaemonStart" })";
     const std::int64_t start = platform::MonotonicNanoseconds();
     while (platform::MonotonicNanoseconds() - start < kStartLimitNs) {
-        std::vector<platform::PollEntry> entries = {
-            platform::PollEntry{pipes_[kReplies].read.Get()},
-            platform::PollEntry{pipes_[kControlOut].read.Get()}};
+        std::vector<platform::PollEntry> entries = {platform::PollEntry{ReplyFd()},
+                                                    platform::PollEntry{ControlOutFd()}};
         platform::PollDescriptors(entries, 100);
         char buffer[4096];
         long n;
-        while ((n = platform::ReadNonBlocking(pipes_[kReplies].read.Get(), buffer, sizeof buffer)) >
-               0)
+        while ((n = platform::ReadNonBlocking(ReplyFd(), buffer, sizeof buffer)) > 0)
             replies_.append(buffer, static_cast<std::size_t>(n));
-        while (platform::ReadNonBlocking(pipes_[kControlOut].read.Get(), buffer, sizeof buffer) >
-               0) {
+        while (platform::ReadNonBlocking(ControlOutFd(), buffer, sizeof buffer) > 0) {
         }
         int seen = 0;
         for (std::size_t at = replies_.find(greeting); at != std::string::npos;
@@ -124,4 +93,33 @@ bool BridgeUnderTest::AwaitGreetings(int count) {
     return false;
 }
 
-}  // namespace latency
+void ScriptedBridge::DrainRepliesAndControl() {
+    for (int i = 0; i < 2; ++i) {
+        const int fd = i == 0 ? ReplyFd() : ControlOutFd();
+        platform::SetNonBlocking(fd, false);
+        drains_[i] = std::thread([fd] {
+            char buffer[4096];
+            while (platform::ReadSome(fd, buffer, sizeof buffer) > 0) {
+            }
+        });
+    }
+}
+
+void ScriptedBridge::Command(const std::string& text) {
+    Write(pipes_[0].write.Get(), text);
+}
+
+void ScriptedBridge::Control(const std::string& line) {
+    Write(pipes_[kControlIn].write.Get(), line);
+}
+
+void ScriptedBridge::Stop() {
+    if (child_.Started())
+        child_.KillAndWait();
+    for (std::thread& drain : drains_) {
+        if (drain.joinable())
+            drain.join();
+    }
+}
+
+}  // namespace benchsupport
