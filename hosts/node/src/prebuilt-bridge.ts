@@ -84,11 +84,13 @@ function prebuiltBuild(lookup: PrebuiltLookup): { file: string; sdk: SdkBuild } 
         `there is no prebuilt bridge for ${platform}-${arch} (there are for ` +
           `${names.map((n) => n.replace('@quorlane/', '')).join(', ')}): build it from source`,
       );
-    const version = listed[name] === undefined ? '' : `@${listed[name]}`;
+    const version = listed[name];
+    const file = `quorlane-${platform}-${arch}${version === undefined ? '' : `-${version}`}.tgz`;
     throw noExecutable(
       `the bridge for ${platform}-${arch} comes in the package ${name}, which is not installed: ` +
-        `install it with \`npm install ${name}${version}\` (npm leaves it out when optional ` +
-        `dependencies are omitted or the lock file was made on another platform)`,
+        `install it with \`npm install ${name}${version === undefined ? '' : `@${version}`}\`, ` +
+        `or from its release file with \`npm install --save-optional ${file}\` (npm leaves it ` +
+        `out when optional dependencies are omitted or the lock file was made on another platform)`,
     );
   }
   const manifest = JSON.parse(readFileSync(manifestFile, 'utf8')) as PlatformManifest;
