@@ -1,5 +1,5 @@
-// Entry point of the bridge process: no arguments, no window. It runs until it is terminated,
-// its host has gone, or (POSIX) SIGTERM or SIGINT asks it to end in order.
+// Entry point of the bridge process: no window, and no argument but `--version`. It runs until
+// it is terminated, its host has gone, or (POSIX) SIGTERM or SIGINT asks it to end in order.
 #include "Quorlane.h"
 
 #include <cstring>
@@ -16,6 +16,7 @@
 #include "platform/HostEnd.h"
 #include "platform/Process.h"
 #include "src/Dispatch.h"
+#include "src/HandStart.h"
 #include "src/HostChannels.h"
 #include "src/Manager.h"
 #include "src/OrderlyEnd.h"
@@ -128,7 +129,12 @@ void msgloop(Manager* manager) {
 
 }  // namespace quorlane
 
-int main() {
+int main(int argc, char** argv) {
+    // `--version`, or no host at all: ends before anything is opened or logged.
+    const int endNow = quorlane::ExitCodeBeforeStart(
+        argc, argv, "Quorlane version " QUORLANE_VERSION ", SDK " QUORLANE_SDK_BUILD);
+    if (endNow >= 0)
+        return endNow;
     // A host that closes a pipe must make writes fail, not end the process; and no file opened
     // later may take one of the host's descriptor numbers.
     platform::IgnoreBrokenPipe();

@@ -1,13 +1,14 @@
 // A plain Node.js host: starts the bridge on the simulated SDK's demo room, views its streams,
-// previews, publishes, and prints what arrives. Run after `npm run build`:
+// previews, publishes, and prints what arrives. In an installed package:
+//   node node_modules/quorlane/examples/demo-room.js
+// In the repository, after `npm run build`:
 //   QUORLANE_EXECUTABLE=../../build/Quorlane node examples/demo-room.js
-const { mkdtempSync } = require('node:fs');
-const { tmpdir } = require('node:os');
-const path = require('node:path');
 const { Bridge, streamsOf } = require('..');
 
 async function main() {
-  const bridge = await Bridge.start({ cwd: mkdtempSync(path.join(tmpdir(), 'quorlane-demo-')) });
+  // No cwd: the bridge works in the user's own folder (config.cfg, log/), which bridge.cwd names.
+  const bridge = await Bridge.start(process.env.QUORLANE_EXECUTABLE ? {} : { sdk: 'sim' });
+  console.log('the bridge works in', bridge.cwd);
   bridge.on('event', (event) => console.log('event', event.type, JSON.stringify(event.param)));
   bridge.on('exit', (exit) => console.log('bridge ended', exit));
 

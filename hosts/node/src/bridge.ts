@@ -9,6 +9,7 @@ import { existsSync } from 'node:fs';
 import { Readable, Writable } from 'node:stream';
 import type { AsyncQueue } from './async-queue';
 import { CHANNELS } from './channels';
+import { startFolders } from './data-folder';
 import {
   checkInt32,
   CommandMethods,
@@ -36,7 +37,8 @@ export interface BridgeOptions extends VendorSettings {
   sdk?: SdkBuild;
   /** Arguments for the executable (the bridge takes none; for a wrapper or an interpreter). */
   args?: string[];
-  /** Working directory of the bridge: its `config.cfg` is read and its `log/` written there. */
+  /** Working folder of the bridge: its `config.cfg` is read and its `log/` written there;
+   * default: a per-user folder (see `defaultDataFolder()`), created when missing. */
   cwd?: string;
   /** Variables added to this process's environment for the bridge. */
   env?: NodeJS.ProcessEnv;
@@ -160,7 +162,8 @@ export class Bridge extends EventEmitter<BridgeEvents> {
    * has arrived. */
   static start(options: BridgeOptions = {}): Promise<Bridge> {
     try {
-      return new Bridge(chooseExecutable(options), options).started;
+      const executable = chooseExecutable(options);
+      return new Bridge(executable, { ...options, ...startFolders(options) }).started;
     } catch (e) {
       return Promise.reject(e);
     }
@@ -280,6 +283,11 @@ export class Bridge extends EventEmitter<BridgeEvents> {
         code: 'not-scripted' as const,
       });
     return this.simControl;
+  }
+
+  /** The bridge's working folder: `cwd` as given, else the per-user default. */
+  get cwd(): string {
+    return this.options.cwd!;
   }
 
   /** The process ID of the bridge. */

@@ -7,6 +7,8 @@ export type BridgeExitCode =
   /** No executable given and no prebuilt one installed for this platform (or not the build
    * asked for, or one left inside `app.asar`); the message says what to install or set. */
   | 'no-executable'
+  /** The vendor build without the vendor's DLL: no `sdkDll`, and none beside the bridge. */
+  | 'no-sdk-dll'
   /** The executable or the working directory is missing, or the system could not start it. */
   | 'spawn-failed'
   /** The bridge sent no greeting within the start's `timeout`; it has been closed. */

@@ -1,5 +1,7 @@
 export { Bridge, FrameChannel } from './bridge';
 export { CHANNELS, VIEW_CHANNELS } from './channels';
+export { defaultDataFolder } from './data-folder';
+export type { DataFolderContext } from './data-folder';
 export { BridgeExitError } from './errors';
 export type {
   ArgumentCode,
@@ -24,7 +26,12 @@ export * from './events';
 export { FrameAssembler, HEADER_BYTES, headerFault, makeFrame, payloadLength } from './frames';
 export type { ChannelCounters, Frame, FrameError } from './frames';
 export { MessageReader } from './message-reader';
-export { platformPackageName, prebuiltExecutable, unpackedPath } from './prebuilt-bridge';
+export {
+  platformPackageName,
+  prebuiltExecutable,
+  unpackedPath,
+  VENDOR_DLL,
+} from './prebuilt-bridge';
 export type { PrebuiltLookup, SdkBuild } from './prebuilt-bridge';
 export type { VendorSettings } from './vendor-environment';
 export { ObjectSplitter } from './object-splitter';

@@ -1,6 +1,6 @@
 // Finds the bridge: the executable given, else QUORLANE_EXECUTABLE, else the prebuilt one in the
-// platform package that npm installed beside this one (`@quorlane/<platform>-<arch>`, an optional dependency that npm picks
-// by its `os` and `cpu`). Inside an Electron app the package may sit in `app.asar`, whose files
+// platform package that npm installed beside this one (`@quorlane/<platform>-<arch>`, an optional
+// dependency that npm picks by its `os` and `cpu`). Inside an Electron app the package may sit in `app.asar`, whose files
 // cannot be run: its executables are taken from `app.asar.unpacked`.
 import { existsSync, readFileSync } from 'node:fs';
 import * as path from 'node:path';
@@ -62,6 +62,11 @@ function noExecutable(why: string): BridgeExitError {
 /** The path of the prebuilt bridge of the installed platform package; throws a
  * `BridgeExitError` with the code 'no-executable' that says what to install when there is none. */
 export function prebuiltExecutable(lookup: PrebuiltLookup = {}): string {
+  return prebuiltBuild(lookup).file;
+}
+
+// The prebuilt bridge and which build it is.
+function prebuiltBuild(lookup: PrebuiltLookup): { file: string; sdk: SdkBuild } {
   const platform = lookup.platform ?? process.platform;
   const arch = lookup.arch ?? process.arch;
   const name = platformPackageName(platform, arch);
@@ -79,11 +84,13 @@ export function prebuiltExecutable(lookup: PrebuiltLookup = {}): string {
         `there is no prebuilt bridge for ${platform}-${arch} (there are for ` +
           `${names.map((n) => n.replace('@quorlane/', '')).join(', ')}): build it from source`,
       );
-    const version = listed[name] === undefined ? '' : `@${listed[name]}`;
+    const version = listed[name];
+    const file = `quorlane-${platform}-${arch}${version === undefined ? '' : `-${version}`}.tgz`;
     throw noExecutable(
       `the bridge for ${platform}-${arch} comes in the package ${name}, which is not installed: ` +
-        `install it with \`npm install ${name}${version}\` (npm leaves it out when optional ` +
-        `dependencies are omitted or the lock file was made on another platform)`,
+        `install it with \`npm install ${name}${version === undefined ? '' : `@${version}`}\`, ` +
+        `or from its release file with \`npm install --save-optional ${file}\` (npm leaves it ` +
+        `out when optional dependencies are omitted or the lock file was made on another platform)`,
     );
   }
   const manifest = JSON.parse(readFileSync(manifestFile, 'utf8')) as PlatformManifest;
@@ -104,17 +111,42 @@ export function prebuiltExecutable(lookup: PrebuiltLookup = {}): string {
             `configuration`
         : `the package ${name} is incomplete: ${file} is missing (reinstall it)`,
     );
-  return file;
+  return { file, sdk };
+}
+
+/** The vendor's DLL, which no package includes. */
+export const VENDOR_DLL = 'zegoliveroom.dll';
+
+// The vendor build without its DLL would start, greet and answer a login, and say only later,
+// on its standard output, that the DLL did not load.
+function checkVendorDll(bridge: string, choice: ExecutableChoice): void {
+  const env = { ...process.env, ...choice.env };
+  if (choice.sdkDll !== undefined || (env['QUORLANE_SDK_DLL'] ?? '') !== '') return;
+  if (existsSync(path.join(path.dirname(bridge), VENDOR_DLL))) return;
+  throw new BridgeExitError(
+    `the vendor build of the bridge (sdk: 'vendor', the default on Windows) loads the vendor's ` +
+      `${VENDOR_DLL}, which no package includes: name it with the option sdkDll (or ` +
+      `QUORLANE_SDK_DLL), or start the simulated SDK with sdk: 'sim'`,
+    undefined,
+    'no-sdk-dll',
+  );
 }
 
 export interface ExecutableChoice extends VendorSettings {
   executable?: string;
   sdk?: SdkBuild;
+  /** Variables the bridge gets besides this process's (QUORLANE_SDK_DLL among them). */
+  env?: NodeJS.ProcessEnv;
 }
 
 /** The bridge to start: `executable`, else the environment variable QUORLANE_EXECUTABLE, else the
- * prebuilt `sdk` build. A path with a folder in it is made absolute from this process's folder. */
-export function chooseExecutable(choice: ExecutableChoice): string {
+ * prebuilt `sdk` build (the vendor build only with its DLL: else a `BridgeExitError` with the code
+ * 'no-sdk-dll'). A path with a folder in it is made absolute from this process's folder.
+ * `lookup` says where the platform package is looked for (tests). */
+export function chooseExecutable(
+  choice: ExecutableChoice,
+  lookup: Omit<PrebuiltLookup, 'sdk'> = {},
+): string {
   const { executable, sdk } = choice;
   if (sdk !== undefined && !SDK_BUILDS.includes(sdk))
     throw invalidArgument(`sdk must be 'vendor' or 'sim', not ${JSON.stringify(sdk)}`);
@@ -126,6 +158,10 @@ export function chooseExecutable(choice: ExecutableChoice): string {
   )
     throw invalidArgument("sdkDll, appId and appSign are for the vendor build, not sdk: 'sim'");
   const given = executable || process.env['QUORLANE_EXECUTABLE'];
-  if (given === undefined || given === '') return prebuiltExecutable({ sdk });
+  if (given === undefined || given === '') {
+    const prebuilt = prebuiltBuild({ ...lookup, sdk });
+    if (prebuilt.sdk === 'vendor') checkVendorDll(prebuilt.file, choice);
+    return prebuilt.file;
+  }
   return /[\\/]/.test(given) ? path.resolve(given) : given;
 }

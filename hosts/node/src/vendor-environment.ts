@@ -1,7 +1,8 @@
-// The vendor build's settings as the environment variables it reads: the vendor's DLL
-// (QUORLANE_SDK_DLL), the application ID (QUORLANE_APP_ID, decimal) and the application signature
-// (QUORLANE_APP_SIGN, 64 hexadecimal digits). Checked here, so that a mistake is an error of the
-// start rather than a login that fails later.
+// The SDK's settings as the environment variables the bridge reads: for the vendor build the
+// vendor's DLL (QUORLANE_SDK_DLL), the application ID (QUORLANE_APP_ID, decimal) and the
+// application signature (QUORLANE_APP_SIGN, 64 hexadecimal digits); for either build the folder
+// of the SDK's own logs (QUORLANE_SDK_LOG_DIR). Checked here, so that a mistake is an error of
+// the start rather than a login that fails later.
 import * as path from 'node:path';
 import { invalidArgument, outOfRange } from './errors';
 
@@ -12,6 +13,9 @@ export interface VendorSettings {
   appId?: number | string;
   /** The application signature the vendor issued: 32 bytes, or 64 hexadecimal digits. */
   appSign?: string | Uint8Array;
+  /** Either build: the folder the SDK writes its own logs to; default: `log/sdk` in the
+   * bridge's working folder. */
+  sdkLogDir?: string;
 }
 
 const MAX_APP_ID = 0xffffffff;
@@ -52,6 +56,11 @@ export function vendorEnvironment(settings: VendorSettings): Record<string, stri
       throw invalidArgument('sdkDll must be the path of the vendor DLL');
     // The bridge runs in its own working directory: a relative path means this process's.
     env['QUORLANE_SDK_DLL'] = path.resolve(settings.sdkDll);
+  }
+  if (settings.sdkLogDir !== undefined) {
+    if (typeof settings.sdkLogDir !== 'string' || settings.sdkLogDir === '')
+      throw invalidArgument("sdkLogDir must be the path of a folder for the SDK's logs");
+    env['QUORLANE_SDK_LOG_DIR'] = path.resolve(settings.sdkLogDir);
   }
   if (settings.appId !== undefined) env['QUORLANE_APP_ID'] = appIdText(settings.appId);
   if (settings.appSign !== undefined) env['QUORLANE_APP_SIGN'] = appSignText(settings.appSign);

@@ -14,6 +14,11 @@ export function scratchDir(): string {
   return mkdtempSync(path.join(tmpdir(), 'quorlane-node-'));
 }
 
+// A bridge started without cwd works in the user's own state folder: the tests' is a scratch one.
+const stateHome = scratchDir();
+process.env['XDG_STATE_HOME'] = stateHome;
+process.env['LOCALAPPDATA'] = stateHome;
+
 export function startBridge(options: BridgeOptions = {}): Promise<Bridge> {
   return Bridge.start({ executable, cwd: scratchDir(), scripted: true, ...options });
 }

@@ -22,12 +22,11 @@ async function main() {
   const { port1, port2 } = new MessageChannelMain();
   window.webContents.postMessage('frames', null, [port2]);
 
-  const bridge = await Bridge.start({
-    executable:
-      process.env.QUORLANE_EXECUTABLE ??
-      path.join(__dirname, '..', '..', '..', '..', 'build', 'Quorlane'),
-    cwd: app.getPath('temp'),
-  });
+  // The prebuilt bridge of the installed platform package (from app.asar.unpacked once packaged),
+  // on the simulated SDK's demo room; the vendor's SDK: sdk 'vendor' with sdkDll, appId, appSign.
+  // Its log goes to the application's log folder, which its user can write, never to the folder
+  // the application is installed in.
+  const bridge = await Bridge.start({ sdk: 'sim', cwd: app.getPath('logs') });
   // Every frame goes to the window; after the transfer the frame belongs to it (no release()).
   bridge.on('frame', (frame) => {
     const [message, transfer] = frameForTransfer(frame);

@@ -1,6 +1,5 @@
-import { existsSync, mkdtempSync, readFileSync } from 'node:fs';
-import { tmpdir } from 'node:os';
-import { basename, join, resolve, sep } from 'node:path';
+import { existsSync, readFileSync } from 'node:fs';
+import { basename, resolve, sep } from 'node:path';
 import { Bridge } from '../bridge';
 import { SDK_BUILDS, type SdkBuild } from '../prebuilt-bridge';
 import { demoSession } from './demo-session';
@@ -16,7 +15,8 @@ view of its five channels on 127.0.0.1 and prints the address.
   --script FILE       run a session script (quorlane-host's language) once the first page connects
   --at-once           run the script at once, without waiting for a page
   --scripted          start the simulated SDK in scripted mode even without a script saying so
-  --cwd DIR           the bridge's working directory, for config.cfg and log/ (default: a fresh temporary one)
+  --cwd DIR           the bridge's working folder, for config.cfg and log/ (default: the per-user
+                      one, ~/.local/state/quorlane or %LOCALAPPDATA%\\Quorlane)
   --port N            the port to serve on (default: a free one)
   --help              this text`;
 
@@ -95,7 +95,7 @@ export async function startView(options: ViewOptions): Promise<RunningView> {
     (options.sdk === undefined ? repositoryBuild() : undefined);
   const bridge = await Bridge.start({
     ...(executable ? { executable } : { sdk: options.sdk ?? 'sim' }),
-    cwd: options.cwd ?? mkdtempSync(join(tmpdir(), 'quorlane-view-')),
+    cwd: options.cwd,
     scripted,
   });
   const sessions: SessionOffer[] = [];
@@ -126,7 +126,10 @@ export async function startView(options: ViewOptions): Promise<RunningView> {
     await bridge.close();
     throw error;
   }
-  view.transcript.add('note', `bridge ${bridge.executable} started (pid ${bridge.pid})`);
+  view.transcript.add(
+    'note',
+    `bridge ${bridge.executable} started (pid ${bridge.pid}), working in ${bridge.cwd}`,
+  );
   view.transcript.add('reply', JSON.stringify({ code: 0, type: 'DaemonStart' }));
   if (script && options.atOnce) void view.sessions.run('script');
   const session = script ? view.sessions.firstRun('script') : Promise.resolve(true);
