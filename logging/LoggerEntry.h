@@ -25,6 +25,9 @@ constexpr std::size_t kCacheLine = 64;
 
 constexpr std::uint32_t DEFAULT_LIMIT_MEGABYTES = 100;
 constexpr std::uint32_t NO_LIMIT_MEGABYTES = 0xFFFFFFFFu;
+// Old files a logger keeps: at most this many, none older than this many days; 0 = no bound.
+constexpr std::uint32_t DEFAULT_KEEP_FILES = 20;
+constexpr std::uint32_t DEFAULT_KEEP_DAYS = 30;
 
 // A logger's key, the first part of its file names, and the directory of its files.
 struct LoggerLabels {
@@ -41,12 +44,21 @@ struct LoggerEntry {
     std::uint32_t limitsize = DEFAULT_LIMIT_MEGABYTES;
     std::atomic<bool> enable{false};
     std::atomic<bool> fileLine{true};
+    std::uint32_t keepFiles = DEFAULT_KEEP_FILES;
+    std::uint32_t keepDays = DEFAULT_KEEP_DAYS;
 
     // The writer's file state, on cache lines apart from what producers read.
     alignas(kCacheLine) std::int64_t fileCreationTime = 0;
     int fileDayKey = -1;  // local day of fileCreationTime once known
     std::uint32_t fileIndex = 0;
     std::uint32_t writtenBytes = 0;
+    // Lines handed to the stream since it last reached the file.
+    std::uint64_t unflushedLines = 0;
+    // After a failed open or write: when it failed (milliseconds since 1970; -1 while the
+    // file works), the lines lost since, and whether the file may end in a cut line.
+    std::int64_t failedAtMs = -1;
+    std::uint64_t lostLines = 0;
+    bool cutLine = false;
     // The stream's buffer: declared first so that it outlives the stream.
     std::unique_ptr<char[]> fileBuffer;
     FilePtr file;

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -91,6 +92,35 @@ class FakeEnvironment : public qlog::LogEnvironment {
                 static_cast<int>(rest % 60),
                 yday};
     }
+    // Log files open as usual, fail to open, or open on a device that is always full.
+    enum class Files { kWork, kCannotOpen, kDiskFull };
+    void SetFiles(Files files) { files_.store(files); }
+    int OpenCalls() const { return openCalls_.load(); }
+    std::FILE* OpenLogFile(const std::string& path) override {
+        openCalls_.fetch_add(1);
+        switch (files_.load()) {
+            case Files::kCannotOpen:
+                return nullptr;
+            case Files::kDiskFull:
+                return std::fopen("/dev/full", "ab");
+            default:
+                return qlog::LogEnvironment::OpenLogFile(path);
+        }
+    }
+    // Files whose name contains `piece` cannot be deleted.
+    void KeepFilesContaining(const std::string& piece) {
+        platform::MutexLock hold(mutex_);
+        undeletable_ = piece;
+    }
+    bool RemoveLogFile(const std::string& path) override {
+        {
+            platform::MutexLock hold(mutex_);
+            if (!undeletable_.empty() && path.find(undeletable_) != std::string::npos)
+                return false;
+        }
+        return qlog::LogEnvironment::RemoveLogFile(path);
+    }
+
     // While blocked, the console takes nothing, as a pipe that nobody reads.
     void SetBlocked(bool blocked) { blocked_.store(blocked); }
 
@@ -124,9 +154,12 @@ class FakeEnvironment : public qlog::LogEnvironment {
     std::atomic<std::uint32_t> milliseconds_;
     std::atomic<bool> console_{false};
     std::atomic<bool> blocked_{false};
+    std::atomic<Files> files_{Files::kWork};
+    std::atomic<int> openCalls_{0};
     platform::Mutex mutex_;
     std::string plain_ GUARDED_BY(mutex_);
     std::vector<std::pair<int, std::string>> colored_ GUARDED_BY(mutex_);
+    std::string undeletable_ GUARDED_BY(mutex_);
 };
 
 // A manager writing under a temporary directory with the fake environment.
