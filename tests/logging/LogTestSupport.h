@@ -169,8 +169,10 @@ struct ManagerUnderTest {
     std::unique_ptr<qlog::LogManager> manager;
 
     explicit ManagerUnderTest(
-        std::size_t queueLimitBytes = qlog::LogManagerOptions().queueLimitBytes) {
+        std::size_t queueLimitBytes = qlog::LogManagerOptions().queueLimitBytes,
+        bool stdoutLines = false) {
         qlog::LogManagerOptions options;
+        options.stdoutLines = stdoutLines;
         options.environment = &environment;
         options.defaultPath = dir.path() + "/log/";
         options.queueLimitBytes = queueLimitBytes;
