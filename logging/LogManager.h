@@ -173,14 +173,6 @@ class LogManager : public ThreadHelper, public ILogManager {
     SectionSettings NewSection(const std::string& key) const;
     bool ReadConfigFile(const std::string& path, std::string& text);
 
-    // Locks, outer first: configLock_ (configuration and reloads), attributeLock_ (logger keys,
-    // names and paths), then consoleLock_ (console output) or queueLock_ (the record queue);
-    // the record pool's own lock comes last. None is taken again by the thread that holds it.
-    platform::Mutex configLock_;
-    platform::Mutex attributeLock_;
-    alignas(kCacheLine) platform::Mutex queueLock_;
-    alignas(kCacheLine) platform::Mutex consoleLock_;
-
     // Constant after construction.
     LogEnvironment* const environment_;
     const std::string defaultPath_;
@@ -190,31 +182,39 @@ class LogManager : public ThreadHelper, public ILogManager {
     std::string processName_;
     std::size_t queueLimitRecords_;
 
-    // Guarded by configLock_.
+    // Locks, outer first: configLock_, attributeLock_, then consoleLock_ or queueLock_; the
+    // record pool's own lock comes last. None is taken again by the thread that holds it.
+
+    // configLock_: configuration and reloads.
+    platform::Mutex configLock_;
     std::uint32_t configChecksum_ GUARDED_BY(configLock_) = 0;
     std::string configFile_ GUARDED_BY(configLock_);
 
-    // Guarded by attributeLock_.
+    // attributeLock_: logger keys, names and paths.
+    platform::Mutex attributeLock_;
     std::map<std::string, int> loggerIds_ GUARDED_BY(attributeLock_);
     LoggerLabels labels_[LOGGER_MAX] GUARDED_BY(attributeLock_);
 
-    // Guarded by queueLock_: producers write these for every record.
+    // queueLock_: the record queue. Producers take it for every record, so it shares a cache
+    // line with what it guards and with the submitted count, written under it and read without.
+    alignas(kCacheLine) platform::Mutex queueLock_;
     LogQueue queue_ GUARDED_BY(queueLock_);
     std::uint64_t droppedRecords_ GUARDED_BY(queueLock_) = 0;  // not yet reported
     std::uint64_t droppedTotal_ GUARDED_BY(queueLock_) = 0;
     // Whether an append will still be taken by the writer.
     bool acceptingRecords_ GUARDED_BY(queueLock_) = false;
+    std::atomic<std::uint64_t> submittedCount_{0};
 
-    // Guarded by consoleLock_.
+    // consoleLock_: console output; the console calls the environment's writers with it held.
+    alignas(kCacheLine) platform::Mutex consoleLock_;
     ConsoleOutput console_ GUARDED_BY(consoleLock_);
 
-    // Atomics, read by producers without a lock. The writer's counters sit on a cache line of
-    // their own, apart from the producers' submitted count.
+    // Atomics, read by producers without a lock.
     std::atomic<bool> running_{false};
     std::atomic<int> reloadInterval_{0};
     std::atomic<int> lastLoggerId_{0};
     std::atomic<bool> writerHeld_{false};
-    std::atomic<std::uint64_t> submittedCount_{0};
+    // Written by the writer thread only, on a cache line of their own.
     alignas(kCacheLine) std::atomic<std::uint64_t> writeCount_{0};
     std::atomic<std::uint64_t> writeBytes_{0};
     std::atomic<std::uint64_t> takenCount_{0};
