@@ -11,7 +11,7 @@ namespace qlog {
 namespace {
 
 constexpr std::uint32_t kMegabyteShift = 20;
-constexpr std::size_t kFileBufferSize = 64 * 1024;
+constexpr std::size_t kPendingBytes = 64 * 1024;
 // Limits whose byte count does not fit in 32 bits act as the largest representable limit.
 constexpr std::uint32_t kLargestLimitMegabytes = 4095;
 // A file that failed is tried again at most this often.
@@ -170,11 +170,10 @@ bool LogManager::openLogger(const LogRecord& record) {
         entry.failedAtMs = now;
         return false;
     }
-    // Lines reach the disk when the queue runs empty; until then a larger buffer saves calls.
-    if (!entry.fileBuffer)
-        entry.fileBuffer.reset(new char[kFileBufferSize]);
-    std::setvbuf(entry.file.get(), entry.fileBuffer.get(), _IOFBF, kFileBufferSize);
-    entry.unflushedLines = 0;
+    // Lines reach the disk when the queue runs empty or kPendingBytes have gathered.
+    std::setvbuf(entry.file.get(), nullptr, _IONBF, 0);
+    if (entry.pending.capacity() < kPendingBytes)
+        entry.pending.reserve(kPendingBytes);
     if (entry.failedAtMs >= 0) {
         entry.failedAtMs = -1;
         if (entry.lostLines > 0) {
@@ -197,9 +196,9 @@ bool LogManager::openLogger(const LogRecord& record) {
 }
 
 void LogManager::NoteFileFailure(LoggerEntry& entry, std::uint64_t lostLines, bool cutLine) {
-    // Closing may try the buffer once more; what it holds is counted as lost already.
     entry.file.reset();
-    entry.unflushedLines = 0;
+    entry.pending.clear();
+    entry.pendingLineEnds.clear();
     entry.lostLines += lostLines;
     entry.cutLine = entry.cutLine || cutLine;
     entry.failedAtMs = Milliseconds(environment_->Now());
@@ -209,20 +208,28 @@ void LogManager::WriteLine(LoggerEntry& entry, const char* text, std::uint32_t l
     entry.writtenBytes += length;
     if (!entry.file || length == 0)
         return;
-    ++entry.unflushedLines;
-    // A short write loses the lines still in the stream's buffer, this one included.
-    if (WriteToFile(text, length, entry.file.get()) < length)
-        NoteFileFailure(entry, entry.unflushedLines, true);
+    entry.pending.append(text, length);
+    entry.pendingLineEnds.push_back(static_cast<std::uint32_t>(entry.pending.size()));
+    if (entry.pending.size() >= kPendingBytes)
+        FlushFile(entry);
 }
 
 void LogManager::FlushFile(LoggerEntry& entry) {
-    if (!entry.file)
+    if (!entry.file || entry.pending.empty())
         return;
-    if (std::fflush(entry.file.get()) != 0) {
-        NoteFileFailure(entry, entry.unflushedLines, true);
+    const std::size_t size = entry.pending.size();
+    const std::size_t written = WriteToFile(entry.pending.data(), size, entry.file.get());
+    if (written < size) {
+        // The lines that did not reach the file whole are lost; one may have been cut.
+        const auto& ends = entry.pendingLineEnds;
+        const auto firstLost = std::upper_bound(ends.begin(), ends.end(), written);
+        const bool cut =
+            written > 0 && (firstLost == ends.begin() ? true : *(firstLost - 1) != written);
+        NoteFileFailure(entry, static_cast<std::uint64_t>(ends.end() - firstLost), cut);
         return;
     }
-    entry.unflushedLines = 0;
+    entry.pending.clear();
+    entry.pendingLineEnds.clear();
 }
 
 void LogManager::WriteNotice(LoggerEntry& entry, int level, const char* text, const LogRecord& at) {

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "logging/Qlog.h"
 
@@ -52,16 +53,16 @@ struct LoggerEntry {
     int fileDayKey = -1;  // local day of fileCreationTime once known
     std::uint32_t fileIndex = 0;
     std::uint32_t writtenBytes = 0;
-    // Lines handed to the stream since it last reached the file.
-    std::uint64_t unflushedLines = 0;
+    // Lines waiting to be written, gathered so that one write takes many, and where each ends:
+    // after a short write the lines lost are known exactly.
+    std::string pending;
+    std::vector<std::uint32_t> pendingLineEnds;
     // After a failed open or write: when it failed (milliseconds since 1970; -1 while the
     // file works), the lines lost since, and whether the file may end in a cut line.
     std::int64_t failedAtMs = -1;
     std::uint64_t lostLines = 0;
     bool cutLine = false;
-    // The stream's buffer: declared first so that it outlives the stream.
-    std::unique_ptr<char[]> fileBuffer;
-    FilePtr file;
+    FilePtr file;  // unbuffered: `pending` is its buffer
 };
 
 }  // namespace qlog

@@ -124,30 +124,40 @@ TEST(LogFiles, AFileThatCannotBeOpenedIsRetriedOnceASecondAndTheLossReported) {
               "2021-06-30 23:59:59.007 LOG_DEBUG written \r\n");
 }
 
-#ifdef __linux__
-TEST(LogFiles, AFailedWriteLosesOnlyTheLinesItHeldAndStartsTheNoticeOnANewLine) {
-    ManagerUnderTest t;
-    LogManager& m = *t.manager;
-    t.environment.SetFiles(FakeEnvironment::Files::kDiskFull);
-    ASSERT_TRUE(m.Start());
-    ASSERT_TRUE(m.SubmitLog(0, LOG_DEBUG, "lost", nullptr, 0));
-    // The stream takes the lines; they are lost when its buffer reaches the full device, at
-    // the latest when the writer goes idle (and then shows the line on the console).
-    ASSERT_TRUE(WaitFor([&] { return t.environment.Plain().find("lost") != std::string::npos; }));
-    t.environment.SetFiles(FakeEnvironment::Files::kWork);
-    t.environment.Set(kJune30At235959, 7);
-    ASSERT_TRUE(m.SubmitLog(0, LOG_ERROR, "written", nullptr, 0));
-    ASSERT_TRUE(m.Stop());
-    const auto lines =
-        SplitLines(ReadFile(t.LogDir() + Name(m, m.ProcessName(), "202106302359", "000")));
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[0], "");
-    EXPECT_EQ(lines[1],
-              "2021-06-30 23:59:59.007 LOG_ERROR qlog: 3 log lines lost, the log file could not "
-              "be written ");
-    EXPECT_EQ(lines[2], "2021-06-30 23:59:59.007 LOG_ERROR written ");
+#ifdef __GLIBC__
+TEST(LogFiles, AShortWriteLosesExactlyTheLinesNotWrittenWholeAndTheNoticeStartsANewLine) {
+    for (const std::size_t budget : {std::size_t{40}, std::size_t{0}}) {
+        SCOPED_TRACE(budget);
+        ManagerUnderTest t;
+        LogManager& m = *t.manager;
+        // The start-up lines and "lost" reach a file that takes 40 bytes of them (or none).
+        t.environment.SetFiles(FakeEnvironment::Files::kFillUp, budget);
+        ASSERT_TRUE(m.Start());
+        ASSERT_TRUE(m.SubmitLog(0, LOG_DEBUG, "lost", nullptr, 0));
+        // Once the line is on the console the writer has gone idle, writing its file first.
+        ASSERT_TRUE(
+            WaitFor([&] { return t.environment.Plain().find("lost") != std::string::npos; }));
+        t.environment.SetFiles(FakeEnvironment::Files::kWork);
+        t.environment.Set(kJune30At235959, 7);
+        ASSERT_TRUE(m.SubmitLog(0, LOG_ERROR, "written", nullptr, 0));
+        ASSERT_TRUE(m.Stop());
+        std::vector<std::string> lines =
+            SplitLines(ReadFile(t.LogDir() + Name(m, m.ProcessName(), "202106302359", "000")));
+        if (budget > 0) {
+            ASSERT_EQ(lines.size(), 3u);
+            EXPECT_EQ(lines[0], "2021-06-30 23:59:58.007 LOG_ALARM ------");  // 40 bytes, cut
+            lines.erase(lines.begin());
+        }
+        ASSERT_EQ(lines.size(), 2u);
+        EXPECT_EQ(lines[0],
+                  "2021-06-30 23:59:59.007 LOG_ERROR qlog: 3 log lines lost, the log file could "
+                  "not be written ");
+        EXPECT_EQ(lines[1], "2021-06-30 23:59:59.007 LOG_ERROR written ");
+    }
 }
+#endif
 
+#ifdef __linux__
 TEST(LogFiles, FoldersAndFilesAreTheUsersOnly) {
     ManagerUnderTest t;
     LogManager& m = *t.manager;
