@@ -2,9 +2,21 @@
 
 namespace qlog {
 
+namespace {
+
+LogManager& ProcessManager() {
+    static LogManager manager(LogManagerOptions::FromEnvironment());
+    return manager;
+}
+
+}  // namespace
+
 ILogManager* GetLogManager() {
-    static LogManager manager;
-    return &manager;
+    return &ProcessManager();
+}
+
+std::string LoggerFolder(int loggerId) {
+    return ProcessManager().LoggerPath(loggerId);
 }
 
 }  // namespace qlog

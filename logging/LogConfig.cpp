@@ -19,6 +19,8 @@ struct LogManager::SectionSettings {
     std::uint32_t limitsize = DEFAULT_LIMIT_MEGABYTES;
     bool enable = true;
     bool fileLine = true;
+    std::uint32_t keepFiles = DEFAULT_KEEP_FILES;
+    std::uint32_t keepDays = DEFAULT_KEEP_DAYS;
 };
 
 namespace {
@@ -59,6 +61,12 @@ int ReadInteger(const std::string& text) {
     if (value < INT_MIN)
         return INT_MIN;
     return static_cast<int>(value);
+}
+
+// A count of files or days; 0 (no bound) for a negative number.
+std::uint32_t ReadBound(const std::string& value) {
+    const int number = ReadInteger(value);
+    return number < 0 ? 0u : static_cast<std::uint32_t>(number);
 }
 
 bool ReadFlag(const std::string& value) {
@@ -130,7 +138,7 @@ bool LogManager::ReloadConfig() {
 bool LogManager::ReadConfigFile(const std::string& path, std::string& text) {
     // Only a regular file: opening a FIFO without a writer would wait forever, and a device
     // or a directory is no configuration.
-    FilePtr file(platform::IsRegularFile(path) ? std::fopen(path.c_str(), "rb") : nullptr);
+    FilePtr file(platform::IsRegularFile(path) ? platform::OpenFileForRead(path) : nullptr);
     bool readable = file != nullptr;
     if (readable) {
         char block[kReadBlock];
@@ -185,6 +193,8 @@ bool LogManager::ApplyConfigText(const std::string& text, bool update) {
         SetLoggerOutFile(id, section.outfile);
         SetLoggerLimitSize(id, section.limitsize);
         SetLoggerMonthDir(id, section.monthdir);
+        SetLoggerKeepFiles(id, section.keepFiles);
+        SetLoggerKeepDays(id, section.keepDays);
     }
     return true;
 }
@@ -262,6 +272,10 @@ void LogManager::ParseConfigLine(const std::string& piece, unsigned pieceNumber,
         section.enable = ReadFlag(value);
     else if (key == "limitsize")
         section.limitsize = static_cast<std::uint32_t>(ReadInteger(value));
+    else if (key == "keepfiles")
+        section.keepFiles = ReadBound(value);
+    else if (key == "keepdays")
+        section.keepDays = ReadBound(value);
 }
 
 }  // namespace qlog

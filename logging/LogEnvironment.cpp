@@ -1,6 +1,7 @@
 #include "logging/LogEnvironment.h"
 
 #include "platform/Console.h"
+#include "platform/FileSystem.h"
 
 namespace qlog {
 
@@ -22,6 +23,14 @@ platform::ConsoleWrite LogEnvironment::WriteColored(int color, const char* text)
 
 platform::ConsoleWrite LogEnvironment::WritePlain(const char* text, std::size_t length) {
     return platform::WriteStandardOutput(text, length);
+}
+
+std::FILE* LogEnvironment::OpenLogFile(const std::string& path) {
+    return platform::OpenFileForAppend(path);
+}
+
+bool LogEnvironment::RemoveLogFile(const std::string& path) {
+    return platform::RemoveFile(path);
 }
 
 LogEnvironment* LogEnvironment::Default() {

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/FileSystem.h"
 #include "platform/Prefetch.h"
 #include "platform/Process.h"
 
@@ -28,16 +29,6 @@ void PrefetchRecord(const LogRecord* record) {
         platform::PrefetchForRead(start + offset);
 }
 
-// Only the writer thread touches log files, so the stream lock can be skipped where the C
-// library allows it.
-std::size_t WriteToFile(const char* data, std::size_t length, std::FILE* file) {
-#ifdef __GLIBC__
-    return fwrite_unlocked(data, 1, length, file);
-#else
-    return std::fwrite(data, 1, length, file);
-#endif
-}
-
 // The executable's base name without its extension; "MainLog" when it cannot be read.
 std::string ExecutableBaseName() {
     std::string path = platform::ExecutablePath();
@@ -53,15 +44,22 @@ std::string ExecutableBaseName() {
 
 }  // namespace
 
+LogManagerOptions LogManagerOptions::FromEnvironment() {
+    LogManagerOptions options;
+    options.stdoutLines = platform::EnvironmentText("QUORLANE_LOG_STDOUT") == "1";
+    return options;
+}
+
 LogManager::LogManager() : LogManager(LogManagerOptions()) {}
 
 LogManager::LogManager(const LogManagerOptions& options)
     : environment_(options.environment != nullptr ? options.environment
                                                   : LogEnvironment::Default()),
-      console_(environment_),
-      pool_(kSpareRecords),
       defaultPath_(options.defaultPath),
-      instanceId_(nextInstanceId.fetch_add(1)) {
+      instanceId_(nextInstanceId.fetch_add(1)),
+      stdoutLines_(options.stdoutLines),
+      console_(environment_),
+      pool_(kSpareRecords) {
     queueLimitRecords_ = options.queueLimitBytes / sizeof(LogRecord);
     if (queueLimitRecords_ == 0)
         queueLimitRecords_ = 1;
@@ -185,23 +183,23 @@ void LogManager::ProcessRecord(const LogRecord& record, std::uint32_t* pendingWr
             entry.enable.store(record.value != 0);
         else
             ApplyAttributeChange(id, record.kind, record.value, text);
-        entry.file.reset();
+        closeLogger(id);
         return;
     }
     takenCount_.store(takenCount_.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
     if (!entry.enable.load() || record.level < entry.level.load())
         return;
     const std::uint32_t length = static_cast<std::uint32_t>(record.length);
-    if (entry.display)
+    if (entry.display || (stdoutLines_ && id == 0))
         Display(record);
     if (entry.outfile) {
-        if (!openLogger(record))
+        if (!openLogger(record)) {
+            // Waiting to try the file again: the line is counted for the notice.
+            if (entry.failedAtMs >= 0)
+                ++entry.lostLines;
             return;
-        if (entry.file && length != 0) {
-            if (WriteToFile(record.text, length, entry.file.get()) < length)
-                entry.file.reset();
         }
-        entry.writtenBytes += length;
+        WriteLine(entry, record.text, length);
         ++pendingWrites[id];
     }
     writeCount_.store(writeCount_.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
@@ -215,12 +213,11 @@ void LogManager::IdleFlush(std::uint32_t* pendingWrites) {
         LoggerEntry& entry = loggers_[id];
         if (entry.enable.load()) {
             if (pendingWrites[id] > 0) {
-                if (entry.file)
-                    std::fflush(entry.file.get());
+                FlushFile(entry);
                 pendingWrites[id] = 0;
             }
         } else if (entry.file) {
-            entry.file.reset();
+            closeLogger(id);
         }
     }
     platform::MutexLock hold(consoleLock_);
@@ -284,12 +281,36 @@ bool LogManager::FinishIfStopped() {
 
 void LogManager::Display(const LogRecord& record) {
     platform::MutexLock hold(consoleLock_);
+    if (stdoutLines_ && record.loggerId == 0) {
+        PrintStdoutLine(record);
+        return;
+    }
     if (record.level <= LOG_DEBUG || record.level > LOG_FATAL) {
         console_.Plain(record.text, static_cast<std::size_t>(record.length));
         return;
     }
     if (environment_->ConsoleAttached())
         console_.Colored(LevelColor(record.level), record.text);
+}
+
+void LogManager::PrintStdoutLine(const LogRecord& record) {
+    // The console's writes call into the environment with consoleLock_ held.
+    consoleLock_.AssertHeld();
+    const std::size_t length = static_cast<std::size_t>(record.length);
+    if (length < 2) {
+        console_.Plain(record.text, length);
+        return;
+    }
+    char line[LOG_LINE_MAX + 2];
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i + 2 < length; ++i) {
+        const char c = record.text[i];
+        if (c != '\r' && c != '\n')
+            line[kept++] = c;
+    }
+    line[kept++] = '\r';
+    line[kept++] = '\n';
+    console_.Plain(line, kept);
 }
 
 void LogManager::PrintDiagnostic(const char* text) {
@@ -406,6 +427,12 @@ void LogManager::ApplyAttributeChange(int loggerId, int kind, std::int32_t value
         case RECORD_MONTH_DIR:
             entry.monthdir = value != 0;
             break;
+        case RECORD_KEEP_FILES:
+            entry.keepFiles = static_cast<std::uint32_t>(value);
+            break;
+        case RECORD_KEEP_DAYS:
+            entry.keepDays = static_cast<std::uint32_t>(value);
+            break;
         default:
             break;
     }
@@ -465,6 +492,23 @@ bool LogManager::SetLoggerMonthDir(int loggerId, bool enable) {
     return QueueAttributeChange(loggerId, RECORD_MONTH_DIR, enable ? 1 : 0, nullptr);
 }
 
+bool LogManager::SetLoggerKeepFiles(int loggerId, unsigned int files) {
+    return QueueAttributeChange(loggerId, RECORD_KEEP_FILES, static_cast<std::int32_t>(files),
+                                nullptr);
+}
+
+bool LogManager::SetLoggerKeepDays(int loggerId, unsigned int days) {
+    return QueueAttributeChange(loggerId, RECORD_KEEP_DAYS, static_cast<std::int32_t>(days),
+                                nullptr);
+}
+
+std::string LogManager::LoggerPath(int loggerId) {
+    if (!InRange(loggerId))
+        return std::string();
+    platform::MutexLock hold(attributeLock_);
+    return labels_[loggerId].path;
+}
+
 LoggerSettings LogManager::DescribeLogger(int loggerId) {
     LoggerSettings settings;
     if (loggerId < 0 || loggerId >= LOGGER_MAX)
@@ -481,6 +525,8 @@ LoggerSettings LogManager::DescribeLogger(int loggerId) {
     settings.limitsize = entry.limitsize;
     settings.enable = entry.enable.load();
     settings.fileLine = entry.fileLine.load();
+    settings.keepFiles = entry.keepFiles;
+    settings.keepDays = entry.keepDays;
     settings.fileIndex = entry.fileIndex;
     settings.fileOpen = entry.file != nullptr;
     return settings;

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "logging/ConsoleOutput.h"
@@ -40,6 +41,8 @@ struct LoggerSettings {
     std::uint32_t limitsize = 0;
     bool enable = false;
     bool fileLine = false;
+    std::uint32_t keepFiles = 0;
+    std::uint32_t keepDays = 0;
     std::uint32_t fileIndex = 0;
     bool fileOpen = false;
 };
@@ -49,9 +52,15 @@ struct LogManagerOptions {
     LogEnvironment* environment = nullptr;
     // Directory of log files for loggers without a configured path.
     std::string defaultPath = "./log/";
+    // Logger 0's lines, whatever its display flag, go to standard output as single plain
+    // lines (line breaks inside the text removed) instead of the console.
+    bool stdoutLines = false;
     // Memory that queued log lines may take; records submitted past it are dropped and
     // counted, and the count is logged once the writer has caught up.
     std::size_t queueLimitBytes = 64u * 1024 * 1024;
+
+    // The defaults, with stdoutLines set when QUORLANE_LOG_STDOUT is "1".
+    static LogManagerOptions FromEnvironment();
 };
 
 class LogManager : public ThreadHelper, public ILogManager {
@@ -91,6 +100,14 @@ class LogManager : public ThreadHelper, public ILogManager {
     std::uint64_t GetDroppedRecordCount() EXCLUDES(queueLock_);
     std::uint64_t GetDroppedConsoleLineCount() EXCLUDES(consoleLock_);
     std::uint32_t GetActiveLoggerCount() override;
+
+    // How many of its own old files a logger keeps, and for how many days; 0 for no bound.
+    // Queued like the other settings.
+    bool SetLoggerKeepFiles(int loggerId, unsigned int files);
+    bool SetLoggerKeepDays(int loggerId, unsigned int days);
+
+    // The directory of a logger's files as configured; empty for an id not in use.
+    std::string LoggerPath(int loggerId) EXCLUDES(attributeLock_);
 
     // Holds the writer thread before it takes the next record, so that tests and benchmarks
     // can fill the queue first. Stop releases the hold.
@@ -132,6 +149,20 @@ class LogManager : public ThreadHelper, public ILogManager {
 
     bool openLogger(const LogRecord& record) EXCLUDES(attributeLock_);
     bool closeLogger(int loggerId);
+    // Writes a line to the logger's open file; a failed write closes it and counts the lines
+    // that did not reach it.
+    void WriteLine(LoggerEntry& entry, const char* text, std::uint32_t length);
+    // Flushes the logger's open file, with the same accounting as WriteLine.
+    void FlushFile(LoggerEntry& entry);
+    void NoteFileFailure(LoggerEntry& entry, std::uint64_t lostLines, bool cutLine);
+    // Writes one line of the service's own to the logger's open file, stamped like `at`.
+    void WriteNotice(LoggerEntry& entry, int level, const char* text, const LogRecord& at);
+    // Deletes the logger's own files beyond its bounds, oldest first, except `currentFile`;
+    // one that cannot be deleted is reported in the current file, once.
+    void DeleteOldFiles(int loggerId, const std::string& folder, const std::string& name,
+                        const std::string& currentFile, const LogRecord& at);
+    // Shows logger 0's line on standard output as one plain line.
+    void PrintStdoutLine(const LogRecord& record) REQUIRES(consoleLock_);
     bool IsSameDay(std::int64_t a, std::int64_t b);
     int LocalDayKey(std::int64_t seconds);
 
@@ -142,49 +173,67 @@ class LogManager : public ThreadHelper, public ILogManager {
     SectionSettings NewSection(const std::string& key) const;
     bool ReadConfigFile(const std::string& path, std::string& text);
 
-    // Locks, outer first: configLock_ (configuration and reloads), attributeLock_ (logger keys,
-    // names and paths), then consoleLock_ (console output) or queueLock_ (the record queue);
-    // the record pool's own lock comes last. None is taken again by the thread that holds it.
-    std::atomic<bool> running_{false};
-    SemHelper startSignal_;
-    platform::Mutex attributeLock_;
-    std::atomic<int> reloadInterval_{0};
-    std::uint32_t configChecksum_ GUARDED_BY(configLock_) = 0;
+    // Constant after construction.
+    LogEnvironment* const environment_;
+    const std::string defaultPath_;
+    const std::uint64_t instanceId_;
+    const bool stdoutLines_;
     std::string processIdText_;
     std::string processName_;
-    std::string configFile_ GUARDED_BY(configLock_);
-    std::map<std::string, int> loggerIds_ GUARDED_BY(attributeLock_);
-    std::atomic<int> lastLoggerId_{0};
-    LoggerEntry loggers_[LOGGER_MAX];
-    LoggerLabels labels_[LOGGER_MAX] GUARDED_BY(attributeLock_);
-    // Producers write these for every record...
-    alignas(kCacheLine) LogQueue queue_ GUARDED_BY(queueLock_);
-    platform::Mutex queueLock_;
-    std::atomic<std::uint64_t> submittedCount_{0};
     std::size_t queueLimitRecords_;
+
+    // Locks, outer first: configLock_, attributeLock_, then consoleLock_ or queueLock_; the
+    // record pool's own lock comes last. None is taken again by the thread that holds it.
+
+    // configLock_: configuration and reloads.
+    platform::Mutex configLock_;
+    std::uint32_t configChecksum_ GUARDED_BY(configLock_) = 0;
+    std::string configFile_ GUARDED_BY(configLock_);
+
+    // attributeLock_: logger keys, names and paths.
+    platform::Mutex attributeLock_;
+    std::map<std::string, int> loggerIds_ GUARDED_BY(attributeLock_);
+    LoggerLabels labels_[LOGGER_MAX] GUARDED_BY(attributeLock_);
+
+    // queueLock_: the record queue. Producers take it for every record, so it shares a cache
+    // line with what it guards and with the submitted count, written under it and read without.
+    alignas(kCacheLine) platform::Mutex queueLock_;
+    LogQueue queue_ GUARDED_BY(queueLock_);
     std::uint64_t droppedRecords_ GUARDED_BY(queueLock_) = 0;  // not yet reported
     std::uint64_t droppedTotal_ GUARDED_BY(queueLock_) = 0;
-    // ...and the writer thread these, on cache lines of their own.
+    // Whether an append will still be taken by the writer.
+    bool acceptingRecords_ GUARDED_BY(queueLock_) = false;
+    std::atomic<std::uint64_t> submittedCount_{0};
+
+    // consoleLock_: console output; the console calls the environment's writers with it held.
+    alignas(kCacheLine) platform::Mutex consoleLock_;
+    ConsoleOutput console_ GUARDED_BY(consoleLock_);
+
+    // Atomics, read by producers without a lock.
+    std::atomic<bool> running_{false};
+    std::atomic<int> reloadInterval_{0};
+    std::atomic<int> lastLoggerId_{0};
+    std::atomic<bool> writerHeld_{false};
+    // Written by the writer thread only, on a cache line of their own.
     alignas(kCacheLine) std::atomic<std::uint64_t> writeCount_{0};
     std::atomic<std::uint64_t> writeBytes_{0};
     std::atomic<std::uint64_t> takenCount_{0};
-    alignas(kCacheLine) platform::Mutex consoleLock_;
 
-    LogEnvironment* environment_;
-    ConsoleOutput console_ GUARDED_BY(consoleLock_);
+    // Synchronised by themselves.
+    SemHelper startSignal_;
     RecordPool pool_;
-    std::string defaultPath_;
-    std::uint64_t instanceId_;
-    // Whether an append will still be taken by the writer.
-    bool acceptingRecords_ GUARDED_BY(queueLock_) = false;
-    std::atomic<bool> writerHeld_{false};
     // Ends the writer's idle wait early: on Stop, on release of a hold, and when the queue
     // grows long enough that records would stop being recycled.
     platform::AutoResetEvent writerWake_;
-    platform::Mutex configLock_;
-    // Writer thread only: the last local day computed.
-    std::int64_t dayCacheSeconds_ = 0;
+
+    // Loggers: atomic flags and level for producers, the rest for the writer thread (see
+    // LoggerEntry).
+    LoggerEntry loggers_[LOGGER_MAX];
+
+    // Writer thread only.
+    std::int64_t dayCacheSeconds_ = 0;  // the last local day computed
     int dayCacheKey_ = -1;
+    std::set<std::string> undeletable_;  // old files that could not be deleted, reported once
 };
 
 }  // namespace qlog

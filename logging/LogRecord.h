@@ -21,6 +21,8 @@ enum RecordKind : std::int32_t {
     RECORD_OUT_FILE = 7,
     RECORD_LIMIT_SIZE = 8,
     RECORD_MONTH_DIR = 9,
+    RECORD_KEEP_FILES = 10,
+    RECORD_KEEP_DAYS = 11,
 };
 
 struct LogRecord {

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "logging/Qlog.h"
 
@@ -25,6 +26,9 @@ constexpr std::size_t kCacheLine = 64;
 
 constexpr std::uint32_t DEFAULT_LIMIT_MEGABYTES = 100;
 constexpr std::uint32_t NO_LIMIT_MEGABYTES = 0xFFFFFFFFu;
+// Old files a logger keeps: at most this many, none older than this many days; 0 = no bound.
+constexpr std::uint32_t DEFAULT_KEEP_FILES = 20;
+constexpr std::uint32_t DEFAULT_KEEP_DAYS = 30;
 
 // A logger's key, the first part of its file names, and the directory of its files.
 struct LoggerLabels {
@@ -41,15 +45,24 @@ struct LoggerEntry {
     std::uint32_t limitsize = DEFAULT_LIMIT_MEGABYTES;
     std::atomic<bool> enable{false};
     std::atomic<bool> fileLine{true};
+    std::uint32_t keepFiles = DEFAULT_KEEP_FILES;
+    std::uint32_t keepDays = DEFAULT_KEEP_DAYS;
 
     // The writer's file state, on cache lines apart from what producers read.
     alignas(kCacheLine) std::int64_t fileCreationTime = 0;
     int fileDayKey = -1;  // local day of fileCreationTime once known
     std::uint32_t fileIndex = 0;
     std::uint32_t writtenBytes = 0;
-    // The stream's buffer: declared first so that it outlives the stream.
-    std::unique_ptr<char[]> fileBuffer;
-    FilePtr file;
+    // Lines waiting to be written, gathered so that one write takes many, and where each ends:
+    // after a short write the lines lost are known exactly.
+    std::string pending;
+    std::vector<std::uint32_t> pendingLineEnds;
+    // After a failed open or write: when it failed (milliseconds since 1970; -1 while the
+    // file works), the lines lost since, and whether the file may end in a cut line.
+    std::int64_t failedAtMs = -1;
+    std::uint64_t lostLines = 0;
+    bool cutLine = false;
+    FilePtr file;  // unbuffered: `pending` is its buffer
 };
 
 }  // namespace qlog

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "logging/LogFormat.h"
 
@@ -111,6 +112,10 @@ class ILogManager {
 
 // The process-wide manager, constructed on the first call.
 ILogManager* GetLogManager();
+
+// The folder of the process-wide manager's logger `loggerId` as configured (with its trailing
+// separator, possibly relative to the working folder); empty for an id not in use.
+std::string LoggerFolder(int loggerId);
 
 }  // namespace qlog
 

@@ -3,8 +3,9 @@
 #include <cstring>
 #include <string>
 
+#include "SdkLogFolder.h"
+#include "logging/CredentialMask.h"
 #include "logging/Qlog.h"
-#include "platform/Process.h"
 
 namespace quorlane {
 
@@ -48,7 +49,9 @@ bool SdkZegoRoom::Init(const char* userID, const char* userName, int test) {
     activity_.setUp = true;
     LIVEROOM::EnableExternalRender(true);
 
-    const std::string logDir = platform::ExecutableDirectory();
+    const SdkLogFolder logFolder = ChooseSdkLogFolder(SdkLogFolderInputs::Current());
+    const std::string& logDir = logFolder.path;
+    QLOG(qlog::LOG_INFO, "SDK log folder %s: %s\r\n", logDir.c_str(), logFolder.reason);
     if (!LIVEROOM::SetLogDir(logDir.c_str())) {
         QLOG(qlog::LOG_ERROR, "SetLogDir dir=%s, failed\r\n", logDir.c_str());
     }
@@ -69,9 +72,9 @@ bool SdkZegoRoom::Init(const char* userID, const char* userName, int test) {
     LIVEROOM::SetAudioPrep2(CopyAudioFrame, settings);
 
     if (!LIVEROOM::InitSDK(kAppID, kAppSign, kAppSignLength)) {
-        // The signature is logged in full on purpose: log readers rely on it.
+        // A credential: only its ends are shown.
         QLOG(qlog::LOG_ERROR, "InitSDK appid=%u, key=%s, failed\r\n", kAppID,
-             reinterpret_cast<const char*>(kAppSign));
+             qlog::MaskCredential(kAppSign, kAppSignLength).c_str());
     }
     if (!LIVEROOM::SetLivePublisherCallback(publisherCallback.get())) {
         QLOG(qlog::LOG_ERROR, "SetLivePublisherCallback, failed\r\n");

@@ -1,5 +1,7 @@
 #include "sdk/vendor/Credentials.h"
 
+#include "logging/CredentialMask.h"
+
 namespace vendor {
 
 namespace {
@@ -48,6 +50,10 @@ bool ParseAppSign(const std::string& text, std::array<unsigned char, kAppSignLen
     }
     *appSign = bytes;
     return true;
+}
+
+std::string MaskedAppSign(const std::array<unsigned char, kAppSignLength>& appSign) {
+    return qlog::MaskCredential(appSign.data(), appSign.size());
 }
 
 bool ApplyEnvironment(const char* appIDValue, const char* appSignValue, Credentials* credentials,

@@ -28,6 +28,9 @@ bool ParseAppID(const std::string& text, std::uint32_t* appID);
 // Exactly 64 hexadecimal digits, either case.
 bool ParseAppSign(const std::string& text, std::array<unsigned char, kAppSignLength>* appSign);
 
+// The signature as logs and error texts show it: its first and last four hexadecimal digits.
+std::string MaskedAppSign(const std::array<unsigned char, kAppSignLength>& appSign);
+
 // Which credentials came from the environment.
 struct EnvironmentUse {
     bool appID = false;

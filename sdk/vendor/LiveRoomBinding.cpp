@@ -79,8 +79,9 @@ bool InitSDK(unsigned int appID, const unsigned char* appSignature, int signatur
         return false;
     }
     if (fromEnvironment.appID || fromEnvironment.appSign) {
-        QLOG(qlog::LOG_INFO, "InitSDK: app ID %u from %s, app signature from %s\r\n",
+        QLOG(qlog::LOG_INFO, "InitSDK: app ID %u from %s, app signature %s from %s\r\n",
              credentials.appID, fromEnvironment.appID ? "QUORLANE_APP_ID" : "the build",
+             fromEnvironment.appSign ? vendor::MaskedAppSign(credentials.appSign).c_str() : "",
              fromEnvironment.appSign ? "QUORLANE_APP_SIGN" : "the build");
     }
     if (fromEnvironment.appSign) {

@@ -1,6 +1,7 @@
 #include "sdk/vendor/VendorLibrary.h"
 
 #include "logging/Qlog.h"
+#include "platform/FileSystem.h"
 #include "platform/Process.h"
 #include "sdk/vendor/BindingReport.h"
 #include "sdk/vendor/ExportIndex.h"
@@ -12,9 +13,10 @@ namespace {
 const char kDllName[] = "zegoliveroom.dll";
 const char kDllVariable[] = "QUORLANE_SDK_DLL";
 
+// UTF-8 whatever the characters of the path: the loader widens it again.
 std::string LibraryPath() {
-    const char* named = platform::GetEnvironment(kDllVariable);
-    if (named != nullptr && named[0] != '\0')
+    const std::string named = platform::EnvironmentText(kDllVariable);
+    if (!named.empty())
         return named;
     return platform::ExecutableDirectory() + kDllName;
 }

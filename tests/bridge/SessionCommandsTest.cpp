@@ -1,5 +1,9 @@
 // Login, logout, entering and leaving a room, and commands that do nothing.
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
 #include <string>
+#include <thread>
 
 #include "tests/bridge/BridgeFixture.h"
 
@@ -44,10 +48,19 @@ TEST_F(Session, AFailingInitSdkDoesNotFailTheLogin) {
     expected[9] = "SetRoomCallback(\"object\") -> false";
     EXPECT_EQ(e.calls, expected);
     EXPECT_EQ(e.replies, Lines{Reply(1, "Login")});
+    // The signature is a credential: the log shows the hex of its first and last two bytes.
+    const std::string sign = QUORLANE_APP_SIGN;
+    char masked[16];
+    const auto byte = [&sign](int i) {
+        return static_cast<unsigned>(static_cast<unsigned char>(sign[i]));
+    };
+    std::snprintf(masked, sizeof masked, "%02x%02x...%02x%02x", byte(0), byte(1), byte(30),
+                  byte(31));
     EXPECT_TRUE(bridge.WaitForLog("LOG_ERROR InitSDK appid=" + std::to_string(QUORLANE_APP_ID) +
-                                  ", key=" + QUORLANE_APP_SIGN + ", failed\r\n"));
+                                  ", key=" + masked + ", failed\r\n"));
     EXPECT_TRUE(bridge.WaitForLog("LOG_ERROR SetRoomCallback, failed\r\n"));
     EXPECT_EQ(bridge.CountInLog("Login failed"), 0);
+    EXPECT_EQ(bridge.CountInLog(sign), 0);
 }
 
 TEST_F(Session, AFailingPlayVolumeFailsTheLoginWithEveryLine) {
@@ -193,6 +206,50 @@ TEST_F(Session, DaemonStartRepliesEachTime) {
     Exchange e = bridge.Run(R"({"type":"DaemonStart","param":[1]})", 1);
     EXPECT_EQ(e.replies, Lines{Reply(0, "DaemonStart")});
     EXPECT_TRUE(e.calls.empty());
+}
+
+// The host's switches: log lines on standard output (one line each, with their source) and the
+// folder of the SDK's own logs.
+TEST(SessionSwitches, LogLinesOnStandardOutputAndTheSdkLogFolderTheHostNames) {
+    namespace fs = std::filesystem;
+    const fs::path sdkLogs =
+        fs::temp_directory_path() / ("quorlane-sdk-logs-" + std::to_string(platform::ProcessId()));
+    fs::remove_all(sdkLogs);
+    BridgeProcess bridge;
+    BridgeProcess::Options options;
+    options.stdoutPipe = true;
+    options.environment = {{"QUORLANE_LOG_STDOUT", "1"},
+                           {"QUORLANE_SDK_LOG_DIR", sdkLogs.generic_string()}};
+    ASSERT_TRUE(bridge.Start(options));
+    bridge.ReadStdout();
+    bridge.SetResult("SetUser", false);
+    const Exchange e = bridge.Run(kLogin);
+    ASSERT_GE(e.calls.size(), 2u);
+    EXPECT_EQ(e.calls[1], "SetLogDir(\"" + sdkLogs.generic_string() + "/\") -> true");
+    EXPECT_TRUE(fs::is_directory(sdkLogs));
+    EXPECT_TRUE(bridge.WaitForLog("named by QUORLANE_SDK_LOG_DIR"));
+
+    // The failure record's own line break is gone: text and source arrive as one line.
+    const std::string failure =
+        " LOG_ERROR SetUser user=u1, name=User One, failed (SdkZegoRoom.cpp):";
+    std::string out;
+    for (int i = 0; i < 1000 && (out = bridge.StdoutText()).find(failure) == std::string::npos; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    const std::size_t at = out.find(failure);
+    ASSERT_NE(at, std::string::npos) << out;
+    const std::size_t start = out.rfind("\r\n", at);
+    const std::size_t end = out.find("\r\n", at);
+    ASSERT_NE(end, std::string::npos);
+    const std::string line = out.substr(start == std::string::npos ? 0 : start + 2,
+                                        end - (start == std::string::npos ? 0 : start + 2));
+    // A time stamp of 23 characters before it, the line number and a blank after it.
+    ASSERT_GT(line.size(), 23 + failure.size() + 1) << line;
+    EXPECT_EQ(line.find(failure), 23u) << line;
+    const std::string number = line.substr(23 + failure.size());
+    EXPECT_EQ(number.find_first_not_of("0123456789"), number.size() - 1) << line;
+    EXPECT_EQ(number.back(), ' ');
+    EXPECT_EQ(line.find('\n'), std::string::npos);
+    fs::remove_all(sdkLogs);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@ using namespace qlogtest;
 namespace {
 
 constexpr std::int64_t kJune30At235958 = 1625097598;  // UTC, the fake local time
+constexpr std::int64_t kJune30At235959 = kJune30At235958 + 1;
 
 std::string Name(const LogManager& m, const std::string& name, const std::string& stamp,
                  const char* index) {
@@ -95,23 +96,84 @@ TEST(LogFiles, MonthDirectoryDefaultNameAndAppendMode) {
     EXPECT_EQ(FilesIn(u.LogDir() + "2021_12").size(), 1u);
 }
 
-TEST(LogFiles, UncreatablePathSwitchesFileOutputOffButNotTheConsole) {
+TEST(LogFiles, AFileThatCannotBeOpenedIsRetriedOnceASecondAndTheLossReported) {
     ManagerUnderTest t;
     LogManager& m = *t.manager;
     WriteFile(t.dir / "blocker", "a file, not a directory");
     ASSERT_TRUE(m.SetLoggerPath(0, (t.dir / "blocker/sub").c_str()));
     ASSERT_TRUE(m.Start());
     ASSERT_TRUE(m.SubmitLog(0, LOG_DEBUG, "still shown", nullptr, 0));
+    ASSERT_TRUE(
+        WaitFor([&] { return t.environment.Plain().find("still shown") != std::string::npos; }));
+    EXPECT_EQ(t.environment.OpenCalls(), 1);  // the start-up lines and this one: one attempt
+
+    fs::remove(t.dir / "blocker");
+    t.environment.Set(kJune30At235958, 507);  // half a second later: not yet tried again
     ASSERT_TRUE(m.SubmitLog(0, LOG_DEBUG, "shown too", nullptr, 0));
+    ASSERT_TRUE(
+        WaitFor([&] { return t.environment.Plain().find("shown too") != std::string::npos; }));
+    EXPECT_EQ(t.environment.OpenCalls(), 1);
+
+    t.environment.Set(kJune30At235959, 7);
+    ASSERT_TRUE(m.SubmitLog(0, LOG_DEBUG, "written", nullptr, 0));
     ASSERT_TRUE(m.Stop());
-    EXPECT_FALSE(m.DescribeLogger(0).outfile);
-    EXPECT_EQ(t.environment.Plain(),
-              "2021-06-30 23:59:58.007 LOG_DEBUG still shown \r\n"
-              "2021-06-30 23:59:58.007 LOG_DEBUG shown too \r\n");
-    // The first start-up line failed to open a file; later lines are shown only.
-    EXPECT_EQ(m.GetWriteCount(), 3u);
-    EXPECT_FALSE(fs::exists(t.dir / "log"));
+    EXPECT_TRUE(m.DescribeLogger(0).outfile);
+    EXPECT_EQ(ReadFile(t.dir / "blocker/sub/" + Name(m, m.ProcessName(), "202106302359", "000")),
+              "2021-06-30 23:59:59.007 LOG_ERROR qlog: 4 log lines lost, the log file could not "
+              "be written \r\n"
+              "2021-06-30 23:59:59.007 LOG_DEBUG written \r\n");
 }
+
+#ifdef __GLIBC__
+TEST(LogFiles, AShortWriteLosesExactlyTheLinesNotWrittenWholeAndTheNoticeStartsANewLine) {
+    for (const std::size_t budget : {std::size_t{40}, std::size_t{0}}) {
+        SCOPED_TRACE(budget);
+        ManagerUnderTest t;
+        LogManager& m = *t.manager;
+        // The start-up lines and "lost" reach a file that takes 40 bytes of them (or none).
+        t.environment.SetFiles(FakeEnvironment::Files::kFillUp, budget);
+        ASSERT_TRUE(m.Start());
+        ASSERT_TRUE(m.SubmitLog(0, LOG_DEBUG, "lost", nullptr, 0));
+        // Once the line is on the console the writer has gone idle, writing its file first.
+        ASSERT_TRUE(
+            WaitFor([&] { return t.environment.Plain().find("lost") != std::string::npos; }));
+        t.environment.SetFiles(FakeEnvironment::Files::kWork);
+        t.environment.Set(kJune30At235959, 7);
+        ASSERT_TRUE(m.SubmitLog(0, LOG_ERROR, "written", nullptr, 0));
+        ASSERT_TRUE(m.Stop());
+        std::vector<std::string> lines =
+            SplitLines(ReadFile(t.LogDir() + Name(m, m.ProcessName(), "202106302359", "000")));
+        if (budget > 0) {
+            ASSERT_EQ(lines.size(), 3u);
+            EXPECT_EQ(lines[0], "2021-06-30 23:59:58.007 LOG_ALARM ------");  // 40 bytes, cut
+            lines.erase(lines.begin());
+        }
+        ASSERT_EQ(lines.size(), 2u);
+        EXPECT_EQ(lines[0],
+                  "2021-06-30 23:59:59.007 LOG_ERROR qlog: 3 log lines lost, the log file could "
+                  "not be written ");
+        EXPECT_EQ(lines[1], "2021-06-30 23:59:59.007 LOG_ERROR written ");
+    }
+}
+#endif
+
+#ifdef __linux__
+TEST(LogFiles, FoldersAndFilesAreTheUsersOnly) {
+    ManagerUnderTest t;
+    LogManager& m = *t.manager;
+    m.SetLoggerDisplay(0, false);
+    m.SetLoggerMonthDir(0, true);
+    ASSERT_TRUE(m.Start());
+    ASSERT_TRUE(m.Stop());
+    const fs::path month = t.LogDir() + "2021_06";
+    const auto mode = [](const fs::path& path) { return fs::status(path).permissions(); };
+    EXPECT_EQ(mode(t.LogDir()), fs::perms::owner_all);
+    EXPECT_EQ(mode(month), fs::perms::owner_all);
+    const auto files = FilesIn(month.string());
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(mode(month / files[0]), fs::perms::owner_read | fs::perms::owner_write);
+}
+#endif
 
 TEST(LogFiles, AttributeChangeClosesAndBackslashPathsWork) {
     ManagerUnderTest t;

@@ -170,6 +170,30 @@ TEST(LogDisplay, ColoursPlainLinesAndNoConsole) {
         }
         EXPECT_EQ(t.environment.Plain(), "2021-06-30 23:59:58.007 LOG_DEBUG d \r\n");
     }
+    {
+        // Lines on standard output: every line of logger 0 that passes its level, one line each,
+        // whatever the console and the display flag; other loggers as configured.
+        ManagerUnderTest t(qlog::LogManagerOptions().queueLimitBytes, true);
+        t.environment.SetConsole(true);
+        LogManager& m = *t.manager;
+        ASSERT_EQ(m.CreateLogger("Other"), 1);
+        m.SetLoggerDisplay(0, false);
+        m.SetLoggerDisplay(1, false);
+        m.SetLoggerLevel(0, LOG_INFO);
+        ASSERT_TRUE(m.Start());
+        m.SubmitLog(0, LOG_ERROR, "LoginRoom(demo, 1, Demo),\r\n failed\r\n", "src\\Room.cpp", 124);
+        m.SubmitLog(0, LOG_WARN, "\n", nullptr, 0);
+        m.SubmitLog(0, LOG_DEBUG, "below the level", nullptr, 0);
+        m.SubmitLog(1, LOG_ERROR, "other logger", nullptr, 0);
+        ASSERT_TRUE(m.Stop());
+        EXPECT_TRUE(t.environment.Colored().empty());
+        const auto lines = SplitLines(t.environment.Plain());
+        ASSERT_EQ(lines.size(), 5u);  // the banner and two logger lines first
+        EXPECT_EQ(lines[3],
+                  "2021-06-30 23:59:58.007 LOG_ERROR LoginRoom(demo, 1, Demo), failed "
+                  "(Room.cpp):124 ");
+        EXPECT_EQ(lines[4], "2021-06-30 23:59:58.007 LOG_WARN   ");
+    }
 }
 
 TEST(LogTextBuilder, AppendsWithinBoundsAndStaysTerminated) {

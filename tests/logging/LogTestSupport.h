@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -49,6 +50,39 @@ class TempDir {
     std::string path_;
 };
 
+// A stream onto `path` that takes `budget` bytes and then reports every write short.
+inline std::FILE* OpenFillingFile(const std::string& path, std::size_t budget) {
+#ifdef __GLIBC__
+    struct Filling {
+        std::FILE* file;
+        std::size_t left;
+    };
+    std::FILE* file = std::fopen(path.c_str(), "ab");
+    if (file == nullptr)
+        return nullptr;
+    cookie_io_functions_t functions{};
+    functions.write = [](void* cookie, const char* data, std::size_t size) -> ssize_t {
+        Filling* filling = static_cast<Filling*>(cookie);
+        const std::size_t n = size < filling->left ? size : filling->left;
+        std::fwrite(data, 1, n, filling->file);
+        std::fflush(filling->file);
+        filling->left -= n;
+        return static_cast<ssize_t>(n);
+    };
+    functions.close = [](void* cookie) -> int {
+        Filling* filling = static_cast<Filling*>(cookie);
+        std::fclose(filling->file);
+        delete filling;
+        return 0;
+    };
+    return fopencookie(new Filling{file, budget}, "a", functions);
+#else
+    (void)path;
+    (void)budget;
+    return nullptr;
+#endif
+}
+
 // A clock that stands still until moved (local time is UTC) and a console that records.
 class FakeEnvironment : public qlog::LogEnvironment {
   public:
@@ -91,6 +125,39 @@ class FakeEnvironment : public qlog::LogEnvironment {
                 static_cast<int>(rest % 60),
                 yday};
     }
+    // Log files open as usual, fail to open, or take `budget` bytes and then no more, as a
+    // file system that fills up (Linux only).
+    enum class Files { kWork, kCannotOpen, kFillUp };
+    void SetFiles(Files files, std::size_t budget = 0) {
+        budget_.store(budget);
+        files_.store(files);
+    }
+    int OpenCalls() const { return openCalls_.load(); }
+    std::FILE* OpenLogFile(const std::string& path) override {
+        openCalls_.fetch_add(1);
+        switch (files_.load()) {
+            case Files::kCannotOpen:
+                return nullptr;
+            case Files::kFillUp:
+                return OpenFillingFile(path, budget_.load());
+            default:
+                return qlog::LogEnvironment::OpenLogFile(path);
+        }
+    }
+    // Files whose name contains `piece` cannot be deleted.
+    void KeepFilesContaining(const std::string& piece) {
+        platform::MutexLock hold(mutex_);
+        undeletable_ = piece;
+    }
+    bool RemoveLogFile(const std::string& path) override {
+        {
+            platform::MutexLock hold(mutex_);
+            if (!undeletable_.empty() && path.find(undeletable_) != std::string::npos)
+                return false;
+        }
+        return qlog::LogEnvironment::RemoveLogFile(path);
+    }
+
     // While blocked, the console takes nothing, as a pipe that nobody reads.
     void SetBlocked(bool blocked) { blocked_.store(blocked); }
 
@@ -124,9 +191,13 @@ class FakeEnvironment : public qlog::LogEnvironment {
     std::atomic<std::uint32_t> milliseconds_;
     std::atomic<bool> console_{false};
     std::atomic<bool> blocked_{false};
+    std::atomic<Files> files_{Files::kWork};
+    std::atomic<std::size_t> budget_{0};
+    std::atomic<int> openCalls_{0};
     platform::Mutex mutex_;
     std::string plain_ GUARDED_BY(mutex_);
     std::vector<std::pair<int, std::string>> colored_ GUARDED_BY(mutex_);
+    std::string undeletable_ GUARDED_BY(mutex_);
 };
 
 // A manager writing under a temporary directory with the fake environment.
@@ -136,8 +207,10 @@ struct ManagerUnderTest {
     std::unique_ptr<qlog::LogManager> manager;
 
     explicit ManagerUnderTest(
-        std::size_t queueLimitBytes = qlog::LogManagerOptions().queueLimitBytes) {
+        std::size_t queueLimitBytes = qlog::LogManagerOptions().queueLimitBytes,
+        bool stdoutLines = false) {
         qlog::LogManagerOptions options;
+        options.stdoutLines = stdoutLines;
         options.environment = &environment;
         options.defaultPath = dir.path() + "/log/";
         options.queueLimitBytes = queueLimitBytes;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "logging/CredentialMask.h"
 #include "sdk/vendor/Credentials.h"
 
 namespace vendortest {
@@ -36,6 +37,10 @@ TEST(CredentialsTest, AppSignIs64HexDigits) {
                                    " " + good.substr(1), std::string()})
         EXPECT_FALSE(vendor::ParseAppSign(bad, &sign)) << bad;
     EXPECT_EQ(sign[1], 0x11);
+    // Shown masked: enough to tell signatures apart, never the secret.
+    EXPECT_EQ(vendor::MaskedAppSign(sign), "0011...eeff");
+    const unsigned char shortSecret[] = {1, 2, 3, 4, 5, 6, 7};
+    EXPECT_EQ(qlog::MaskCredential(shortSecret, sizeof shortSecret), "...");
 }
 
 TEST(CredentialsTest, EnvironmentReplacesWhatIsSetAndRefusesWhatIsMalformed) {

@@ -128,7 +128,7 @@ const quality = (fps, kbps, rtt, lost, grade) =>
 async function fullSession() {
     send({ type: 'Login', param: { userID: 'u1', userName: 'Ann', test: 1 } });
     await reply('Login', 1);
-    await waitLog(`InitSDK: app ID ${appID} from QUORLANE_APP_ID, app signature from QUORLANE_APP_SIGN`,
+    await waitLog(`InitSDK: app ID ${appID} from QUORLANE_APP_ID, app signature 0f1e...eeff from QUORLANE_APP_SIGN`,
         'SendRoomMessage bound to ?SendRoomMessage@LIVEROOM@ZEGO@@YAHHHHPEBD@Z',
         'loaded, 33 of 33 functions bound');
 

@@ -3,6 +3,7 @@
 // name, console output without a console, and frame pipes that are closed or missing.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -111,6 +112,39 @@ TEST(WindowsBridge, ACopyInANonAsciiFolderReportsItsDirectoryInUtf8AndNamesLogsW
         ++files;
     }
     EXPECT_EQ(files, 1);
+}
+
+TEST(WindowsBridge, LogFolderConfigurationAndSdkLogFolderWithAnyCharacters) {
+    const fs::path folder = fs::temp_directory_path() / fs::u8path(u8"J\u00fcrgen \u6d4b\u8bd5");
+    fs::remove_all(folder);
+    fs::create_directories(folder / "log");
+    // An old file of the main logger there: deleted at start-up, as it is over 30 days old.
+    const fs::path old = folder / "log" / "Quorlane_202001010000_000001_000.log";
+    std::ofstream(old, std::ios::binary) << "old\r\n";
+    fs::last_write_time(old, fs::file_time_type::clock::now() - std::chrono::hours(24 * 90));
+
+    BridgeProcess bridge;
+    BridgeProcess::Options options;
+    options.configText = "[Main]\r\nname=Quorlane\r\npath=" + folder.u8string() + "\\log\r\n";
+    options.environment = {{"QUORLANE_SDK_LOG_DIR", (folder / "sdk").u8string()}};
+    ASSERT_TRUE(bridge.Start(options));
+    Exchange e = bridge.Run(kLogin);
+    ASSERT_GE(e.calls.size(), 2u);
+    EXPECT_EQ(e.calls[1], "SetLogDir(" + nlohmann::json((folder / "sdk").u8string() + "/").dump() +
+                              ") -> true");
+    EXPECT_TRUE(fs::is_directory(folder / "sdk"));
+
+    std::string text;
+    for (int i = 0; i < 250 && text.find("RecvMessage") == std::string::npos; ++i) {
+        text.clear();
+        for (const auto& entry : fs::directory_iterator(folder / "log")) {
+            std::ifstream in(entry.path(), std::ios::binary);
+            text.append(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        }
+        platform::SleepMilliseconds(20);
+    }
+    EXPECT_NE(text.find("RecvMessage"), std::string::npos) << text;
+    EXPECT_FALSE(fs::exists(old));
 }
 
 TEST(WindowsBridge, WithoutAConsoleOnlyPlainLinesReachStandardOutput) {
