@@ -35,8 +35,11 @@ export interface SpawnSettings {
 const live = new Set<ChildProcess>();
 let exitHookInstalled = false;
 
-// A bridge that outlived its host would keep running with nobody reading its pipes.
+// A bridge that outlived its host would keep running with nobody reading its pipes. SIGTERM ends
+// it in order on POSIX; on Windows kill() would terminate it on the spot, room and login left
+// behind, while the pipes this process leaves closed end it in order by themselves.
 function endWithHost(child: ChildProcess): void {
+  if (process.platform === 'win32') return;
   live.add(child);
   if (!exitHookInstalled) {
     exitHookInstalled = true;
