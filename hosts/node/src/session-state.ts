@@ -66,7 +66,7 @@ export class SessionState {
   applied(type: string, args: unknown[], code?: number): void {
     const answered = code !== undefined;
     if (type === 'Login' && code === 1) {
-      this.login = args;
+      this.login = [...args];
     } else if (type === 'Logout' && answered) {
       this.forgetRoom();
       this.login = undefined;
@@ -81,7 +81,7 @@ export class SessionState {
     } else if (type === 'RequestView') {
       this.view = [...(args[0] as string[])];
     } else if (type === 'StartPushRtmp') {
-      this.publishing = args;
+      this.publishing = [...args];
     } else if (type === 'StopPushRtmp') {
       this.publishing = undefined;
       this.on.delete('preview');
@@ -90,7 +90,7 @@ export class SessionState {
       if (value) this.on.add(what);
       else this.on.delete(what);
     } else if (SETTINGS[type] !== undefined && code === 1) {
-      this.settings.set(type, args);
+      this.settings.set(type, structuredClone(args));
     }
   }
 
@@ -145,8 +145,10 @@ export class SessionState {
     return steps;
   }
 
+  // Leaving the room ends its played streams and our publishing in it.
   private forgetRoom(): void {
     this.current = undefined;
     this.view = [];
+    this.publishing = undefined;
   }
 }
