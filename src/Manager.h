@@ -30,7 +30,7 @@ class Manager : public SdkZegoRoom {
     bool SetUpSdk(const char* userID, const char* userName, int test);
     bool Logout();
     // A room login the SDK refuses at once is answered at once with kEnterRoomRefused, a code no
-    // SDK error code uses (they are 0 or above); otherwise the SDK's login report answers.
+    // SDK error code uses; otherwise the SDK's login report answers.
     static constexpr int kEnterRoomRefused = -1;
     bool EnterRoom(int role, const char* roomID, const char* roomName);
     bool ExitRoom();
