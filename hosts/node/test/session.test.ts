@@ -12,6 +12,7 @@ import {
   Room,
   SimAnswer,
 } from '../src';
+import { SessionState } from '../src/session-state';
 import { enterRoom, fakeBridge, next, nextCall, startBridge, withTimeout } from './helpers';
 
 const streams = (ids: string[]) =>
@@ -245,4 +246,37 @@ test('without restart an end names the crash report the bridge wrote', async () 
     return true;
   });
   assert.equal((await exited).report, '/tmp/log/crash-20261208-101500-42.txt');
+});
+
+test('the session replays what succeeded, in the order a host builds it', () => {
+  const session = new SessionState();
+  const steps = () => session.replay().map((s) => `${s.method} ${JSON.stringify(s.args)}`);
+  session.applied('Login', ['bad', 'Bad'], 0);
+  session.applied('OpenCamera', [], 1);
+  assert.deepEqual(steps(), [], 'nothing without a successful login');
+  session.applied('StartPushRtmp', ['p1']);
+  session.applied('StartPreview', [], 1);
+  session.applied('OpenMic', [], 0);
+  session.applied('SetCapRect', [640, 360], 1);
+  session.applied('EnterRoom', ['r1', 'One', 2], 0);
+  session.applied('RequestView', [['a', 'b']]);
+  session.applied('SetWaterpath', ['/w.png'], 1);
+  session.applied('Login', ['u1', 'User', 1], 1);
+  session.applied('OpenSpeaker', [], 1);
+  session.applied('CloseSpeaker', [], 1);
+  session.applied('RequestView', [['c']]);
+  assert.deepEqual(steps(), [
+    'login ["u1","User",1]',
+    'setWaterPath ["/w.png"]',
+    'setCaptureResolution [640,360]',
+    'enterRoom ["r1","One",2]',
+    'requestView [["c"]]',
+    'openCamera []',
+    'startPreview []',
+    'startPushRtmp ["p1"]',
+  ]);
+  session.applied('ExitRoom', []);
+  assert.deepEqual(steps().slice(3), ['openCamera []', 'startPreview []']);
+  session.applied('Logout', [], 0);
+  assert.deepEqual(steps(), []);
 });
