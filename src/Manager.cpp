@@ -50,6 +50,7 @@ bool Manager::EnterRoom(int role, const char* roomID, const char* roomName) {
     if (!ok) {
         QLOG(qlog::LOG_ERROR, "role:%d, enter roomid:%s, roomname:%s failed\r\n", role, roomID,
              roomName);
+        SendResult(kEnterRoomRefused, "EnterRoom");
     }
     return ok;
 }

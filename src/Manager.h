@@ -29,6 +29,9 @@ class Manager : public SdkZegoRoom {
     bool Login(const char* userID, const char* userName, int test);
     bool SetUpSdk(const char* userID, const char* userName, int test);
     bool Logout();
+    // A room login the SDK refuses at once is answered at once with kEnterRoomRefused, a code no
+    // SDK error code uses; otherwise the SDK's login report answers.
+    static constexpr int kEnterRoomRefused = -1;
     bool EnterRoom(int role, const char* roomID, const char* roomName);
     bool ExitRoom();
     void StopAllViews();

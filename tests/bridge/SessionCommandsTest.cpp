@@ -143,7 +143,7 @@ TEST_F(Session, LogoutStopsThePlayedStreamsAndALaterLoginSetsUpAgain) {
     EXPECT_EQ(e.calls, LoginCalls("u1", "User One", true));
 }
 
-TEST_F(Session, EnterRoomRegistersTheRenderCallbackThenLogsIn) {
+TEST_F(Session, EnterRoomRegistersTheRenderCallbackThenLogsInAndARefusalIsAnsweredAtOnce) {
     Exchange e = bridge.Run(
         R"({"type":"EnterRoom","param":{"RoomName":"Room One","RoomID":"r1","role":1.7}})");
     EXPECT_EQ(e.calls, (Lines{"SetExternalRenderCallback(\"object\")",
@@ -154,7 +154,8 @@ TEST_F(Session, EnterRoomRegistersTheRenderCallbackThenLogsIn) {
     e = bridge.Run(R"({"type":"EnterRoom","param":{"role":-2.9,"RoomID":"r2","RoomName":"Two"}})");
     EXPECT_EQ(e.calls, (Lines{"SetExternalRenderCallback(\"object\")",
                               "LoginRoom(\"r2\", -2, \"Two\") -> false"}));
-    EXPECT_TRUE(e.replies.empty());
+    // Refused at once: answered at once, with a code of our own, so replies never drift.
+    EXPECT_EQ(e.replies, Lines{Reply(-1, "EnterRoom")});
     EXPECT_TRUE(bridge.WaitForLog("LOG_ERROR LoginRoom(r2, -2, Two), failed\r\n"));
     EXPECT_TRUE(bridge.WaitForLog("LOG_ERROR role:-2, enter roomid:r2, roomname:Two failed\r\n"));
 }

@@ -60,6 +60,7 @@ function written<A extends unknown[] = []>(
 
 function describe(value: unknown): string {
   if (value === null) return 'null';
+  if (value === undefined) return 'undefined';
   if (Array.isArray(value)) return 'an array';
   return typeof value === 'string' ? 'a string' : `${typeof value} ${String(value)}`;
 }

@@ -1,6 +1,18 @@
 // Every error of the package carries a stable `code`, for programs to tell failures apart; the
 // message says the same for people and may change.
-import type { ExitInfo } from './bridge';
+import type { LogEntry } from './log-lines';
+
+/** How a bridge process ended. */
+export interface ExitInfo {
+  code: number | null;
+  signal: NodeJS.Signals | null;
+  /** True when `close()` ended the bridge. */
+  closed: boolean;
+  /** The last lines of the bridge's standard error. */
+  stderr: string[];
+  /** The crash report the bridge named on its standard output before it ended, if any. */
+  report?: string;
+}
 
 /** Why the bridge is not there, on `BridgeExitError`. */
 export type BridgeExitCode =
@@ -16,7 +28,15 @@ export type BridgeExitCode =
   /** The bridge ended by itself (before its greeting or later); `exit` tells how. */
   | 'exited'
   /** `close()` ended the bridge, or is ending it. */
-  | 'closed';
+  | 'closed'
+  /** The bridge ended unasked while the call was in flight and is being restarted (`restart`);
+   * the call was not sent again. */
+  | 'restarted'
+  /** The bridge ended unasked more often than `restart` allows; the message names the ends. */
+  | 'crash-loop';
+
+/** A call whose reply did not come within `replyTimeout`, on `NoReplyError`. */
+export type CallErrorCode = 'no-reply';
 
 /** An argument refused before anything was written, on a `TypeError` or a `RangeError`. */
 export type ArgumentCode =
@@ -55,18 +75,57 @@ export type FrameErrorCode =
 
 /** Every code an error of this package can carry. */
 export type ErrorCode =
-  BridgeExitCode | ArgumentCode | SimErrorCode | ProtocolErrorCode | FrameErrorCode;
+  BridgeExitCode | CallErrorCode | ArgumentCode | SimErrorCode | ProtocolErrorCode | FrameErrorCode;
+
+function withLastError(message: string, lastError: LogEntry | undefined): string {
+  return lastError === undefined ? message : `${message}; last error logged: ${lastError.text}`;
+}
 
 /** The bridge ended, never started, or is being closed; pending calls fail with this error. */
 export class BridgeExitError extends Error {
+  /** The crash report the bridge named, if any (also in `exit`). */
+  readonly report: string | undefined;
   constructor(
     message: string,
     readonly exit: ExitInfo | undefined,
     readonly code: BridgeExitCode = 'exited',
+    /** The last error the bridge logged while the call was in flight, if any. */
+    readonly lastError?: LogEntry,
   ) {
-    super(message);
+    super(withLastError(message, lastError));
     this.name = 'BridgeExitError';
+    this.report = exit?.report;
   }
+
+  /** The same failure for one call, naming the last error logged while it was in flight. */
+  forCall(lastError: LogEntry | undefined): BridgeExitError {
+    if (lastError === undefined) return this;
+    const message = this.message;
+    return new BridgeExitError(message, this.exit, this.code, lastError);
+  }
+}
+
+/** A call whose reply did not come within `replyTimeout`. It keeps its place: a late reply is
+ * taken by it and never answers a later call. */
+export class NoReplyError extends Error {
+  readonly code = 'no-reply';
+  constructor(
+    /** The command's type. */
+    readonly command: string,
+    ms: number,
+    /** The last error the bridge logged while the call was in flight, if any. */
+    readonly lastError?: LogEntry,
+  ) {
+    super(withLastError(`no ${command} reply within ${ms} ms`, lastError));
+    this.name = 'NoReplyError';
+  }
+}
+
+/** `bridge.sim` of a bridge started without `scripted`. */
+export function notScripted(): Error & { code: 'not-scripted' } {
+  return Object.assign(new Error('the bridge was not started with scripted: true'), {
+    code: 'not-scripted' as const,
+  });
 }
 
 /** A `TypeError` for an argument of the wrong type. */

@@ -2,10 +2,11 @@ export { Bridge, FrameChannel } from './bridge';
 export { CHANNELS, VIEW_CHANNELS } from './channels';
 export { defaultDataFolder } from './data-folder';
 export type { DataFolderContext } from './data-folder';
-export { BridgeExitError } from './errors';
+export { BridgeExitError, NoReplyError } from './errors';
 export type {
   ArgumentCode,
   BridgeExitCode,
+  CallErrorCode,
   ErrorCode,
   FrameErrorCode,
   ProtocolErrorCode,
@@ -15,9 +16,15 @@ export type {
   BridgeEvents,
   BridgeOptions,
   ChannelEvents,
+  CrashInfo,
   ExitInfo,
   FrameStreamOptions,
+  RestartLimits,
+  RestoreInfo,
 } from './bridge';
+export { parseLogLine } from './log-lines';
+export type { LogEntry, LogLevel } from './log-lines';
+export type { Room } from './session-state';
 export { AsyncQueue } from './async-queue';
 export type { QueueOptions } from './async-queue';
 export { COMMANDS, MAX_COMMAND_BYTES, REPLY_TYPES } from './commands';

@@ -6,7 +6,7 @@
 import { EventEmitter } from 'node:events';
 import { Readable, Writable } from 'node:stream';
 import { AsyncQueue, QueueOptions } from './async-queue';
-import { invalidArgument } from './errors';
+import { BridgeExitError, invalidArgument } from './errors';
 import { LineSplitter } from './line-splitter';
 
 /** A record of one SDK call, in call order: {"call":"LoginRoom","args":["r1",1,"Room One"],"result":true}. */
@@ -84,15 +84,30 @@ export class SimControl extends EventEmitter<SimEvents> {
   private syncId = 0;
   private failure: Error | undefined;
 
-  /** @internal */
-  constructor(
-    private readonly input: Writable,
-    output: Readable,
-  ) {
-    super();
+  private input: Writable | undefined;
+  private detachOutput: (() => void) | undefined;
+
+  /** @internal Connects the channel to a bridge's descriptors (again, after a restart). */
+  attach(input: Writable, output: Readable): void {
+    this.input = input;
     const lines = new LineSplitter((line) => this.onLine(line));
-    output.on('data', (chunk: Buffer) => lines.feed(chunk));
-    output.on('end', () => lines.end());
+    const onData = (chunk: Buffer) => lines.feed(chunk);
+    const onEnd = () => lines.end();
+    output.on('data', onData);
+    output.on('end', onEnd);
+    this.detachOutput = () => {
+      output.off('data', onData);
+      output.off('end', onEnd);
+    };
+  }
+
+  /** @internal The bridge ended and another takes its place: the requests in flight fail with
+   * `error`; listeners and `calls()` iterators stay for the next bridge. */
+  detach(error: Error): void {
+    this.detachOutput?.();
+    this.detachOutput = undefined;
+    this.input = undefined;
+    for (const p of this.pending.splice(0)) p.reject(error);
   }
 
   /** Sends one request; resolves with its answer, or with undefined for a request that has none
@@ -103,12 +118,17 @@ export class SimControl extends EventEmitter<SimEvents> {
         invalidArgument('a control request must be an object with a string "op"'),
       );
     if (this.failure !== undefined) return Promise.reject(this.failure);
+    const input = this.input;
+    if (input === undefined)
+      return Promise.reject(
+        new BridgeExitError('the bridge is being restarted', undefined, 'restarted'),
+      );
     let text = JSON.stringify(request) + '\n';
     const silent = !ANSWERED.has(request.op);
     if (silent) text += JSON.stringify({ op: 'sync', id: `quorlane-${++this.syncId}` }) + '\n';
     return new Promise((resolve, reject) => {
       this.pending.push({ request, resolve, reject, silent, refused: false });
-      this.input.write(text);
+      input.write(text);
     });
   }
 
@@ -155,10 +175,12 @@ export class SimControl extends EventEmitter<SimEvents> {
     return queue;
   }
 
-  /** @internal The bridge has ended: everything waiting fails with `error`. */
+  /** @internal The bridge has ended for good: everything waiting fails with `error`. */
   fail(error: Error): void {
     if (this.failure !== undefined) return;
     this.failure = error;
+    this.detachOutput?.();
+    this.input = undefined;
     for (const p of this.pending.splice(0)) p.reject(error);
     for (const q of this.callQueues) q.end();
     this.callQueues.clear();

@@ -7,6 +7,7 @@ import {
   Frame,
   FrameError,
   MessageReader,
+  parseLogLine,
   ProtocolError,
   Reply,
 } from '../src';
@@ -280,4 +281,35 @@ test('a frame dropped unread goes back to its channel pool when nothing else hol
   // A stream of another channel takes none of them.
   const other = run((streams) => streams.open(2, 1));
   assert.ok(other[0] === other[1]);
+});
+
+test('log lines are read with their level, text and source; other lines are not log lines', () => {
+  assert.deepEqual(
+    parseLogLine('2026-12-08 09:00:01.005 LOG_INFO  login (u0) ok (Manager.cpp):31 '),
+    {
+      time: '2026-12-08 09:00:01.005',
+      level: 'info',
+      text: 'login (u0) ok',
+      file: 'Manager.cpp',
+      line: 31,
+    },
+  );
+  assert.deepEqual(parseLogLine('2026-12-08 09:00:01.006 LOG_WARN  no source here '), {
+    time: '2026-12-08 09:00:01.006',
+    level: 'warn',
+    text: 'no source here',
+  });
+  assert.equal(
+    parseLogLine(
+      '2026-12-08 09:00:01.007 LOG_FATAL SDK call EnableCamera has not returned after 10000 ms',
+    )?.level,
+    'fatal',
+  );
+  for (const other of [
+    'Quorlane: crash report /tmp/log/crash-20261208-090001-7.txt',
+    ' (Quorlane.cpp):124 ',
+    '2026-12-08 09:00:01 LOG_ERROR no milliseconds',
+    '2026-12-08 09:00:01.008 LOG_OTHER unknown level',
+  ])
+    assert.equal(parseLogLine(other), undefined, other);
 });
