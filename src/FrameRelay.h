@@ -1,7 +1,7 @@
 // The video frame relay: each decoded 32-bit frame becomes planar YUV 4:2:0 behind a 12-byte
 // header on descriptor 5 + channel. Channel 0 (preview and unmapped streams) carries Y, U, V;
 // channels 1 to 4 carry Y, V, U.
-//   framerelay::RelayFrame(CurrentManager.load(), pixels, stride, streamID, width, height);
+//   framerelay::RelayFrame(CurrentManager.load(), pixels, length, strides, streamID, width, height);
 #pragma once
 
 #include <cstddef>
@@ -53,12 +53,18 @@ std::uint64_t DroppedFrames(int channel);
 
 // The whole relay of one frame: nothing happens without a Manager, without pixels, or with
 // dimensions PlanFrame refuses, or with a stride below 4 x width bytes; a null stride pointer
-// means rows of exactly 4 x width bytes. No exception leaves it, and it never waits for the
-// host: the frame is converted on the calling thread and written by the channel's writer
-// thread, behind at most kFrameBacklog others; when that many already wait, the frame is
-// dropped unconverted, and the drops are logged at most once a second per channel.
-void RelayFrame(Manager* manager, const unsigned char* pixels, const int* strides,
+// means rows of exactly 4 x width bytes. A frame whose rows would reach past the `length` bytes
+// the SDK passed is refused and never read; refusals are logged at most once a second per
+// stream, with their count. No exception leaves it, and it never waits for the host: the frame
+// is converted on the calling thread and written by the channel's writer thread, behind at most
+// kFrameBacklog others; when that many already wait, the frame is dropped unconverted, and the
+// drops are logged at most once a second per channel.
+void RelayFrame(Manager* manager, const unsigned char* pixels, int length, const int* strides,
                 const char* streamID, int width, int height);
+
+// Whether rows of `width` 32-bit pixels, `stride` bytes apart, `height` of them, lie within
+// `length` bytes; false for a negative length or stride below 4 x width.
+bool FitsData(int width, int height, std::int64_t stride, int length);
 
 }  // namespace framerelay
 

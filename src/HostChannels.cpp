@@ -100,8 +100,8 @@ void PostCommand(Manager* manager, const char* data, std::size_t length) {
     std::vector<std::string> objects;
     ObjectFramer::Skipped skipped;
     manager->FrameCommands(data, length, objects, &skipped);
-    // The worker holds the queue's lock while it executes commands; when the host sends the next
-    // command as soon as it has a reply, the lock is usually free again within microseconds.
+    // The worker holds the queue's lock only to take the queued commands: a short spin usually
+    // finds it free.
     manager->CommandQueue().PushAll(std::move(objects), kCommandBurstSpin);
     LogSkipped(skipped);
 }

@@ -30,6 +30,11 @@ const int kLogFlushBoundMilliseconds = 300;
 // cause) blocks for good.
 [[noreturn]] void EndInOrder(Manager* manager, EndCause cause);
 
+// Stops the logging service, which writes out every queued line and closes its files; waits at
+// most `milliseconds` for it, so that a write that never returns cannot hold the end. True
+// when it finished.
+bool WriteOutLogs(int milliseconds);
+
 // Waits, without using the processor, until nobody reads descriptor 4, then ends in order.
 // Blocks for good where that cannot be seen (descriptor 4 is not a pipe or socket). For
 // msgloop, once descriptor 3 has reached its end (or failed for good).
