@@ -204,5 +204,58 @@ TEST(HostGone, AnSdkCallThatNeverReturnsDoesNotHoldTheEnd) {
               1);
 }
 
+TEST(HostGone, AHostThatGoesWhileACallHangsIsNoticedThoughItSentMoreCommands) {
+    BridgeProcess::Options options = NoSanitizerPause();
+    options.environment.emplace_back("QUORLANE_SDK_CALL_LIMIT_MS", "0");  // no watchdog
+    BridgeProcess bridge;
+    ASSERT_TRUE(bridge.Start(options));
+    bridge.Run(kLogin);
+    bridge.Control({{"op", "hang"}, {"fn", "EnableCamera"}});
+    ASSERT_TRUE(bridge.Sync());
+    bridge.Send(R"({"type":"OpenCamera"})");
+    ASSERT_TRUE(bridge.WaitForAnswer("hanging"));
+    // An application quitting: one more command, then every pipe closed.
+    bridge.Send(R"({"type":"Logout"})");
+    bridge.CloseCommands();
+    bridge.CloseFrames();
+    bridge.CloseReplies();
+    ExpectEndWithin(bridge, Clock::now(), 1);
+    EXPECT_EQ(bridge.CountInLog("RecvMessage: [{\"type\":\"Logout\"}]"), 1);
+}
+
+TEST(HostGone, AnSdkCallThatHangsPastItsLimitEndsTheBridgeWithCode3AndAReport) {
+    const int kLimitMs = 1000;
+    BridgeProcess::Options options = NoSanitizerPause();
+    options.environment.emplace_back("QUORLANE_SDK_CALL_LIMIT_MS", std::to_string(kLimitMs));
+    options.stdoutPipe = true;
+    BridgeProcess bridge;
+    ASSERT_TRUE(bridge.Start(options));
+    bridge.ReadStdout();
+    bridge.Run(kLogin);
+    bridge.Control({{"op", "hang"}, {"fn", "EnableCamera"}});
+    ASSERT_TRUE(bridge.Sync());
+    const Clock::time_point sent = Clock::now();
+    bridge.Send(R"({"type":"OpenCamera"})");
+    ASSERT_TRUE(bridge.WaitForAnswer("hanging"));
+    platform::ExitStatus status;
+    ASSERT_TRUE(bridge.WaitForExit(kLimitMs + 1000, &status))
+        << "still running 1 s after the limit";
+    const long long ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - sent).count();
+    EXPECT_TRUE(status.exited && status.code == 3) << status.Describe();
+    std::printf("[ measured ] exit %lld ms after the command whose call hung (limit %d ms)\n",
+                ms, kLimitMs);
+    EXPECT_EQ(bridge.CountInLog("LOG_FATAL SDK call EnableCamera has not returned after 1000 ms; "
+                                "report "),
+              1);
+    ASSERT_TRUE(bridge.WaitForControlEnd());
+    const std::string out = bridge.StdoutText();
+    const std::string line = "Quorlane: crash report " + bridge.Directory() + "/log/crash-";
+    EXPECT_NE(out.find(line), std::string::npos) << out;
+    EXPECT_EQ(bridge.CountInLog("fault: none; an SDK call has not returned within its limit\n"
+                                "SDK call in flight on the command worker: EnableCamera, for "),
+              1);
+}
+
 }  // namespace
 }  // namespace bridgetest
