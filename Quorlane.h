@@ -11,8 +11,9 @@ namespace quorlane {
 
 class Manager;
 
-// Creates the Manager (once), configures and starts logging, and starts uimsg, callbkmsg and
-// msgloop in this order. Returns 0 when all three run, -1 when creating one of them failed.
+// Creates the Manager (once), configures and starts logging, and starts the command worker, the
+// event writer and the command reader in this order. Returns 0 when all three run, -1 when
+// creating one of them failed.
 std::int32_t StartUp();
 
 // Thread procedures; none returns.

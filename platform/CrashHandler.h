@@ -23,6 +23,7 @@ namespace platform {
 
 // One fault as the handler saw it.
 struct Fault {
+    bool exception = false;  // a Windows exception; a POSIX signal otherwise
     std::uint32_t code = 0;  // the signal (POSIX) or the exception code (Windows)
     const char* name = "";   // "SIGSEGV", "EXCEPTION_ACCESS_VIOLATION"
     // Where it happened: the faulting instruction on Windows; on POSIX the address the signal
@@ -67,8 +68,9 @@ void PrepareThreadForFaults();
 
 // Writes a report without a fault now, on the calling thread, with a minidump of every thread
 // on Windows, and prints its line. The path of the text report; empty when none was written
-// (nothing installed, or the folder not writable).
-std::string WriteReportNow();
+// (nothing installed, or the folder not writable). `dumpMilliseconds`, when given, receives how
+// long the minidump took to write, or -1 when none was written.
+std::string WriteReportNow(int* dumpMilliseconds = nullptr);
 
 // Windows: when this process was started by the handler to write a minidump, writes it and
 // ends the process with 0 when written, 1 otherwise. Returns at once otherwise. First thing in

@@ -19,5 +19,6 @@
 #define RELEASE(...) QUORLANE_THREAD_ATTRIBUTE(release_capability(__VA_ARGS__))
 #define TRY_ACQUIRE(...) QUORLANE_THREAD_ATTRIBUTE(try_acquire_capability(__VA_ARGS__))
 #define EXCLUDES(...) QUORLANE_THREAD_ATTRIBUTE(locks_excluded(__VA_ARGS__))
+#define ASSERT_CAPABILITY(x) QUORLANE_THREAD_ATTRIBUTE(assert_capability(x))
 #define RETURN_CAPABILITY(x) QUORLANE_THREAD_ATTRIBUTE(lock_returned(x))
 #define NO_THREAD_SAFETY_ANALYSIS QUORLANE_THREAD_ATTRIBUTE(no_thread_safety_analysis)

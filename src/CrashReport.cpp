@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 
 #include "OrderlyEnd.h"
@@ -69,18 +70,18 @@ void AppendRecentCommands(platform::FixedText& out) {
 }
 
 void AppendFault(const platform::Fault& fault, platform::FixedText& out) {
-#ifdef _WIN32
-    out.Add("exception: ").AddHex(fault.code, 8).Add(" ").Add(fault.name).Add(" at ");
-    if (fault.module[0] != '\0')
-        out.Add(fault.module).Add("+").AddHex(fault.moduleOffset);
-    else
+    if (fault.exception) {
+        out.Add("exception: ").AddHex(fault.code, 8).Add(" ").Add(fault.name).Add(" at ");
+        if (fault.module[0] != '\0')
+            out.Add(fault.module).Add("+").AddHex(fault.moduleOffset);
+        else
+            out.AddHex(fault.address);
+        if (fault.code == 0xC0000005u)  // an access violation
+            out.Add(fault.written ? ", writing " : ", reading ").AddHex(fault.accessed);
+    } else {
+        out.Add("signal: ").AddDecimal(fault.code).Add(" ").Add(fault.name).Add(", address ");
         out.AddHex(fault.address);
-    if (fault.code == 0xC0000005u)
-        out.Add(fault.written ? ", writing " : ", reading ").AddHex(fault.accessed);
-#else
-    out.Add("signal: ").AddDecimal(fault.code).Add(" ").Add(fault.name).Add(", address ");
-    out.AddHex(fault.address);
-#endif
+    }
     out.Add("\n");
     out.Add("thread: ").AddDecimal(fault.threadId);
     const char* name = ThreadName(fault.threadId);
@@ -142,6 +143,11 @@ std::string LoggerZeroFolder() {
             base += '/';
         folder = base + (folder.compare(0, 2, "./") == 0 ? folder.substr(2) : folder);
     }
+    // One separator throughout; Windows takes '/' as well.
+    for (char& c : folder) {
+        if (c == '\\')
+            c = '/';
+    }
     return folder;
 }
 
@@ -188,9 +194,14 @@ void NoteCommand(const char* type) {
 }
 
 void EndForHungCall(const char* function, int limitMilliseconds) {
-    const std::string path = platform::WriteReportNow();
-    QLOG(qlog::LOG_FATAL, "SDK call %s has not returned after %d ms; report %s; exit code %d\r\n",
-         function, limitMilliseconds, path.empty() ? "not written" : path.c_str(),
+    int dumpMilliseconds = -1;
+    const std::string path = platform::WriteReportNow(&dumpMilliseconds);
+    char dumpNote[64] = "";
+    if (dumpMilliseconds >= 0) {
+        std::snprintf(dumpNote, sizeof dumpNote, " (minidump written in %d ms)", dumpMilliseconds);
+    }
+    QLOG(qlog::LOG_FATAL, "SDK call %s has not returned after %d ms; report %s%s; exit code %d\r\n",
+         function, limitMilliseconds, path.empty() ? "not written" : path.c_str(), dumpNote,
          kHungCallExitCode);
     WriteOutLogs(kLastWordsMilliseconds);
     platform::ExitNow(kHungCallExitCode);

@@ -3,7 +3,7 @@
 // folder), and the end of the bridge after an SDK call that hangs.
 //
 //   InstallCrashReports(QUORLANE_VERSION, QUORLANE_SDK_BUILD);  // start-up, logging configured
-//   NameThisThread("msgloop (command reader)");                 // each thread of the bridge
+//   NameThisThread("msgloop (the command reader)");             // each thread of the bridge
 //   NoteCommand("EnterRoom");                                   // the command worker
 #pragma once
 

@@ -30,13 +30,6 @@ namespace {
 
 constexpr std::chrono::seconds kDropReportInterval{1};
 
-// One lock per channel: frames of two streams on one channel never interleave. Never destroyed,
-// since writer threads may hold one while the process exits.
-platform::Mutex& ChannelWriteLock(int channel) {
-    static platform::Mutex* const locks = new platform::Mutex[kChannelCount];
-    return locks[channel];
-}
-
 // A growable byte buffer whose contents are not initialised; kept at its largest size.
 class FrameBuffer {
   public:
@@ -283,7 +276,6 @@ bool WriteFrame(int channel, const FrameLayout& layout, const unsigned char* yuv
     const unsigned char* u = yuv + layout.lumaSize;
     const unsigned char* v = u + layout.chromaSize;
 
-    platform::MutexLock hold(ChannelWriteLock(channel));
     if (WriteFrameHeader(channel, header) < 0)
         return false;
     if (channel == 0) {

@@ -1,7 +1,8 @@
 // The video frame relay: each decoded 32-bit frame becomes planar YUV 4:2:0 behind a 12-byte
 // header on descriptor 5 + channel. Channel 0 (preview and unmapped streams) carries Y, U, V;
 // channels 1 to 4 carry Y, V, U.
-//   framerelay::RelayFrame(CurrentManager.load(), pixels, length, strides, streamID, width, height);
+//   framerelay::RelayFrame(CurrentManager.load(), pixels, length, strides, streamID, width,
+//   height);
 #pragma once
 
 #include <cstddef>
@@ -35,7 +36,7 @@ bool PlanFrame(int width, int height, FrameLayout* layout);
 // Width, height and payload length as little-endian signed 32-bit integers.
 void EncodeFrameHeader(const FrameLayout& layout, unsigned char header[kHeaderSize]);
 
-// The channel of a stream: its entry in the Manager's channelMap (looked up under the map's lock),
+// The channel of a stream: its entry in the Manager's ChannelMap (looked up under the map's lock),
 // 0 for a null or unmapped stream ID or a mapped value outside 1 to 4.
 int ChannelOf(Manager& manager, const char* streamID);
 
@@ -43,9 +44,11 @@ int ChannelOf(Manager& manager, const char* streamID);
 void ConvertFrame(const unsigned char* pixels, int stride, const FrameLayout& layout,
                   unsigned char* out);
 
-// Writes header and planes of a converted frame to its channel in the channel's plane order.
-// Writes to one channel are serialised so frames never interleave; once a write fails, the
-// rest of the frame is skipped. Returns false when a write failed.
+// Writes header and planes of a converted frame to its channel in the channel's plane order;
+// once a write fails, the rest of the frame is skipped. Returns false when a write failed.
+// Called by the channel's one writer thread, which writes its frames one after another, so
+// frames of one channel never interleave (and by tests while no frame of that channel is under
+// way).
 bool WriteFrame(int channel, const FrameLayout& layout, const unsigned char* yuv);
 
 // Frames dropped on a channel since the process started.

@@ -3,7 +3,7 @@
 // is switched off, the logs are written out, and the process exits within a bound even when an
 // SDK call never returns.
 //
-//   AwaitHostGone(manager);                                  // msgloop, after end of input
+//   AwaitHostGone(manager);                                  // the command reader, at its end
 //   EndInOrder(manager, CauseOf(platform::WaitForTerminationRequest()));  // the entry thread
 #pragma once
 
@@ -37,7 +37,7 @@ bool WriteOutLogs(int milliseconds);
 
 // Waits, without using the processor, until nobody reads descriptor 4, then ends in order.
 // Blocks for good where that cannot be seen (descriptor 4 is not a pipe or socket). For
-// msgloop, once descriptor 3 has reached its end (or failed for good).
+// the command reader, once descriptor 3 has reached its end (or failed for good).
 [[noreturn]] void AwaitHostGone(Manager* manager);
 
 }  // namespace quorlane

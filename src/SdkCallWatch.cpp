@@ -52,7 +52,8 @@ void Watch(int limit, void (*onHung)(const char*, int)) {
             platform::SleepMilliseconds(limit / 2 > 0 ? limit / 2 : 1);
             continue;
         }
-        const std::int64_t left = call.startNanoseconds + limitNs - platform::MonotonicNanoseconds();
+        const std::int64_t left =
+            call.startNanoseconds + limitNs - platform::MonotonicNanoseconds();
         if (left > 0) {
             platform::SleepMilliseconds(static_cast<int>((left + 999999) / 1000000));
             continue;

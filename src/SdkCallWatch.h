@@ -23,7 +23,7 @@ class SdkCallInFlight {
 };
 
 struct SdkCall {
-    const char* function = nullptr;  // null: none in flight
+    const char* function = nullptr;     // null: none in flight
     std::int64_t startNanoseconds = 0;  // platform::MonotonicNanoseconds
 };
 
@@ -38,7 +38,7 @@ const int kDefaultSdkCallLimitMilliseconds = 10000;
 // Starts a thread that calls `onHung(function, limit)` once a call has been in flight for
 // `limitMilliseconds`; nothing for a limit of 0 or below. It sleeps while nothing is in flight
 // (waking every half limit) and otherwise until the call in flight reaches its limit.
-void StartSdkCallWatchdog(int limitMilliseconds, void (*onHung)(const char* function,
-                                                                 int limitMilliseconds));
+void StartSdkCallWatchdog(int limitMilliseconds,
+                          void (*onHung)(const char* function, int limitMilliseconds));
 
 }  // namespace quorlane

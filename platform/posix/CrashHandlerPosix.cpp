@@ -240,7 +240,7 @@ bool InstallCrashHandler(const CrashHandlerSetup& setup) {
 void PrepareThreadForFaults() {
     if (!signalsCaught.load())
         return;
-    stack_t stack {};
+    stack_t stack{};
     // Kept for the life of the thread, which in this process is the life of the process.
     stack.ss_sp = new char[kAltStackBytes];
     stack.ss_size = kAltStackBytes;
@@ -248,7 +248,9 @@ void PrepareThreadForFaults() {
         delete[] static_cast<char*>(stack.ss_sp);
 }
 
-std::string WriteReportNow() {
+std::string WriteReportNow(int* dumpMilliseconds) {
+    if (dumpMilliseconds != nullptr)
+        *dumpMilliseconds = -1;  // no minidumps here
     if (prepared == nullptr || reporting.fetch_add(1) != 0)
         return std::string();
     WriteReport(nullptr);

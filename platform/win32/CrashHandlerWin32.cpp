@@ -136,14 +136,13 @@ bool WriteDumpFromSecondProcess(const std::string& dumpPath, DWORD threadId,
                                 EXCEPTION_POINTERS* pointers) {
     std::wstring command = L"\"" + prepared->executable + L"\" " + kDumpWriterSwitch + L" " +
                            std::to_wstring(prepared->pid) + L" " + std::to_wstring(threadId) +
-                           L" " +
-                           std::to_wstring(reinterpret_cast<unsigned long long>(pointers)) +
+                           L" " + std::to_wstring(reinterpret_cast<unsigned long long>(pointers)) +
                            L" \"" + WideFromUtf8(dumpPath.c_str()) + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
     if (!::CreateProcessW(prepared->executable.c_str(), &command[0], nullptr, nullptr, FALSE,
-                          CREATE_NO_WINDOW | CREATE_UNICODE_ENVIRONMENT,
+                          DETACHED_PROCESS | CREATE_UNICODE_ENVIRONMENT,
                           prepared->environment.data(), nullptr, &startup, &process))
         return false;
     UniqueHandle processHandle(process.hProcess);
@@ -167,8 +166,8 @@ bool WriteTextReport(const Fault* fault) {
     path.Add(prepared->folder.c_str());
     AddReportStem(path, unixSeconds, prepared->pid);
     path.Add(".txt");
-    UniqueHandle file(::CreateFileW(WideFromUtf8(prepared->path).c_str(), GENERIC_WRITE, 0,
-                                    nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueHandle file(::CreateFileW(WideFromUtf8(prepared->path).c_str(), GENERIC_WRITE, 0, nullptr,
+                                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file.Get() == INVALID_HANDLE_VALUE) {
         prepared->path[0] = '\0';
         return false;
@@ -220,6 +219,7 @@ LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS* pointers) {
     }
     Fault& fault = prepared->fault;
     const EXCEPTION_RECORD* record = pointers->ExceptionRecord;
+    fault.exception = true;
     fault.code = code;
     fault.name = ExceptionName(code);
     fault.address = reinterpret_cast<std::uintptr_t>(record->ExceptionAddress);
@@ -268,8 +268,8 @@ bool WriteDump(DWORD pid, DWORD threadId, unsigned long long pointers, const wch
     UniqueHandle process(::OpenProcess(PROCESS_ALL_ACCESS, FALSE, pid));
     if (process.Get() == nullptr)
         return false;
-    UniqueHandle file(::CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueHandle file(
+        ::CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file.Get() == INVALID_HANDLE_VALUE)
         return false;
     MINIDUMP_EXCEPTION_INFORMATION exception{};
@@ -308,12 +308,17 @@ bool InstallCrashHandler(const CrashHandlerSetup& setup) {
 
 void PrepareThreadForFaults() {}
 
-std::string WriteReportNow() {
+std::string WriteReportNow(int* dumpMilliseconds) {
+    if (dumpMilliseconds != nullptr)
+        *dumpMilliseconds = -1;
     if (prepared == nullptr || reporting.fetch_add(1) != 0)
         return std::string();
     if (!WriteTextReport(nullptr))
         return std::string();
-    WriteDumpFromSecondProcess(DumpPathOf(prepared->path), 0, nullptr);
+    const DWORD start = ::GetTickCount();
+    if (WriteDumpFromSecondProcess(DumpPathOf(prepared->path), 0, nullptr) &&
+        dumpMilliseconds != nullptr)
+        *dumpMilliseconds = static_cast<int>(::GetTickCount() - start);
     PrintReportLine();
     RemoveOldReports();
     return prepared->path;

@@ -54,7 +54,8 @@ FrameRecipe ParseFrameRecipe(const Json& request) {
     if (recipe.stamp && (recipe.nullPixels || !CanStamp(recipe.width, recipe.height)))
         throw RequestError("\"stamp\" needs pixels and a frame of at least 512x16");
     if (Has(request, "claimStride"))
-        recipe.claimedStride = static_cast<int>(IntArgInRange(request, "claimStride", 1, INT_MAX, 0));
+        recipe.claimedStride =
+            static_cast<int>(IntArgInRange(request, "claimStride", 1, INT_MAX, 0));
     if (!recipe.Degenerate()) {
         if (Has(request, "rows"))
             recipe.rows = static_cast<int>(IntArgInRange(request, "rows", 0, recipe.height, 0));

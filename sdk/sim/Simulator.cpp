@@ -503,8 +503,10 @@ bool StartCrashTimer() {
     char* end = nullptr;
     const long milliseconds = std::strtol(text, &end, 10);
     if (*end != '\0' || milliseconds < 0 || milliseconds > INT_MAX) {
-        std::fprintf(stderr, "simulated SDK: QUORLANE_SIM_CRASH_AFTER_MS=\"%s\" is not a number of "
-                     "milliseconds; ignored\n", text);
+        std::fprintf(stderr,
+                     "simulated SDK: QUORLANE_SIM_CRASH_AFTER_MS=\"%s\" is not a number of "
+                     "milliseconds; ignored\n",
+                     text);
         return false;
     }
     std::thread([milliseconds] {

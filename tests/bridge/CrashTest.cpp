@@ -67,8 +67,8 @@ TEST(Crash, AFaultOnAnSdkThreadOrInsideACallIsReportedAndTheSignalEndsTheBridge)
     // Old reports beyond the newest ten go once the new one is written.
     const fs::path log = fs::path(bridge.Directory()) / "log";
     for (int i = 0; i < 11; ++i) {
-        const std::string stem = "crash-2000010" + std::to_string(i / 10 + 1) + "-0000" +
-                                 std::to_string(i % 10) + "0-1";
+        const std::string stem =
+            "crash-2000010" + std::to_string(i / 10 + 1) + "-0000" + std::to_string(i % 10) + "0-1";
         std::ofstream(log / (stem + ".txt")) << "old";
         std::ofstream(log / (stem + ".dmp")) << "old";
     }
@@ -108,8 +108,7 @@ TEST(Crash, AFaultOnAnSdkThreadOrInsideACallIsReportedAndTheSignalEndsTheBridge)
         << inCallReport;
     EXPECT_NE(inCallReport.find("SDK call in flight on the command worker: EnableCamera, for "),
               std::string::npos);
-    EXPECT_NE(inCallReport.find("oldest first: DaemonStart, OpenCamera\n"),
-              std::string::npos);
+    EXPECT_NE(inCallReport.find("oldest first: DaemonStart, OpenCamera\n"), std::string::npos);
 }
 
 TEST(Crash, TheSimulatedSdkFaultsOnATimerInAnyMode) {

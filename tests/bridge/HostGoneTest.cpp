@@ -243,8 +243,8 @@ TEST(HostGone, AnSdkCallThatHangsPastItsLimitEndsTheBridgeWithCode3AndAReport) {
     const long long ms =
         std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - sent).count();
     EXPECT_TRUE(status.exited && status.code == 3) << status.Describe();
-    std::printf("[ measured ] exit %lld ms after the command whose call hung (limit %d ms)\n",
-                ms, kLimitMs);
+    std::printf("[ measured ] exit %lld ms after the command whose call hung (limit %d ms)\n", ms,
+                kLimitMs);
     EXPECT_EQ(bridge.CountInLog("LOG_FATAL SDK call EnableCamera has not returned after 1000 ms; "
                                 "report "),
               1);

@@ -147,8 +147,9 @@ TEST(Robustness, FramesLargerThanTheDataTheSdkPassedAreRefusedAndTheBridgeRunsOn
     EXPECT_EQ(received.height, 64);
     EXPECT_TRUE(bridge.Alive());
     // Logged once; the second refusal within the second is only counted.
-    EXPECT_TRUE(bridge.WaitForLog("1 frames of stream a refused: 64x64 with rows 256 bytes apart "
-                                  "need more than the 2048 bytes the SDK passed\r\n"));
+    EXPECT_TRUE(
+        bridge.WaitForLog("1 frames of stream a refused: 64x64 with rows 256 bytes apart "
+                          "need more than the 2048 bytes the SDK passed\r\n"));
     EXPECT_EQ(bridge.CountInLog("frames of stream a refused"), 1);
 }
 
