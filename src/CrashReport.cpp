@@ -119,7 +119,8 @@ void AppendReportText(const platform::Fault* fault, platform::FixedText& out) {
 // Writes out the queued log lines, which end with the fault's own line.
 void LogFaultAndFlush(const platform::Fault& fault, const char* reportPath) {
     QLOG(qlog::LOG_FATAL, "crash: %s (%u) on thread %u; report %s\r\n", fault.name,
-         static_cast<unsigned>(fault.code), static_cast<unsigned>(fault.threadId), reportPath);
+         static_cast<unsigned>(fault.code), static_cast<unsigned>(fault.threadId),
+         reportPath[0] != '\0' ? reportPath : "not written");
     WriteOutLogs(kLastWordsMilliseconds);
 }
 

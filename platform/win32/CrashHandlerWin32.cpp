@@ -229,20 +229,21 @@ LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS* pointers) {
     }
     FindModule(fault.address, &fault);
     fault.threadId = ::GetCurrentThreadId();
-    if (WriteTextReport(&fault)) {
-        HANDLE lastWords = prepared->lastWords != nullptr
-                               ? ::CreateThread(nullptr, 0, SayLastWords, nullptr, 0, nullptr)
-                               : nullptr;
-        const DWORD start = ::GetTickCount();
+    const bool written = WriteTextReport(&fault);
+    HANDLE lastWords = prepared->lastWords != nullptr
+                           ? ::CreateThread(nullptr, 0, SayLastWords, nullptr, 0, nullptr)
+                           : nullptr;
+    const DWORD start = ::GetTickCount();
+    if (written) {
         WriteDumpFromSecondProcess(DumpPathOf(prepared->path), fault.threadId, pointers);
         PrintReportLine();
         RemoveOldReports();
-        if (lastWords != nullptr) {
-            const DWORD spent = ::GetTickCount() - start;
-            const DWORD bound = static_cast<DWORD>(prepared->lastWordsMilliseconds);
-            ::WaitForSingleObject(lastWords, spent < bound ? bound - spent : 0);
-            ::CloseHandle(lastWords);
-        }
+    }
+    if (lastWords != nullptr) {
+        const DWORD spent = ::GetTickCount() - start;
+        const DWORD bound = static_cast<DWORD>(prepared->lastWordsMilliseconds);
+        ::WaitForSingleObject(lastWords, spent < bound ? bound - spent : 0);
+        ::CloseHandle(lastWords);
     }
     // The exit code stays the exception code; no debugger or error dialog is started.
     ::TerminateProcess(::GetCurrentProcess(), code);
