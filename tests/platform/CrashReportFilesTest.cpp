@@ -22,15 +22,19 @@ TEST(CrashReportFiles, StemsCarryTheUtcTimeAndOnlyOldReportsAreRemoved) {
     EXPECT_EQ(Stem(951782400 + 86399, 4294967295u), "crash-20000229-235959-4294967295");
     EXPECT_EQ(Stem(1796746020, 42), "crash-20261208-160700-42");
 
-    const std::vector<std::string> names = {
-        "crash-20261208-170000-7.txt", "crash-20261208-170000-7.dmp",  // oldest: removed
-        "crash-20261208-170001-7.txt",                                 // kept
-        "crash-20261208-170002-9.dmp", "crash-20261208-170002-9.txt",  // newest: kept
-        "Quorlane_202612081700_000007_000.log", "crash-notes.txt", "crash-20261208-1700-7.txt",
-        "crash-20261208-170000-7.txt.bak", "crash-2026120x-170000-7.txt"};
-    EXPECT_EQ(platform::ReportsBeyond(names, 2),
-              (std::vector<std::string>{"crash-20261208-170000-7.txt",
-                                        "crash-20261208-170000-7.dmp"}));
+    const std::vector<std::string> names = {"crash-20261208-170000-7.txt",
+                                            "crash-20261208-170000-7.dmp",  // oldest: removed
+                                            "crash-20261208-170001-7.txt",  // kept
+                                            "crash-20261208-170002-9.dmp",
+                                            "crash-20261208-170002-9.txt",  // newest: kept
+                                            "Quorlane_202612081700_000007_000.log",
+                                            "crash-notes.txt",
+                                            "crash-20261208-1700-7.txt",
+                                            "crash-20261208-170000-7.txt.bak",
+                                            "crash-2026120x-170000-7.txt"};
+    EXPECT_EQ(
+        platform::ReportsBeyond(names, 2),
+        (std::vector<std::string>{"crash-20261208-170000-7.txt", "crash-20261208-170000-7.dmp"}));
     EXPECT_EQ(platform::ReportsBeyond(names, 3), std::vector<std::string>{});
 
     // Text past the capacity is cut, never written beyond it.
