@@ -4,7 +4,6 @@
 
 #include <cstring>
 #include <exception>
-#include <future>
 #include <memory>
 #include <string>
 #include <system_error>
@@ -12,9 +11,11 @@
 
 #include "json/Json.h"
 #include "logging/Qlog.h"
+#include "platform/CrashHandler.h"
 #include "platform/Descriptors.h"
 #include "platform/HostEnd.h"
 #include "platform/Process.h"
+#include "src/CrashReport.h"
 #include "src/Dispatch.h"
 #include "src/HandStart.h"
 #include "src/HostChannels.h"
@@ -32,14 +33,7 @@ const char kDaemonStartCommand[] = "{\"type\": \"DaemonStart\"}";
 // created.
 bool StartWorker(void (*procedure)(Manager*), Manager* manager, Manager::Worker which) {
     try {
-        std::promise<std::uint32_t> started;
-        std::future<std::uint32_t> startedId = started.get_future();
-        std::thread thread([procedure, manager, started = std::move(started)]() mutable {
-            started.set_value(platform::CurrentThreadId());
-            procedure(manager);
-        });
-        const std::uint32_t id = startedId.get();
-        manager->KeepWorker(which, std::move(thread), id);
+        manager->KeepWorker(which, std::thread(procedure, manager));
         return true;
     } catch (const std::system_error&) {
         return false;
@@ -63,6 +57,7 @@ std::int32_t StartUp() {
         CurrentManager.store(new Manager());
         qlog::ILogManager* log = qlog::GetLogManager();
         log->Config("config.cfg");
+        InstallCrashReports(QUORLANE_VERSION, QUORLANE_SDK_BUILD);
         log->Start();
         QLOG(qlog::LOG_ALARM, "Quorlane version %s, SDK %s\r\n", QUORLANE_VERSION,
              QUORLANE_SDK_BUILD);
@@ -85,11 +80,14 @@ std::int32_t StartUp() {
 }
 
 void uimsg(Manager* manager) {
+    NameThisThread("uimsg (the command worker)");
     for (;;) {
         AwaitCommands(manager);
-        // Once the bridge is ending, commands still queued would only switch on what the
-        // leaving then switches off again.
-        manager->CommandQueue().DrainHoldingLock([manager](const std::string& text) {
+        // The queue's lock is held only to take the queued commands, never while they run: the
+        // command reader must still see its input end while an SDK call hangs. Once the bridge
+        // is ending, commands still queued would only switch on what the leaving then switches
+        // off again.
+        manager->CommandQueue().DrainReleasingLock([manager](const std::string& text) {
             if (!manager->LeavingRequested())
                 RunCommand(manager, text);
         });
@@ -101,6 +99,7 @@ void uimsg(Manager* manager) {
 }
 
 void callbkmsg(Manager* manager) {
+    NameThisThread("callbkmsg (the event writer)");
     for (;;) {
         manager->EventQueue().Wait();
         DrainEvents(manager);
@@ -108,6 +107,7 @@ void callbkmsg(Manager* manager) {
 }
 
 void msgloop(Manager* manager) {
+    NameThisThread("msgloop (the command reader)");
     PostCommand(manager, kDaemonStartCommand);
     const std::unique_ptr<char[]> storage(new char[kReadBufferSize]);
     char* const buffer = storage.get();
@@ -130,6 +130,7 @@ void msgloop(Manager* manager) {
 }  // namespace quorlane
 
 int main(int argc, char** argv) {
+    platform::RunDumpWriterIfAsked();
     // `--version`, or no host at all: ends before anything is opened or logged.
     const int endNow = quorlane::ExitCodeBeforeStart(
         argc, argv, "Quorlane version " QUORLANE_VERSION ", SDK " QUORLANE_SDK_BUILD);

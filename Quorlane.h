@@ -1,5 +1,8 @@
-// Start-up and the three threads of the bridge: msgloop reads commands from the host, uimsg
-// executes them one at a time, callbkmsg writes queued event texts to the host.
+// Start-up and the three threads of the bridge. Their code names and what comments call them:
+//   msgloop    the command reader: reads descriptor 3 and queues the commands;
+//   uimsg      the command worker: runs the queued commands one at a time, in their order,
+//              and with them every SDK call the bridge makes;
+//   callbkmsg  the event writer: writes queued event texts and replies to descriptor 4.
 #pragma once
 
 #include <cstdint>
@@ -8,8 +11,9 @@ namespace quorlane {
 
 class Manager;
 
-// Creates the Manager (once), configures and starts logging, and starts uimsg, callbkmsg and
-// msgloop in this order. Returns 0 when all three run, -1 when creating one of them failed.
+// Creates the Manager (once), configures and starts logging, and starts the command worker, the
+// event writer and the command reader in this order. Returns 0 when all three run, -1 when
+// creating one of them failed.
 std::int32_t StartUp();
 
 // Thread procedures; none returns.

@@ -23,12 +23,14 @@ class CAPABILITY("mutex") Mutex {
     void Lock() ACQUIRE() { native_.lock(); }
     void Unlock() RELEASE() { native_.unlock(); }
     bool TryLock() TRY_ACQUIRE(true) { return native_.try_lock(); }
-    // States that the calling thread holds the lock (checked by the analysis, not at run time).
-    void AssertHeld() const ASSERT_CAPABILITY(this) {}
     // Tries without sleeping for up to `spin` (paced by SpinPacer) before it blocks.
     void LockAfterSpinning(std::chrono::microseconds spin) ACQUIRE() NO_THREAD_SAFETY_ANALYSIS {
         platform::LockAfterSpinning(native_, spin);
     }
+    // States, for the thread-safety analysis, that the calling thread holds this mutex: for
+    // code that runs with it held but is called from where the analysis cannot see that (a
+    // callback). Checks nothing at run time.
+    void AssertHeld() const ASSERT_CAPABILITY(this) {}
 
   private:
     friend class CondVar;

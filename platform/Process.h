@@ -15,6 +15,9 @@ std::string ExecutablePath();
 // Directory of the running executable, with its trailing separator.
 std::string ExecutableDirectory();
 
+// The working directory, as an absolute path (UTF-8); empty when it cannot be read.
+std::string CurrentDirectory();
+
 // Blocks the calling thread for good without using the processor.
 [[noreturn]] void IdleForever();
 

@@ -6,8 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "CrashReport.h"
 #include "HostChannels.h"
 #include "Manager.h"
+#include "SdkCallWatch.h"
 #include "json/Json.h"
 #include "logging/Qlog.h"
 
@@ -130,10 +132,10 @@ Size ReadSize(Json& param) {
 
 void Dispatch(Json& command, Manager* manager) {
     const std::string type = command["type"].AsString();
+    NoteCommand(type.c_str());
 
-    if (type == "Init") {
-        command["param"];
-    } else if (type == "Login") {
+    // "Init" is accepted and does nothing, with no reply.
+    if (type == "Login") {
         DispatchLogin(command["param"], manager);
     } else if (type == "Logout") {
         manager->Logout();
@@ -167,17 +169,26 @@ void Dispatch(Json& command, Manager* manager) {
     } else if (type == "SetWaterpath") {
         // The watermark replies carry the SDK call's name and always code 1: hosts rely on it.
         const std::string path = Text(command["param"], "path");
-        LIVEROOM::SetWaterMarkImagePath(path.c_str(), kMainChannel);
+        {
+            SdkCallInFlight call("SetWaterMarkImagePath");
+            LIVEROOM::SetWaterMarkImagePath(path.c_str(), kMainChannel);
+        }
         SendResult(1, "SetWaterMarkImagePath");
     } else if (type == "SetWaterrect") {
         const Rect rect = ReadRect(command["param"]);
-        LIVEROOM::SetPublishWaterMarkRect(rect.left, rect.top, rect.right, rect.bottom,
-                                          kMainChannel);
+        {
+            SdkCallInFlight call("SetPublishWaterMarkRect");
+            LIVEROOM::SetPublishWaterMarkRect(rect.left, rect.top, rect.right, rect.bottom,
+                                              kMainChannel);
+        }
         SendResult(1, "SetPublishWaterMarkRect");
     } else if (type == "SetPWaterrect") {
         const Rect rect = ReadRect(command["param"]);
-        LIVEROOM::SetPreviewWaterMarkRect(rect.left, rect.top, rect.right, rect.bottom,
-                                          kMainChannel);
+        {
+            SdkCallInFlight call("SetPreviewWaterMarkRect");
+            LIVEROOM::SetPreviewWaterMarkRect(rect.left, rect.top, rect.right, rect.bottom,
+                                              kMainChannel);
+        }
         SendResult(1, "SetPreviewWaterMarkRect");
     } else if (type == "SetEncodeRect") {
         // Replied to under the SDK call's name, not the command's, on purpose: hosts rely on it.

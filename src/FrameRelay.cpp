@@ -8,12 +8,14 @@
 #include <cstdint>
 #include <deque>
 #include <exception>
+#include <map>
 #include <memory>
 #include <string>
 #include <thread>
 #include <utility>
 #include <vector>
 
+#include "CrashReport.h"
 #include "HostChannels.h"
 #include "Manager.h"
 #include "SdkCallbacks.h"
@@ -27,13 +29,6 @@ namespace framerelay {
 namespace {
 
 constexpr std::chrono::seconds kDropReportInterval{1};
-
-// One lock per channel: frames of two streams on one channel never interleave. Never destroyed,
-// since writer threads may hold one while the process exits.
-platform::Mutex& ChannelWriteLock(int channel) {
-    static platform::Mutex* const locks = new platform::Mutex[kChannelCount];
-    return locks[channel];
-}
 
 // A growable byte buffer whose contents are not initialised; kept at its largest size.
 class FrameBuffer {
@@ -165,6 +160,10 @@ class ChannelWriter {
     }
 
     void Run() EXCLUDES(mutex_) {
+        static const char* const kNames[kChannelCount] = {
+            "frame writer of channel 0", "frame writer of channel 1", "frame writer of channel 2",
+            "frame writer of channel 3", "frame writer of channel 4"};
+        NameThisThread(kNames[channel_]);
         platform::MutexLock lock(mutex_);
         for (;;) {
             if (queue_.empty()) {
@@ -277,7 +276,6 @@ bool WriteFrame(int channel, const FrameLayout& layout, const unsigned char* yuv
     const unsigned char* u = yuv + layout.lumaSize;
     const unsigned char* v = u + layout.chromaSize;
 
-    platform::MutexLock hold(ChannelWriteLock(channel));
     if (WriteFrameHeader(channel, header) < 0)
         return false;
     if (channel == 0) {
@@ -295,7 +293,62 @@ std::uint64_t DroppedFrames(int channel) {
     return WriterOf(channel).DroppedTotal();
 }
 
-void RelayFrame(Manager* manager, const unsigned char* pixels, const int* strides,
+bool FitsData(int width, int height, std::int64_t stride, int length) {
+    const std::int64_t rowBytes = static_cast<std::int64_t>(width) * 4;
+    if (width <= 0 || height <= 0 || length < 0 || stride < rowBytes || stride > INT_MAX)
+        return false;
+    // At most 2^31 x 2^31 + 2^33: no overflow in 64 bits.
+    return stride * (height - 1) + rowBytes <= length;
+}
+
+namespace {
+
+// Frames refused for their geometry, counted per stream and logged at most once a second.
+class RefusalLog {
+  public:
+    void Count(const char* streamID, int width, int height, std::int64_t stride, int length)
+        EXCLUDES(mutex_) {
+        const std::string key = streamID != nullptr ? streamID : "(null)";
+        const auto now = std::chrono::steady_clock::now();
+        std::uint64_t count = 0;
+        {
+            platform::MutexLock hold(mutex_);
+            if (streams_.size() >= kMaxStreams && streams_.find(key) == streams_.end())
+                streams_.clear();
+            Tally& tally = streams_[key];
+            ++tally.refused;
+            if (tally.reported && now - tally.lastReport < kDropReportInterval)
+                return;
+            tally.reported = true;
+            tally.lastReport = now;
+            count = std::exchange(tally.refused, 0);
+        }
+        QLOG(qlog::LOG_ERROR,
+             "%llu frames of stream %s refused: %dx%d with rows %lld bytes apart need more than "
+             "the %d bytes the SDK passed\r\n",
+             static_cast<unsigned long long>(count), key.c_str(), width, height,
+             static_cast<long long>(stride), length);
+    }
+
+  private:
+    static constexpr std::size_t kMaxStreams = 64;
+    struct Tally {
+        std::uint64_t refused = 0;  // since the last report
+        bool reported = false;
+        std::chrono::steady_clock::time_point lastReport;
+    };
+    platform::Mutex mutex_;
+    std::map<std::string, Tally> streams_ GUARDED_BY(mutex_);
+};
+
+RefusalLog& Refusals() {
+    static RefusalLog* const log = new RefusalLog;  // never destroyed: SDK threads outlive main
+    return *log;
+}
+
+}  // namespace
+
+void RelayFrame(Manager* manager, const unsigned char* pixels, int length, const int* strides,
                 const char* streamID, int width, int height) {
     if (manager == nullptr || pixels == nullptr)
         return;
@@ -309,6 +362,10 @@ void RelayFrame(Manager* manager, const unsigned char* pixels, const int* stride
     if (stride < packedStride || stride > INT_MAX)
         return;
     try {
+        if (!FitsData(width, height, stride, length)) {
+            Refusals().Count(streamID, width, height, stride, length);
+            return;
+        }
         const int channel = ChannelOf(*manager, streamID);
         ChannelWriter::Reservation reservation = WriterOf(channel).Reserve();
         if (!reservation.Valid())
@@ -324,10 +381,11 @@ void RelayFrame(Manager* manager, const unsigned char* pixels, const int* stride
 
 }  // namespace framerelay
 
-void CIZegoVideoRenderCallback::OnVideoDataCallback(const unsigned char* pData, int,
+void CIZegoVideoRenderCallback::OnVideoDataCallback(const unsigned char* pData, int dataLen,
                                                     const char* pszStreamID, int width, int height,
                                                     int strides[4]) {
-    framerelay::RelayFrame(CurrentManager.load(), pData, strides, pszStreamID, width, height);
+    framerelay::RelayFrame(CurrentManager.load(), pData, dataLen, strides, pszStreamID, width,
+                           height);
 }
 
 }  // namespace quorlane

@@ -1,7 +1,8 @@
 // The video frame relay: each decoded 32-bit frame becomes planar YUV 4:2:0 behind a 12-byte
 // header on descriptor 5 + channel. Channel 0 (preview and unmapped streams) carries Y, U, V;
 // channels 1 to 4 carry Y, V, U.
-//   framerelay::RelayFrame(CurrentManager.load(), pixels, stride, streamID, width, height);
+//   framerelay::RelayFrame(CurrentManager.load(), pixels, length, strides, streamID, width,
+//   height);
 #pragma once
 
 #include <cstddef>
@@ -35,7 +36,7 @@ bool PlanFrame(int width, int height, FrameLayout* layout);
 // Width, height and payload length as little-endian signed 32-bit integers.
 void EncodeFrameHeader(const FrameLayout& layout, unsigned char header[kHeaderSize]);
 
-// The channel of a stream: its entry in the Manager's channelMap (looked up under the map's lock),
+// The channel of a stream: its entry in the Manager's ChannelMap (looked up under the map's lock),
 // 0 for a null or unmapped stream ID or a mapped value outside 1 to 4.
 int ChannelOf(Manager& manager, const char* streamID);
 
@@ -43,9 +44,11 @@ int ChannelOf(Manager& manager, const char* streamID);
 void ConvertFrame(const unsigned char* pixels, int stride, const FrameLayout& layout,
                   unsigned char* out);
 
-// Writes header and planes of a converted frame to its channel in the channel's plane order.
-// Writes to one channel are serialised so frames never interleave; once a write fails, the
-// rest of the frame is skipped. Returns false when a write failed.
+// Writes header and planes of a converted frame to its channel in the channel's plane order;
+// once a write fails, the rest of the frame is skipped. Returns false when a write failed.
+// Called by the channel's one writer thread, which writes its frames one after another, so
+// frames of one channel never interleave (and by tests while no frame of that channel is under
+// way).
 bool WriteFrame(int channel, const FrameLayout& layout, const unsigned char* yuv);
 
 // Frames dropped on a channel since the process started.
@@ -53,12 +56,18 @@ std::uint64_t DroppedFrames(int channel);
 
 // The whole relay of one frame: nothing happens without a Manager, without pixels, or with
 // dimensions PlanFrame refuses, or with a stride below 4 x width bytes; a null stride pointer
-// means rows of exactly 4 x width bytes. No exception leaves it, and it never waits for the
-// host: the frame is converted on the calling thread and written by the channel's writer
-// thread, behind at most kFrameBacklog others; when that many already wait, the frame is
-// dropped unconverted, and the drops are logged at most once a second per channel.
-void RelayFrame(Manager* manager, const unsigned char* pixels, const int* strides,
+// means rows of exactly 4 x width bytes. A frame whose rows would reach past the `length` bytes
+// the SDK passed is refused and never read; refusals are logged at most once a second per
+// stream, with their count. No exception leaves it, and it never waits for the host: the frame
+// is converted on the calling thread and written by the channel's writer thread, behind at most
+// kFrameBacklog others; when that many already wait, the frame is dropped unconverted, and the
+// drops are logged at most once a second per channel.
+void RelayFrame(Manager* manager, const unsigned char* pixels, int length, const int* strides,
                 const char* streamID, int width, int height);
+
+// Whether rows of `width` 32-bit pixels, `stride` bytes apart, `height` of them, lie within
+// `length` bytes; false for a negative length or stride below 4 x width.
+bool FitsData(int width, int height, std::int64_t stride, int length);
 
 }  // namespace framerelay
 

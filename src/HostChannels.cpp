@@ -23,9 +23,9 @@ namespace {
 // The processor where the reader watches descriptor 3; -1 while it does not.
 std::atomic<int> readerProcessor{-1};
 
-// Replies (any thread) and event texts (callbkmsg) share descriptor 4. A pipe keeps only writes
-// of up to PIPE_BUF bytes whole, and event texts can be longer, so whole texts are written one
-// at a time. Taken last: nothing else is locked while it is held. Never destroyed: threads
+// Replies (any thread) and event texts (the event writer) share descriptor 4. A pipe keeps only
+// writes of up to PIPE_BUF bytes whole, and event texts can be longer, so whole texts are written
+// one at a time. Taken last: nothing else is locked while it is held. Never destroyed: threads
 // outlive main.
 platform::Mutex& ReplyWriteLock() {
     static platform::Mutex* const lock = new platform::Mutex;
@@ -100,8 +100,8 @@ void PostCommand(Manager* manager, const char* data, std::size_t length) {
     std::vector<std::string> objects;
     ObjectFramer::Skipped skipped;
     manager->FrameCommands(data, length, objects, &skipped);
-    // The worker holds the queue's lock while it executes commands; when the host sends the next
-    // command as soon as it has a reply, the lock is usually free again within microseconds.
+    // The worker holds the queue's lock only to take the queued commands: a short spin usually
+    // finds it free.
     manager->CommandQueue().PushAll(std::move(objects), kCommandBurstSpin);
     LogSkipped(skipped);
 }

@@ -62,7 +62,7 @@ const std::size_t kEventQueueLimit = 64u * 1024 * 1024;
 void PostEvent(const char* text);
 
 // Writes everything queued for descriptor 4, in order, outside the event queue's lock, until the
-// queue is empty; then logs how many texts were dropped, if any. Run by callbkmsg after each
+// queue is empty; then logs how many texts were dropped, if any. Run by the event writer after each
 // wake-up.
 void DrainEvents(Manager* manager);
 

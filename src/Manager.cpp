@@ -3,6 +3,7 @@
 #include "Manager.h"
 
 #include "HostChannels.h"
+#include "SdkCallWatch.h"
 #include "logging/Qlog.h"
 
 namespace quorlane {
@@ -115,6 +116,7 @@ bool Manager::PublishStream(bool start, const char* title, const char* streamID,
 }
 
 int Manager::SendRoomMessage(int type, int category, int priority, const char* content) {
+    SdkCallInFlight call("SendRoomMessage");
     const int result = LIVEROOM::SendRoomMessage(
         static_cast<ROOM::ZegoMessageType>(type), static_cast<ROOM::ZegoMessageCategory>(category),
         static_cast<ROOM::ZegoMessagePriority>(priority), content);
@@ -243,19 +245,16 @@ void Manager::Leave() {
     left_.Signal();
 }
 
-void Manager::KeepWorker(Worker which, std::thread thread, std::uint32_t threadId) {
+void Manager::KeepWorker(Worker which, std::thread thread) {
     switch (which) {
         case Worker::kUimsg:
             uimsgThread_ = std::move(thread);
-            uimsgThreadId_ = threadId;
             break;
         case Worker::kCallbkmsg:
             callbkmsgThread_ = std::move(thread);
-            callbkmsgThreadId_ = threadId;
             break;
         case Worker::kMsgloop:
             msgloopThread_ = std::move(thread);
-            msgloopThreadId_ = threadId;
             break;
     }
 }

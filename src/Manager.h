@@ -4,7 +4,6 @@
 
 #include <atomic>
 #include <cstddef>
-#include <cstdint>
 #include <string>
 #include <thread>
 #include <vector>
@@ -24,8 +23,7 @@ class Manager : public SdkZegoRoom {
     Manager(const Manager&) = delete;
     Manager& operator=(const Manager&) = delete;
 
-    // Command operations; each runs on the command worker while it holds the command queue's
-    // lock.
+    // Command operations; each runs on the command worker, one at a time, with no lock held.
     bool Login(const char* userID, const char* userName, int test);
     bool SetUpSdk(const char* userID, const char* userName, int test);
     bool Logout();
@@ -63,10 +61,10 @@ class Manager : public SdkZegoRoom {
     // The queue of command texts for the command worker, the queue of event texts and SDK
     // replies for the event writer, and the render channel of every played stream; each keeps
     // its own lock. The order in which a thread may take locks, outer first:
-    //   1. commandQueue_'s lock, held by the command worker while it runs the queued commands;
-    //   2. channels_'s lock or eventQueue_'s lock, each held only inside ChannelMap or
-    //      TextQueue (the event queue is drained without it);
-    //   3. the reply writer's lock (ReplyWriteLock, HostChannels.cpp), held for one write to
+    //   1. commandQueue_'s, channels_'s or eventQueue_'s lock, each held only inside TextQueue
+    //      or ChannelMap to add or take entries (both queues are drained without it, so no lock
+    //      is held across an SDK call);
+    //   2. the reply writer's lock (ReplyWriteLock, HostChannels.cpp), held for one write to
     //      descriptor 4.
     // The frame relay's locks (FrameRelay.cpp) stand apart: nothing else is taken while one is
     // held. Any thread may log while it holds a lock: the logging service's locks come last.
@@ -83,7 +81,7 @@ class Manager : public SdkZegoRoom {
 
     // The three worker threads, kept for the life of the process once started.
     enum class Worker { kUimsg, kCallbkmsg, kMsgloop };
-    void KeepWorker(Worker which, std::thread thread, std::uint32_t threadId);
+    void KeepWorker(Worker which, std::thread thread);
 
   private:
     // The camera and microphone switched off with the failure lines of CloseCamera and
@@ -91,16 +89,21 @@ class Manager : public SdkZegoRoom {
     bool CameraOff();
     bool MicOff();
 
+    // Each guarded by a lock of its own, inside the object (the lock order above).
     ChannelMap channels_;
     TextQueue eventQueue_{kEventQueueLimit};
-    std::uint32_t uimsgThreadId_ = 0;
-    std::uint32_t callbkmsgThreadId_ = 0;
-    std::uint32_t msgloopThreadId_ = 0;
+    TextQueue commandQueue_;
+
+    // The command reader's only.
+    qframer::ObjectFramer commandFramer_;
+
+    // The entry thread's, set once during start-up.
     std::thread uimsgThread_;
     std::thread callbkmsgThread_;
     std::thread msgloopThread_;
-    TextQueue commandQueue_;
-    qframer::ObjectFramer commandFramer_;
+
+    // Any thread: set once by the thread that ends the bridge, read by the command worker,
+    // which signals left_ once Leave has finished.
     std::atomic<bool> leaving_{false};
     platform::AutoResetEvent left_;
 };

@@ -28,21 +28,6 @@ const char* CauseText(EndCause cause) {
     return "?";
 }
 
-// Stops the logging service, which writes out every queued line and closes its files. Waits
-// at most `milliseconds`: a write that never returns must not hold the end.
-void FlushLogs(int milliseconds) {
-    const auto stopped = std::make_shared<platform::AutoResetEvent>();
-    try {
-        std::thread([stopped] {
-            qlog::GetLogManager()->Stop();
-            stopped->Signal();
-        }).detach();
-    } catch (const std::system_error&) {
-        return;
-    }
-    stopped->WaitFor(milliseconds);
-}
-
 }  // namespace
 
 EndCause CauseOf(platform::TerminationRequest request) {
@@ -72,8 +57,21 @@ void EndInOrder(Manager* manager, EndCause cause) {
              "%d\r\n",
              kLeaveBoundMilliseconds, code);
     }
-    FlushLogs(kLogFlushBoundMilliseconds);
+    WriteOutLogs(kLogFlushBoundMilliseconds);
     platform::ExitNow(code);
+}
+
+bool WriteOutLogs(int milliseconds) {
+    const auto stopped = std::make_shared<platform::AutoResetEvent>();
+    try {
+        std::thread([stopped] {
+            qlog::GetLogManager()->Stop();
+            stopped->Signal();
+        }).detach();
+    } catch (const std::system_error&) {
+        return false;
+    }
+    return stopped->WaitFor(milliseconds);
 }
 
 void AwaitHostGone(Manager* manager) {

@@ -3,7 +3,7 @@
 // is switched off, the logs are written out, and the process exits within a bound even when an
 // SDK call never returns.
 //
-//   AwaitHostGone(manager);                                  // msgloop, after end of input
+//   AwaitHostGone(manager);                                  // the command reader, at its end
 //   EndInOrder(manager, CauseOf(platform::WaitForTerminationRequest()));  // the entry thread
 #pragma once
 
@@ -30,9 +30,14 @@ const int kLogFlushBoundMilliseconds = 300;
 // cause) blocks for good.
 [[noreturn]] void EndInOrder(Manager* manager, EndCause cause);
 
+// Stops the logging service, which writes out every queued line and closes its files; waits at
+// most `milliseconds` for it, so that a write that never returns cannot hold the end. True
+// when it finished.
+bool WriteOutLogs(int milliseconds);
+
 // Waits, without using the processor, until nobody reads descriptor 4, then ends in order.
 // Blocks for good where that cannot be seen (descriptor 4 is not a pipe or socket). For
-// msgloop, once descriptor 3 has reached its end (or failed for good).
+// the command reader, once descriptor 3 has reached its end (or failed for good).
 [[noreturn]] void AwaitHostGone(Manager* manager);
 
 }  // namespace quorlane

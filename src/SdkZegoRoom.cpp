@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "SdkCallWatch.h"
 #include "SdkLogFolder.h"
 #include "logging/CredentialMask.h"
 #include "logging/Qlog.h"
@@ -47,19 +48,24 @@ SdkZegoRoom::~SdkZegoRoom() {
 
 bool SdkZegoRoom::Init(const char* userID, const char* userName, int test) {
     activity_.setUp = true;
+    SdkCallInFlight call("EnableExternalRender");
     LIVEROOM::EnableExternalRender(true);
 
     const SdkLogFolder logFolder = ChooseSdkLogFolder(SdkLogFolderInputs::Current());
     const std::string& logDir = logFolder.path;
     QLOG(qlog::LOG_INFO, "SDK log folder %s: %s\r\n", logDir.c_str(), logFolder.reason);
+    call.Next("SetLogDir");
     if (!LIVEROOM::SetLogDir(logDir.c_str())) {
         QLOG(qlog::LOG_ERROR, "SetLogDir dir=%s, failed\r\n", logDir.c_str());
     }
+    call.Next("SetBusinessType");
     if (!LIVEROOM::SetBusinessType(0)) {
         // Reads 1 though 0 is passed, kept on purpose: log readers rely on it.
         QLOG(qlog::LOG_ERROR, "SetBusinessType(1), failed\r\n");
     }
+    call.Next("SetUseTestEnv");
     LIVEROOM::SetUseTestEnv(test != 0);
+    call.Next("SetUser");
     if (!LIVEROOM::SetUser(userID, userName)) {
         QLOG(qlog::LOG_ERROR, "SetUser user=%s, name=%s, failed\r\n", userID, userName);
     }
@@ -69,22 +75,28 @@ bool SdkZegoRoom::Init(const char* userID, const char* userName, int test) {
     settings.nSampleRate = 0;
     settings.nChannel = 0;
     settings.nSamples = 0;
+    call.Next("SetAudioPrep2");
     LIVEROOM::SetAudioPrep2(CopyAudioFrame, settings);
 
+    call.Next("InitSDK");
     if (!LIVEROOM::InitSDK(kAppID, kAppSign, kAppSignLength)) {
         // A credential: only its ends are shown.
         QLOG(qlog::LOG_ERROR, "InitSDK appid=%u, key=%s, failed\r\n", kAppID,
              qlog::MaskCredential(kAppSign, kAppSignLength).c_str());
     }
+    call.Next("SetLivePublisherCallback");
     if (!LIVEROOM::SetLivePublisherCallback(publisherCallback.get())) {
         QLOG(qlog::LOG_ERROR, "SetLivePublisherCallback, failed\r\n");
     }
+    call.Next("SetLivePlayerCallback");
     if (!LIVEROOM::SetLivePlayerCallback(playerCallback.get())) {
         QLOG(qlog::LOG_ERROR, "SetLivePlayerCallback, failed\r\n");
     }
+    call.Next("SetRoomCallback");
     if (!LIVEROOM::SetRoomCallback(roomCallback.get())) {
         QLOG(qlog::LOG_ERROR, "SetRoomCallback, failed\r\n");
     }
+    call.Next("SetDeviceStateCallback");
     LIVEROOM::SetDeviceStateCallback(deviceStateCallback.get());
 
     if (!EnableAux()) {
@@ -98,6 +110,7 @@ bool SdkZegoRoom::Init(const char* userID, const char* userName, int test) {
 }
 
 bool SdkZegoRoom::SetVideoCaptureResolution(int width, int height) {
+    SdkCallInFlight call("SetVideoCaptureResolution");
     const bool ok = LIVEROOM::SetVideoCaptureResolution(width, height, kMainChannel);
     if (!ok) {
         QLOG(qlog::LOG_ERROR, "SetVideoCaptureResolution(%d, %d), failed\r\n", width, height);
@@ -106,6 +119,7 @@ bool SdkZegoRoom::SetVideoCaptureResolution(int width, int height) {
 }
 
 bool SdkZegoRoom::SetVideoEncodeResolution(int width, int height) {
+    SdkCallInFlight call("SetVideoEncodeResolution");
     const bool ok = LIVEROOM::SetVideoEncodeResolution(width, height, kMainChannel);
     if (!ok) {
         QLOG(qlog::LOG_ERROR, "SetVideoEncodeResolution(%d, %d), failed\r\n", width, height);
@@ -114,6 +128,7 @@ bool SdkZegoRoom::SetVideoEncodeResolution(int width, int height) {
 }
 
 bool SdkZegoRoom::SetPlayVolume() {
+    SdkCallInFlight call("SetPlayVolume");
     const bool ok = LIVEROOM::SetPlayVolume(100, kNoText);
     if (!ok) {
         QLOG(qlog::LOG_ERROR, "SetPlayVolume(%d, %s), failed\r\n", 100, kNoText);
@@ -122,6 +137,7 @@ bool SdkZegoRoom::SetPlayVolume() {
 }
 
 bool SdkZegoRoom::EnableCamera(bool on) {
+    SdkCallInFlight call("EnableCamera");
     const bool ok = LIVEROOM::EnableCamera(on, kMainChannel);
     if (!ok) {
         QLOG(qlog::LOG_ERROR, "EnableCamera(%d), failed\r\n", on ? 1 : 0);
@@ -132,6 +148,7 @@ bool SdkZegoRoom::EnableCamera(bool on) {
 }
 
 bool SdkZegoRoom::EnableMic(bool on) {
+    SdkCallInFlight call("EnableMic");
     const bool ok = LIVEROOM::EnableMic(on);
     if (!ok) {
         QLOG(qlog::LOG_ERROR, "EnableMic(%d), failed\r\n", on ? 1 : 0);
@@ -142,6 +159,7 @@ bool SdkZegoRoom::EnableMic(bool on) {
 }
 
 bool SdkZegoRoom::EnableSpeaker(bool on) {
+    SdkCallInFlight call("EnableSpeaker");
     const bool ok = LIVEROOM::EnableSpeaker(on);
     if (!ok) {
         QLOG(qlog::LOG_ERROR, "EnableSpeaker(%d), failed\r\n", on ? 1 : 0);
@@ -150,7 +168,9 @@ bool SdkZegoRoom::EnableSpeaker(bool on) {
 }
 
 bool SdkZegoRoom::LoginRoom(const char* roomID, int role, const char* roomName) {
+    SdkCallInFlight call("SetExternalRenderCallback");
     LIVEROOM::SetExternalRenderCallback(renderCallback.get());
+    call.Next("LoginRoom");
     const bool ok = LIVEROOM::LoginRoom(roomID, role, roomName);
     if (!ok) {
         QLOG(qlog::LOG_ERROR, "LoginRoom(%s, %d, %s), failed\r\n", roomID, role, roomName);
@@ -161,7 +181,9 @@ bool SdkZegoRoom::LoginRoom(const char* roomID, int role, const char* roomName) 
 }
 
 bool SdkZegoRoom::LogoutRoom() {
+    SdkCallInFlight call("SetExternalRenderCallback");
     LIVEROOM::SetExternalRenderCallback(nullptr);
+    call.Next("LogoutRoom");
     const bool ok = LIVEROOM::LogoutRoom();
     if (!ok) {
         QLOG(qlog::LOG_ERROR, "LogoutRoom(), failed\r\n");
@@ -172,6 +194,7 @@ bool SdkZegoRoom::LogoutRoom() {
 }
 
 bool SdkZegoRoom::StartPlayingStream(const char* streamID) {
+    SdkCallInFlight call("StartPlayingStream");
     const bool ok = LIVEROOM::StartPlayingStream(streamID, nullptr, kNoText);
     if (!ok) {
         QLOG(qlog::LOG_ERROR, "StartPlayingStream(%s, %s), failed\r\n", streamID, kNoText);
@@ -182,6 +205,7 @@ bool SdkZegoRoom::StartPlayingStream(const char* streamID) {
 }
 
 bool SdkZegoRoom::StopPlayingStream(const char* streamID) {
+    SdkCallInFlight call("StopPlayingStream");
     const bool ok = LIVEROOM::StopPlayingStream(streamID);
     if (!ok) {
         QLOG(qlog::LOG_ERROR, "StopPlayingStream(%s), failed\r\n", streamID);
@@ -193,6 +217,7 @@ bool SdkZegoRoom::StopPlayingStream(const char* streamID) {
 
 bool SdkZegoRoom::StartPublishing(const char* title, const char* streamID, int flag,
                                   const char* params) {
+    SdkCallInFlight call("StartPublishing");
     const bool ok = LIVEROOM::StartPublishing(title, streamID, flag, params);
     if (!ok) {
         QLOG(qlog::LOG_ERROR, "StartPublishing(%s, %s, %d, %s), failed\r\n", title, streamID, flag,
@@ -204,12 +229,14 @@ bool SdkZegoRoom::StartPublishing(const char* title, const char* streamID, int f
 }
 
 bool SdkZegoRoom::StopPublishing(int flag) {
+    SdkCallInFlight call("StopPreview");
     if (!LIVEROOM::StopPreview(kMainChannel)) {
         // "faild" and "ret=0" are kept as they are on purpose: log readers rely on them.
         QLOG(qlog::LOG_ERROR, "StopPreview faild ret=%d\r\n", 0);
     } else {
         activity_.previewing = false;
     }
+    call.Next("StopPublishing");
     const bool ok = LIVEROOM::StopPublishing(flag, kNoText, kMainChannel);
     if (!ok) {
         QLOG(qlog::LOG_ERROR, "StopPublishing(%d, %s, %d), failed\r\n", flag, kNoText, 0);
@@ -220,6 +247,7 @@ bool SdkZegoRoom::StopPublishing(int flag) {
 }
 
 bool SdkZegoRoom::EnableAux() {
+    SdkCallInFlight call("EnableAux");
     const bool ok = LIVEROOM::EnableAux(false);
     if (!ok) {
         // "faild" is kept as it is on purpose: log readers rely on it.
@@ -229,6 +257,7 @@ bool SdkZegoRoom::EnableAux() {
 }
 
 bool SdkZegoRoom::StartPreview() {
+    SdkCallInFlight call("StartPreview");
     const bool ok = LIVEROOM::StartPreview(kMainChannel);
     if (!ok) {
         // "faild" and "ret=0" are kept as they are on purpose: log readers rely on them.
@@ -240,6 +269,7 @@ bool SdkZegoRoom::StartPreview() {
 }
 
 bool SdkZegoRoom::StopPreview() {
+    SdkCallInFlight call("StopPreview");
     const bool ok = LIVEROOM::StopPreview(kMainChannel);
     if (!ok) {
         // "faild" and "ret=0" are kept as they are on purpose: log readers rely on them.
@@ -251,11 +281,17 @@ bool SdkZegoRoom::StopPreview() {
 }
 
 void SdkZegoRoom::ShutDownSdk() {
+    SdkCallInFlight call("SetLivePublisherCallback");
     LIVEROOM::SetLivePublisherCallback(nullptr);
+    call.Next("SetLivePlayerCallback");
     LIVEROOM::SetLivePlayerCallback(nullptr);
+    call.Next("SetRoomCallback");
     LIVEROOM::SetRoomCallback(nullptr);
+    call.Next("SetIMCallback");
     LIVEROOM::SetIMCallback(nullptr);
+    call.Next("SetDeviceStateCallback");
     LIVEROOM::SetDeviceStateCallback(nullptr);
+    call.Next("UnInitSDK");
     LIVEROOM::UnInitSDK();
     activity_ = SdkActivity();
 }

@@ -1,8 +1,7 @@
 // A first-in-first-out queue of owned texts between threads, with its lock and its ready event:
-// producers push and signal, one consumer waits and drains. The command queue is drained while
-// its lock is held (a command that arrives meanwhile waits until every queued one has run); the
-// event queue is drained by taking everything queued and writing it after releasing the lock,
-// so that producers never wait for the consumer's writes.
+// producers push and signal, one consumer waits and drains. The consumer takes everything queued
+// under the lock and consumes it after releasing the lock, so that a producer never waits for
+// what the consumer does with a text (an SDK call, a write to the host).
 //
 //   TextQueue events(kEventQueueLimit);
 //   events.Push(text);                                      // any thread
@@ -45,19 +44,6 @@ class TextQueue {
     bool WaitFor(int milliseconds) { return ready_.WaitFor(milliseconds); }
     bool SpinWait(std::chrono::microseconds spin) { return ready_.SpinWait(spin); }
     void Signal() { ready_.Signal(); }
-
-    // Calls `consume(text)` for every text, oldest first, holding the lock throughout, until
-    // the queue is empty.
-    template <typename Consume>
-    void DrainHoldingLock(Consume&& consume) EXCLUDES(lock_) {
-        platform::MutexLock hold(lock_);
-        while (!texts_.empty()) {
-            std::string text = std::move(texts_.front());
-            texts_.pop_front();
-            bytes_ -= text.size();
-            consume(text);
-        }
-    }
 
     // Takes everything queued and calls `consume(text)` for each text without the lock, oldest
     // first, until the queue is empty. Returns the texts dropped since the last drain.

@@ -196,7 +196,8 @@ PerFrame RelayCost(int frames) {
         const std::uint64_t droppedBefore = framerelay::DroppedFrames(0);
         start = Clock::now();
         for (int i = 0; i < frames; ++i) {
-            framerelay::RelayFrame(&manager, pixels.data(), strides, nullptr, kWidth, kHeight);
+            framerelay::RelayFrame(&manager, pixels.data(), static_cast<int>(pixels.size()),
+                                   strides, nullptr, kWidth, kHeight);
         }
         const std::uint64_t dropped = framerelay::DroppedFrames(0) - droppedBefore;
         relay.push_back(SecondsSince(start) / std::max<double>(1, frames - double(dropped)));

@@ -1,9 +1,11 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <thread>
+#include <vector>
 
 #include "platform/Process.h"
 
@@ -31,6 +33,16 @@ std::string ExecutableDirectory() {
     if (cut == std::string::npos)
         return std::string();
     return path.substr(0, cut + 1);
+}
+
+std::string CurrentDirectory() {
+    std::vector<char> buffer(4096);
+    while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
+        if (errno != ERANGE || buffer.size() >= (1u << 20))
+            return std::string();
+        buffer.resize(buffer.size() * 2);
+    }
+    return std::string(buffer.data());
 }
 
 void IdleForever() {

@@ -52,6 +52,17 @@ std::string ExecutableDirectory() {
     return path.substr(0, cut + 1);
 }
 
+std::string CurrentDirectory() {
+    const DWORD size = ::GetCurrentDirectoryW(0, nullptr);
+    if (size == 0)
+        return std::string();
+    std::vector<wchar_t> buffer(size);
+    const DWORD length = ::GetCurrentDirectoryW(size, buffer.data());
+    if (length == 0 || length >= size)
+        return std::string();
+    return ToUtf8(buffer.data(), static_cast<int>(length));
+}
+
 void IdleForever() {
     for (;;)
         ::Sleep(INFINITE);

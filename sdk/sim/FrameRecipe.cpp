@@ -14,7 +14,7 @@ constexpr long long kMaxDimension = 1 << 20;
 }  // namespace
 
 int FrameRecipe::DataLength() const {
-    long long length = static_cast<long long>(stride) * height;
+    long long length = static_cast<long long>(stride) * (rows >= 0 ? rows : height);
     if (length > INT_MAX)
         return INT_MAX;
     if (length < INT_MIN)
@@ -53,7 +53,12 @@ FrameRecipe ParseFrameRecipe(const Json& request) {
     recipe.stamp = BoolArg(request, "stamp");
     if (recipe.stamp && (recipe.nullPixels || !CanStamp(recipe.width, recipe.height)))
         throw RequestError("\"stamp\" needs pixels and a frame of at least 512x16");
+    if (Has(request, "claimStride"))
+        recipe.claimedStride =
+            static_cast<int>(IntArgInRange(request, "claimStride", 1, INT_MAX, 0));
     if (!recipe.Degenerate()) {
+        if (Has(request, "rows"))
+            recipe.rows = static_cast<int>(IntArgInRange(request, "rows", 0, recipe.height, 0));
         if (static_cast<long long>(recipe.stride) < 4ll * recipe.width)
             throw RequestError("\"stride\" is shorter than a row of 4 x width bytes");
         if (static_cast<long long>(recipe.stride) * recipe.height > kMaxFrameBytes)
@@ -128,9 +133,16 @@ bool DeliverFrame(CallbackRegistry& registry, const FrameRecipe& recipe, FramePi
     const char* stream = recipe.stream ? recipe.stream->c_str() : nullptr;
     return registry.Deliver<ZEGO::LIVEROOM::IZegoVideoRenderCallback>(
         Slot::Render, [&](ZEGO::LIVEROOM::IZegoVideoRenderCallback* callback) {
-            int strides[4] = {recipe.stride, 0, 0, 0};
+            int strides[4] = {recipe.claimedStride != 0 ? recipe.claimedStride : recipe.stride, 0,
+                              0, 0};
             StampRemoval removal(recipe.stamp ? &pixels : nullptr);
             const std::uint8_t* data = recipe.stamp ? pixels.StampNow(index) : pixels.Frame(index);
+            // Cut short: a reader that goes past the data length leaves the buffer.
+            std::vector<std::uint8_t> part;
+            if (recipe.rows >= 0 && data != nullptr) {
+                part.assign(data, data + recipe.DataLength());
+                data = part.data();
+            }
             callback->OnVideoDataCallback(data, recipe.DataLength(), stream, recipe.width,
                                           recipe.height, strides);
         });

@@ -27,15 +27,21 @@ struct FrameRecipe {
     bool nullPixels = false;
     // Each frame carries the moment of its delivery in its top-left corner (FrameStamp.h).
     bool stamp = false;
+    // A frame the SDK describes wrongly: only this many rows of data (a buffer of exactly
+    // stride x rows bytes, and that as the data length); -1 for all of them.
+    int rows = -1;
+    // The stride passed to the callback when not 0; the pixels keep `stride`.
+    int claimedStride = 0;
 
     // Frames whose width or height is 0 or below carry a small zeroed buffer instead of a
     // picture (a receiver has to reject them anyway).
     bool Degenerate() const { return width <= 0 || height <= 0; }
-    // stride x height, limited to the range of an int.
+    // stride x height (x rows when given), limited to the range of an int.
     int DataLength() const;
 };
 
-// Reads stream, width, height, stride, pattern, color, pixels and stamp; raises RequestError.
+// Reads stream, width, height, stride, pattern, color, pixels, stamp, rows and claimStride;
+// raises RequestError.
 FrameRecipe ParseFrameRecipe(const Json& request);
 
 // The pixels of a recipe, prepared once.

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "sdk/sim/Fault.h"
 #include "sdk/sim/FrameRecipe.h"
 #include "sdk/sim/Notifications.h"
 #include "sdk/sim/Simulator.h"
@@ -81,6 +82,15 @@ void Hang(Simulator& simulator, const Json& request) {
         simulator.HoldCalls(function.Text());
 }
 
+void Crash(Simulator& simulator, const Json& request) {
+    if (!Has(request, "fn"))
+        WriteThroughNull();  // here, on the control channel's thread: one of the SDK's own
+    ArgText function = TextArg(request, "fn");
+    if (function.IsNull() || function.Text().empty())
+        throw RequestError("\"fn\" must name an SDK function");
+    simulator.CrashInCall(function.Text());
+}
+
 void Audio(Simulator& simulator, const Json& request) {
     long long bytes = IntArgInRange(request, "bytes", 0, kMaxAudioBytes, 0);
     std::size_t size = static_cast<std::size_t>(bytes);
@@ -131,6 +141,8 @@ void Execute(Simulator& simulator, const Json& request) {
         Audio(simulator, request);
     else if (name == "hang")
         Hang(simulator, request);
+    else if (name == "crash")
+        Crash(simulator, request);
     else if (name == "sync")
         simulator.Answer(
             {{"op", "synced"}, {"id", Has(request, "id") ? request.at("id") : Json()}});

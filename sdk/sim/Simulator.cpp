@@ -4,11 +4,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 #include "platform/Descriptors.h"
 #include "platform/Process.h"
 #include "sdk/sim/ControlChannel.h"
 #include "sdk/sim/DemoRoom.h"
+#include "sdk/sim/Fault.h"
 #include "sdk/sim/FrameSource.h"
 #include "sdk/sim/LineWriter.h"
 #include "sdk/sim/Requests.h"
@@ -196,7 +198,19 @@ void Simulator::ReleaseCalls(const std::string& function) {
     gate_.Open(function);
 }
 
+void Simulator::CrashInCall(const std::string& function) {
+    platform::MutexLock hold(crashLock_);
+    crashIn_.insert(function);
+}
+
 void Simulator::Enter(const char* function) {
+    bool crash = false;
+    {
+        platform::MutexLock hold(crashLock_);
+        crash = crashIn_.erase(function) != 0;
+    }
+    if (crash)
+        WriteThroughNull();
     gate_.Pass(function, [&] { Answer({{"op", "hanging"}, {"fn", function}}); });
 }
 
@@ -479,6 +493,30 @@ int Simulator::SendRoomMessage(const char* content) {
 }
 
 namespace {
+
+// QUORLANE_SIM_CRASH_AFTER_MS=N: a thread of the SDK's own faults N ms after the process
+// started, in any mode.
+bool StartCrashTimer() {
+    const char* text = platform::GetEnvironment("QUORLANE_SIM_CRASH_AFTER_MS");
+    if (text == nullptr || text[0] == '\0')
+        return false;
+    char* end = nullptr;
+    const long milliseconds = std::strtol(text, &end, 10);
+    if (*end != '\0' || milliseconds < 0 || milliseconds > INT_MAX) {
+        std::fprintf(stderr,
+                     "simulated SDK: QUORLANE_SIM_CRASH_AFTER_MS=\"%s\" is not a number of "
+                     "milliseconds; ignored\n",
+                     text);
+        return false;
+    }
+    std::thread([milliseconds] {
+        platform::SleepMilliseconds(static_cast<int>(milliseconds));
+        WriteThroughNull();
+    }).detach();
+    return true;
+}
+
+const bool kCrashTimerStarted = StartCrashTimer();
 
 // With QUORLANE_SIM_CONTROL set, the control channel opens as the process starts, so a host's
 // first requests are answered before the bridge makes its first SDK call.

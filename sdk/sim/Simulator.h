@@ -2,8 +2,8 @@
 // user, room, playing streams, preview, publishing), the registered callbacks, the mode (demo
 // room, or scripted through the control channel) and the results it hands back.
 //
-// Lock order: mutex_ may be held while DemoRoom's lock or a LineWriter's lock is taken. It is
-// never held while the registry waits for deliveries or while a thread is joined.
+// Lock order: mutex_ may be held while DemoRoom's lock is taken. It is never held while a
+// LineWriter writes, while the registry waits for deliveries or while a thread is joined.
 #pragma once
 
 #include <map>
@@ -60,8 +60,13 @@ class Simulator {
     void HoldCalls(const std::string& function);
     void ReleaseCalls(const std::string& function);
 
-    // Run first by every SDK function: holds the call while its function is held.
-    void Enter(const char* function);
+    // The next call of `function` faults (a write through a null pointer) on its caller's
+    // thread, as a vendor SDK with a bug would.
+    void CrashInCall(const std::string& function) EXCLUDES(crashLock_);
+
+    // Run first by every SDK function: holds the call while its function is held, and faults
+    // where CrashInCall asked for it.
+    void Enter(const char* function) EXCLUDES(crashLock_);
 
     // The SDK functions.
     void EnableExternalRender(bool enable);
@@ -107,6 +112,8 @@ class Simulator {
         REQUIRES(mutex_);
 
     platform::Mutex mutex_;
+    platform::Mutex crashLock_;  // taken alone
+    std::set<std::string> crashIn_ GUARDED_BY(crashLock_);
     CallbackRegistry registry_;
     CallGate gate_;
 

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "platform/Spawn.h"
@@ -201,6 +202,72 @@ TEST(HostGone, AnSdkCallThatNeverReturnsDoesNotHoldTheEnd) {
     EXPECT_EQ(CallsAfter(bridge, before), Lines{"SetExternalRenderCallback(null)"});
     EXPECT_EQ(bridge.CountInLog("switching off not finished after 1300 ms: an SDK call has not "
                                 "returned; exit code 1\r\n"),
+              1);
+}
+
+TEST(HostGone, AHostThatGoesWhileACallHangsIsNoticedThoughItSentMoreCommands) {
+    BridgeProcess::Options options = NoSanitizerPause();
+    options.environment.emplace_back("QUORLANE_SDK_CALL_LIMIT_MS", "0");  // no watchdog
+    BridgeProcess bridge;
+    ASSERT_TRUE(bridge.Start(options));
+    bridge.Run(kLogin);
+    bridge.Control({{"op", "hang"}, {"fn", "EnableCamera"}});
+    ASSERT_TRUE(bridge.Sync());
+    bridge.Send(R"({"type":"OpenCamera"})");
+    ASSERT_TRUE(bridge.WaitForAnswer("hanging"));
+    // An application quitting: one more command, then every pipe closed.
+    bridge.Send(R"({"type":"Logout"})");
+    bridge.CloseCommands();
+    bridge.CloseFrames();
+    bridge.CloseReplies();
+    ExpectEndWithin(bridge, Clock::now(), 1);
+    EXPECT_EQ(bridge.CountInLog("RecvMessage: [{\"type\":\"Logout\"}]"), 1);
+}
+
+TEST(HostGone, AnSdkCallThatHangsPastItsLimitEndsTheBridgeWithCode3AndAReport) {
+    const int kLimitMs = 1000;
+    BridgeProcess::Options options = NoSanitizerPause();
+    options.environment.emplace_back("QUORLANE_SDK_CALL_LIMIT_MS", std::to_string(kLimitMs));
+    options.stdoutPipe = true;
+    BridgeProcess bridge;
+    ASSERT_TRUE(bridge.Start(options));
+    bridge.ReadStdout();
+    bridge.Run(kLogin);
+    bridge.Control({{"op", "hang"}, {"fn", "EnableCamera"}});
+    ASSERT_TRUE(bridge.Sync());
+    const Clock::time_point sent = Clock::now();
+    bridge.Send(R"({"type":"OpenCamera"})");
+    ASSERT_TRUE(bridge.WaitForAnswer("hanging"));
+    platform::ExitStatus status;
+    ASSERT_TRUE(bridge.WaitForExit(60000, &status));
+    const long long ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - sent).count();
+    EXPECT_TRUE(status.exited && status.code == 3) << status.Describe();
+    EXPECT_EQ(bridge.CountInLog("LOG_FATAL SDK call EnableCamera has not returned after 1000 ms; "
+                                "report "),
+              1);
+    // Windows: the minidump's time is the dump writer's (Wine's dbghelp takes seconds).
+    const std::string log = bridge.LogText();
+    const std::size_t dumpAt = log.find("(minidump written in ");
+    const long long dumpMs =
+        dumpAt == std::string::npos ? 0 : std::atoll(log.c_str() + dumpAt + 21);
+    std::printf(
+        "[ measured ] exit %lld ms after the command whose call hung (limit %d ms, "
+        "minidump %lld ms)\n",
+        ms, kLimitMs, dumpMs);
+    EXPECT_LE(ms, kLimitMs + dumpMs + 1000) << "ended more than 1 s after the limit";
+    ASSERT_TRUE(bridge.WaitForControlEnd());
+    const std::string out = bridge.StdoutText();
+    const std::string prefix = "Quorlane: crash report ";
+    const std::size_t at = out.find(prefix);
+    ASSERT_NE(at, std::string::npos) << out;
+    const std::size_t begin = at + prefix.size();
+    const std::filesystem::path report = out.substr(begin, out.find("\r\n", begin) - begin);
+    EXPECT_TRUE(std::filesystem::equivalent(report.parent_path(),
+                                            std::filesystem::path(bridge.Directory()) / "log"))
+        << report;
+    EXPECT_EQ(bridge.CountInLog("fault: none; an SDK call has not returned within its limit\n"
+                                "SDK call in flight on the command worker: EnableCamera, for "),
               1);
 }
 

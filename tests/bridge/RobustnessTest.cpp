@@ -125,6 +125,34 @@ TEST(Robustness, MissingFrameDescriptorsAreNotTakenByFiles) {
     EXPECT_TRUE(bridge.Alive());
 }
 
+TEST(Robustness, FramesLargerThanTheDataTheSdkPassedAreRefusedAndTheBridgeRunsOn) {
+    BridgeProcess bridge;
+    ASSERT_TRUE(bridge.Start());
+    bridge.Run(R"({"type":"Login","param":{"userID":"u","userName":"n","test":0}})");
+    bridge.Run(R"({"type":"EnterRoom","param":{"RoomName":"R","RoomID":"r","role":2}})");
+    bridge.Run(R"({"type":"RequestView","param":["a"]})");
+    const nlohmann::json frame = {{"op", "frame"}, {"stream", "a"}, {"width", 64}, {"height", 64}};
+    // 8 of 64 rows delivered; then rows claimed 1 GiB apart.
+    nlohmann::json shortFrame = frame;
+    shortFrame["rows"] = 8;
+    nlohmann::json hugeStride = frame;
+    hugeStride["rows"] = 1;
+    hugeStride["claimStride"] = 1 << 30;
+    EXPECT_EQ(bridge.Ask(shortFrame, "framed").value("delivered", 0), 1);
+    EXPECT_EQ(bridge.Ask(hugeStride, "framed").value("delivered", 0), 1);
+    EXPECT_EQ(bridge.Ask(frame, "framed").value("delivered", 0), 1);
+    Frame received;
+    ASSERT_TRUE(bridge.NextFrame(1, &received));
+    EXPECT_EQ(received.width, 64);
+    EXPECT_EQ(received.height, 64);
+    EXPECT_TRUE(bridge.Alive());
+    // Logged once; the second refusal within the second is only counted.
+    EXPECT_TRUE(
+        bridge.WaitForLog("1 frames of stream a refused: 64x64 with rows 256 bytes apart "
+                          "need more than the 2048 bytes the SDK passed\r\n"));
+    EXPECT_EQ(bridge.CountInLog("frames of stream a refused"), 1);
+}
+
 TEST(Robustness, AHostThatClosesItsReplyPipeDoesNotKillTheProcess) {
     BridgeProcess bridge;
     ASSERT_TRUE(bridge.Start());

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <vector>
 
@@ -47,6 +49,23 @@ TEST(FrameRelay, PlansPlaneSizesWithOddDimensions) {
     EXPECT_TRUE(PlanFrame(37836, 37836, &largest));
     EXPECT_EQ(largest.payloadSize, 2147344344u);
     EXPECT_FALSE(PlanFrame(37837, 37837, &refused));
+}
+
+TEST(FrameRelay, FitsDataMeasuresTheRowsAgainstTheLengthWithoutOverflow) {
+    // 4 rows of 4 pixels, 20 bytes apart: the last row needs only its 16 bytes of pixels.
+    EXPECT_TRUE(framerelay::FitsData(4, 4, 20, 3 * 20 + 16));
+    EXPECT_FALSE(framerelay::FitsData(4, 4, 20, 3 * 20 + 15));
+    // 8 of 64 rows delivered.
+    EXPECT_FALSE(framerelay::FitsData(64, 64, 256, 8 * 256));
+    // A stride of 1 GiB, and products far beyond 32 bits.
+    EXPECT_FALSE(framerelay::FitsData(4, 4, 1 << 30, INT_MAX));
+    EXPECT_FALSE(framerelay::FitsData(1, INT_MAX, INT_MAX, INT_MAX));
+    EXPECT_FALSE(framerelay::FitsData(INT_MAX / 4, 2, INT_MAX, INT_MAX));
+    EXPECT_TRUE(framerelay::FitsData(INT_MAX / 4, 1, INT_MAX, INT_MAX));
+    // Negative length, stride below the row, or beyond 32 bits.
+    EXPECT_FALSE(framerelay::FitsData(4, 1, 16, -1));
+    EXPECT_FALSE(framerelay::FitsData(4, 1, 15, 100));
+    EXPECT_FALSE(framerelay::FitsData(4, 1, std::int64_t{INT_MAX} + 1, INT_MAX));
 }
 
 TEST(FrameRelay, HeaderIsLittleEndianByteForByte) {

@@ -92,21 +92,27 @@ TEST(FrameRelayWrite, WritesNothingWithoutManagerPixelsOrUsableSize) {
     Manager manager;
     const std::vector<unsigned char> pixels = SolidPixels(4, 4, 0, 0, 255);
     int strides[4] = {16, 0, 0, 0};
-    framerelay::RelayFrame(nullptr, pixels.data(), strides, nullptr, 4, 4);
-    framerelay::RelayFrame(&manager, nullptr, strides, nullptr, 4, 4);
-    framerelay::RelayFrame(&manager, pixels.data(), strides, nullptr, 0, 4);
-    framerelay::RelayFrame(&manager, pixels.data(), strides, nullptr, 4, -1);
+    framerelay::RelayFrame(nullptr, pixels.data(), 64, strides, nullptr, 4, 4);
+    framerelay::RelayFrame(&manager, nullptr, 64, strides, nullptr, 4, 4);
+    framerelay::RelayFrame(&manager, pixels.data(), 64, strides, nullptr, 0, 4);
+    framerelay::RelayFrame(&manager, pixels.data(), 64, strides, nullptr, 4, -1);
     // Refused before any pixel is read: the payload length would not fit the header.
-    framerelay::RelayFrame(&manager, pixels.data(), strides, nullptr, 46341, 46341);
+    framerelay::RelayFrame(&manager, pixels.data(), 64, strides, nullptr, 46341, 46341);
     // Rows closer than 4 x width bytes, or going backwards, are not rows of this frame.
     int shortStrides[4] = {15, 0, 0, 0};
-    framerelay::RelayFrame(&manager, pixels.data(), shortStrides, nullptr, 4, 4);
+    framerelay::RelayFrame(&manager, pixels.data(), 64, shortStrides, nullptr, 4, 4);
     int backwards[4] = {-16, 0, 0, 0};
-    framerelay::RelayFrame(&manager, pixels.data(), backwards, nullptr, 4, 4);
+    framerelay::RelayFrame(&manager, pixels.data(), 64, backwards, nullptr, 4, 4);
+    // Rows that reach past the data the SDK passed: a frame of one row less, a stride of 1 GiB
+    // (whose rows would lie far beyond the buffer), an unknown length.
+    framerelay::RelayFrame(&manager, pixels.data(), 63, strides, nullptr, 4, 4);
+    int huge[4] = {1 << 30, 0, 0, 0};
+    framerelay::RelayFrame(&manager, pixels.data(), 64, huge, nullptr, 4, 4);
+    framerelay::RelayFrame(&manager, pixels.data(), -1, strides, nullptr, 4, 4);
     EXPECT_EQ(pipes.Read(0, 1, 300), "");
 
-    // A null stride list means packed rows.
-    framerelay::RelayFrame(&manager, pixels.data(), nullptr, nullptr, 4, 4);
+    // A null stride list means packed rows; the last row needs only its own pixels.
+    framerelay::RelayFrame(&manager, pixels.data(), 64, nullptr, nullptr, 4, 4);
     const std::string frame = pipes.Read(0, 12 + 24, 5000);
     ASSERT_EQ(frame.size(), 12u + 24u);
     EXPECT_EQ(HeaderField(frame, 0), 4);
@@ -130,7 +136,7 @@ TEST(FrameRelayWrite, AFailingChannelLosesItsFramesAndNothingElse) {
     framerelay::ConvertFrame(pixels.data(), 32, layout, yuv.data());
     EXPECT_FALSE(framerelay::WriteFrame(3, layout, yuv.data()));
     for (int i = 0; i < 20; ++i) {
-        framerelay::RelayFrame(&manager, pixels.data(), strides, "gone", 8, 6);
+        framerelay::RelayFrame(&manager, pixels.data(), 8 * 6 * 4, strides, "gone", 8, 6);
     }
     // Channel 0 goes on untouched.
     EXPECT_TRUE(framerelay::WriteFrame(0, layout, yuv.data()));
@@ -158,7 +164,8 @@ TEST(FrameRelayWrite, ConcurrentFramesOnOneChannelStayWholeWhileTheMapChanges) {
             int strides[4] = {width * 4, 0, 0, 0};
             const char* stream = t == 1 ? "t1" : (t == 2 ? "unmapped" : nullptr);
             for (int i = 0; i < kFrames; ++i) {
-                framerelay::RelayFrame(&manager, pixels.data(), strides, stream, width, height);
+                framerelay::RelayFrame(&manager, pixels.data(), width * height * 4, strides, stream,
+                                       width, height);
             }
         });
     }

@@ -10,7 +10,7 @@ mkdir -p "$work"
 # Wine shows the root folder as drive Z:.
 windows_path() { printf 'Z:%s' "$1" | tr / '\\'; }
 case $mode in
-full)
+full | thread-fault | call-fault | hang | hang-gone | bad-frames)
     mkdir -p "$work/app"
     cp "$bridge" "$standin/zegoliveroom.dll" "$work/app/"
     bridge=$work/app/$(basename "$bridge")

@@ -6,6 +6,14 @@
 //            slot after the publisher's destructor), publishing, room messages, logout
 //   lacking  QUORLANE_SDK_DLL names a DLL without EnableMic, QUORLANE_APP_ID is malformed
 //   missing  QUORLANE_SDK_DLL names a file that does not exist
+//   thread-fault, call-fault  the DLL faults on its own thread (at the room login) or inside
+//            EnableCamera: the bridge ends with the exception code, leaving a text report and a
+//            minidump beside its logs
+//   hang     EnableCamera never returns: exit code 3 within the call limit plus 1 s, a report
+//   hang-gone  the same with no limit, one more command, then every pipe closed: the bridge
+//            ends within 2 s with code 1
+//   bad-frames  s1's frames are shorter than their geometry, s2's rows 1 GiB apart: refused,
+//            while the preview's frames go on
 //
 //     node standin_session.js BRIDGE.exe WORK_FOLDER RESULT_FILE MODE [DLL]
 //
@@ -27,9 +35,15 @@ const appSign = '0f1e2d3c4b5a69788796a5b4c3d2e1f000112233445566778899aabbccddeef
 
 const env = Object.assign({}, process.env);
 for (const name of ['QUORLANE_SDK_DLL', 'QUORLANE_APP_ID', 'QUORLANE_APP_SIGN']) delete env[name];
-if (mode === 'full') {
+const faults = { 'thread-fault': 'thread', 'call-fault': 'call', hang: 'hang', 'hang-gone': 'hang',
+    'bad-frames': 'bad-frames' };
+const callLimitMs = 2000;
+if (mode === 'full' || faults[mode]) {
     env.QUORLANE_APP_ID = appID;
     env.QUORLANE_APP_SIGN = appSign;
+    if (faults[mode]) env.QUORLANE_STANDIN_FAULT = faults[mode];
+    if (mode === 'hang') env.QUORLANE_SDK_CALL_LIMIT_MS = String(callLimitMs);
+    if (mode === 'hang-gone') env.QUORLANE_SDK_CALL_LIMIT_MS = '0';
 } else {
     env.QUORLANE_SDK_DLL = dllPath;
     if (mode === 'lacking') env.QUORLANE_APP_ID = '12x';
@@ -41,7 +55,13 @@ let consoleText = '';
 const stdio = ['ignore', 'pipe', 'ignore', 'pipe', 'pipe', 'pipe', 'pipe', 'pipe', 'pipe', 'pipe'];
 const child = spawn(bridgePath, [], { stdio, env, cwd: workFolder, windowsHide: true });
 let exited = null;
-child.on('exit', (code, signal) => { exited = `code ${code} signal ${signal}`; });
+let exitCode = null;
+let exitedAt = 0;
+child.on('exit', (code, signal) => {
+    exited = `code ${code} signal ${signal}`;
+    exitCode = code;
+    exitedAt = Date.now();
+});
 child.on('error', (e) => { exited = `error ${e.message}`; });
 
 const splitter = new ObjectSplitter();
@@ -192,13 +212,101 @@ async function missingSession() {
     await reply('OpenCamera', 0);
 }
 
+// Waits for the bridge to end; its exit code.
+async function waitExit(ms) {
+    const deadline = Date.now() + ms;
+    while (exitCode === null && Date.now() < deadline) await sleep(10);
+    if (exitCode === null) throw new Error(`the bridge still runs ${ms} ms later`);
+    return exitCode;
+}
+
+// The report named on standard output: its text, with the minidump beside it checked.
+async function checkReport(...parts) {
+    const line = await waitFor('the report line', () => /Quorlane: crash report (.*\.txt)\r\n/.exec(consoleText));
+    const report = fs.readFileSync(line[1], 'latin1');
+    for (const line of report.split('\n')) if (line) note(`# ${line}`);
+    for (const part of parts) if (!report.includes(part)) throw new Error(`the report lacks ${part}`);
+    const dump = fs.readFileSync(line[1].replace(/\.txt$/, '.dmp'));
+    note(`minidump: ${dump.length} bytes`);
+    if (dump.subarray(0, 4).toString('latin1') !== 'MDMP') throw new Error('the minidump does not begin with MDMP');
+}
+
+async function faultSession(inCall) {
+    send({ type: 'Login', param: { userID: 'u1', userName: 'Ann', test: 0 } });
+    await reply('Login', 1);
+    if (inCall) send({ type: 'OpenCamera' });
+    else send({ type: 'EnterRoom', param: { RoomName: 'Room One', RoomID: 'r1', role: 1 } });
+    const code = await waitExit(30000);
+    if (code !== 0xC0000005) throw new Error(`exit code ${code}, not the access violation's`);
+    await checkReport('exception: 0xc0000005 EXCEPTION_ACCESS_VIOLATION at zegoliveroom.dll+0x',
+        ', writing 0x0\n',
+        inCall ? 'uimsg (the command worker)' : "not one of the bridge's threads: one of the SDK's own",
+        // On the DLL's thread the fault may come while LoginRoom, which set it off, still runs.
+        inCall ? 'SDK call in flight on the command worker: EnableCamera, for ' : 'SDK call in flight on the command worker: ',
+        inCall ? 'oldest first: DaemonStart, Login, OpenCamera' : 'oldest first: DaemonStart, Login, EnterRoom');
+    await waitLog('LOG_FATAL crash: EXCEPTION_ACCESS_VIOLATION (3221225477) on thread ');
+}
+
+async function hangSession() {
+    send({ type: 'Login', param: { userID: 'u1', userName: 'Ann', test: 0 } });
+    await reply('Login', 1);
+    const sent = Date.now();
+    send({ type: 'OpenCamera' });
+    const code = await waitExit(callLimitMs + 10000);
+    const ms = exitedAt - sent;
+    if (code !== 3) throw new Error(`exit code ${code}, not 3`);
+    await checkReport('fault: none; an SDK call has not returned within its limit',
+        'SDK call in flight on the command worker: EnableCamera, for ');
+    await waitLog(`LOG_FATAL SDK call EnableCamera has not returned after ${callLimitMs} ms; report `);
+    // Wine's dbghelp takes a second or more for a minidump that Windows writes in a fraction of
+    // one: the bound leaves out the time the dump writer reported.
+    const dumpMs = Number(/minidump written in (\d+) ms/.exec(logText())[1]);
+    note(`exit ${ms} ms after the command whose call hung (limit ${callLimitMs} ms), ` +
+        `${ms - callLimitMs - dumpMs} ms of it besides the limit and the minidump's ${dumpMs} ms`);
+    if (ms > callLimitMs + dumpMs + 1000)
+        throw new Error(`ended ${ms} ms after the call, past its limit, the minidump and 1 s`);
+}
+
+async function hangGoneSession() {
+    send({ type: 'Login', param: { userID: 'u1', userName: 'Ann', test: 0 } });
+    await reply('Login', 1);
+    send({ type: 'OpenCamera' });
+    await waitLog('RecvMessage: [{"type":"OpenCamera"}]');
+    send({ type: 'Logout' });
+    await waitLog('RecvMessage: [{"type":"Logout"}]');
+    // The host goes: every pipe closed.
+    const gone = Date.now();
+    for (let fd = 3; fd <= 9; ++fd) child.stdio[fd].destroy();
+    const code = await waitExit(10000);
+    const ms = exitedAt - gone;
+    note(`ended ${ms} ms after its host, exit code ${code}`);
+    if (code !== 1) throw new Error(`exit code ${code}, not 1`);
+    if (ms > 2000) throw new Error(`ended ${ms} ms after its host, not within 2 s`);
+}
+
+async function badFramesSession() {
+    send({ type: 'Login', param: { userID: 'u1', userName: 'Ann', test: 0 } });
+    await reply('Login', 1);
+    send({ type: 'EnterRoom', param: { RoomName: 'Room One', RoomID: 'r1', role: 1 } });
+    await reply('EnterRoom', 0);
+    send({ type: 'RequestView', param: ['s1', 's2'] });
+    send({ type: 'StartPreview' });
+    await reply('StartPreview', 1);
+    await checkFrames(0, 33, 17, 'red');
+    await waitLog('frames of stream s1 refused: 40x22 with rows 160 bytes apart need more than the 1280 bytes the SDK passed',
+        'frames of stream s2 refused: 17x9 with rows 1073741824 bytes apart need more than the 612 bytes the SDK passed');
+    if (readers[1].frames !== 0 || readers[2].frames !== 0) throw new Error('a refused frame reached the host');
+}
+
 (async () => {
     try {
         await waitText('{ "code": 0, "type": "DaemonStart" }');
-        const sessions = { full: fullSession, lacking: lackingSession, missing: missingSession };
+        const sessions = { full: fullSession, lacking: lackingSession, missing: missingSession,
+            'thread-fault': () => faultSession(false), 'call-fault': () => faultSession(true),
+            hang: hangSession, 'hang-gone': hangGoneSession, 'bad-frames': badFramesSession };
         await sessions[mode]();
         note(`frames per channel: ${readers.map((r) => r.frames).join(' ')}`);
-        if (exited) throw new Error(`the bridge ended (${exited})`);
+        if (exited && !faults[mode]) throw new Error(`the bridge ended (${exited})`);
         note('PASS');
     } catch (e) {
         note(`frames per channel: ${readers.map((r) => r.frames).join(' ')}`);

@@ -17,7 +17,16 @@
 //   Stop..., LogoutRoom, UnInitSDK stop the frames concerned
 //
 // Frames are solid colours, 25 a second per source: the preview red 33x17, s1 green 40x22, any
-// other stream blue 17x9. SendRoomMessage takes int where LiveRoom.h has enumerations, as a
+// other stream blue 17x9.
+//
+// QUORLANE_STANDIN_FAULT, read by InitSDK, makes it misbehave as a vendor's DLL may:
+//   thread      its own thread writes through a null pointer when LoginRoom is called
+//   call        EnableCamera(true) writes through a null pointer on its caller's thread
+//   hang        EnableCamera(true) never returns
+//   bad-frames  s1's frames come with a data length of 8 of their 22 rows, s2's with a stride
+//               of 1 GiB; the preview's stay sound
+//
+// SendRoomMessage takes int where LiveRoom.h has enumerations, as a
 // vendor's header may, so its decoration is not the one the bridge looks for first. Built with
 // QUORLANE_STANDIN_WITHOUT_ENABLE_MIC, the DLL lacks EnableMic.
 #include "LiveRoom.h"
@@ -97,7 +106,33 @@ bool Equal(const char* a, const char* b) {
     return *a == *b;
 }
 
-enum class JobKind { kInitSDK, kLoginRoom, kPlay, kPreview, kPublish, kMessage, kCamera };
+enum class JobKind { kInitSDK, kLoginRoom, kPlay, kPreview, kPublish, kMessage, kCamera, kFault };
+
+enum class Fault { kNone, kThread, kCall, kHang, kBadFrames };
+
+// Volatile, so that the compiler can neither see the null nor drop the write.
+int* volatile nowhere = nullptr;
+
+void WriteThroughNull() {
+    *static_cast<volatile int*>(nowhere) = 0x5a;
+}
+
+Fault FaultFromEnvironment() {
+    char text[32] = {};
+    const unsigned long length =
+        win32::GetEnvironmentVariableA("QUORLANE_STANDIN_FAULT", text, sizeof text);
+    if (length == 0 || length >= sizeof text)
+        return Fault::kNone;
+    if (Equal(text, "thread"))
+        return Fault::kThread;
+    if (Equal(text, "call"))
+        return Fault::kCall;
+    if (Equal(text, "hang"))
+        return Fault::kHang;
+    if (Equal(text, "bad-frames"))
+        return Fault::kBadFrames;
+    return Fault::kNone;
+}
 
 struct Job {
     JobKind kind;
@@ -144,6 +179,7 @@ struct Shared {
     bool previewing;
     char playing[kMaxStreams][kTextSize];
     int lastSequence;
+    Fault fault;
 };
 Shared shared;
 
@@ -292,6 +328,9 @@ void Run(const Job& job) {
             if (im != nullptr)
                 Message(im, job);
             break;
+        case JobKind::kFault:
+            WriteThroughNull();
+            break;
         case JobKind::kCamera: {
             static ZEGO::AV::DeviceInfo camera;
             Copy(camera.szDeviceId, 512, "standin-camera");
@@ -303,7 +342,7 @@ void Run(const Job& job) {
     }
 }
 
-void SendFrame(IZegoVideoRenderCallback* render, const char* streamID) {
+void SendFrame(IZegoVideoRenderCallback* render, const char* streamID, bool badFrames) {
     static unsigned char pixels[64 * 64 * 4];
     const Picture& picture = PictureOf(streamID);
     const int stride = picture.width * 4;
@@ -314,8 +353,14 @@ void SendFrame(IZegoVideoRenderCallback* render, const char* streamID) {
         pixels[4 * i + 3] = 255;
     }
     int strides[4] = {stride, 0, 0, 0};
-    render->OnVideoDataCallback(pixels, stride * picture.height, streamID, picture.width,
-                                picture.height, strides);
+    int length = stride * picture.height;
+    if (badFrames && streamID != nullptr) {
+        if (Equal(streamID, "s1"))
+            length = stride * 8;  // 8 of its rows
+        else
+            strides[0] = 1 << 30;  // rows 1 GiB apart: far beyond the buffer
+    }
+    render->OnVideoDataCallback(pixels, length, streamID, picture.width, picture.height, strides);
 }
 
 // The stand-in's own thread: notifications in the order they were posted, and frames.
@@ -343,21 +388,23 @@ unsigned long __stdcall Worker(void*) {
         }
         IZegoVideoRenderCallback* render;
         bool previewing;
+        bool badFrames;
         char playing[kMaxStreams][kTextSize];
         {
             win32::Hold hold(shared.lock);
             render = shared.render;
             previewing = shared.previewing;
+            badFrames = shared.fault == Fault::kBadFrames;
             for (int i = 0; i < kMaxStreams; ++i)
                 Copy(playing[i], kTextSize, shared.playing[i]);
         }
         if (render == nullptr)
             continue;
         if (previewing)
-            SendFrame(render, nullptr);
+            SendFrame(render, nullptr, badFrames);
         for (const char* stream : playing) {
             if (stream[0] != '\0')
-                SendFrame(render, stream);
+                SendFrame(render, stream, badFrames);
         }
     }
 }
@@ -391,6 +438,7 @@ STANDIN_EXPORT bool InitSDK(unsigned int appID, const unsigned char* appSignatur
                             int signatureLength) {
     {
         win32::Hold hold(shared.lock);
+        shared.fault = FaultFromEnvironment();
         shared.appID = appID;
         for (int i = 0; i < 32; ++i)
             shared.appSign[i] = i < signatureLength ? appSignature[i] : 0;
@@ -448,10 +496,14 @@ STANDIN_EXPORT bool SetPlayVolume(int, const char*) {
 }
 
 STANDIN_EXPORT bool LoginRoom(const char* pszRoomID, int, const char*) {
+    bool fault;
     {
         win32::Hold hold(shared.lock);
         Copy(shared.roomID, kTextSize, pszRoomID);
+        fault = shared.fault == Fault::kThread;
     }
+    if (fault)
+        return Post(MakeJob(JobKind::kFault));
     return Post(MakeJob(JobKind::kLoginRoom, pszRoomID));
 }
 STANDIN_EXPORT bool LogoutRoom() {
@@ -496,6 +548,15 @@ STANDIN_EXPORT bool StopPreview(AV::PublishChannelIndex) {
 }
 
 STANDIN_EXPORT bool EnableCamera(bool enable, AV::PublishChannelIndex) {
+    Fault fault;
+    {
+        win32::Hold hold(shared.lock);
+        fault = shared.fault;
+    }
+    if (enable && fault == Fault::kCall)
+        WriteThroughNull();
+    while (enable && fault == Fault::kHang)
+        win32::Sleep(win32::kInfinite);
     return !enable || Post(MakeJob(JobKind::kCamera));
 }
 #ifndef QUORLANE_STANDIN_WITHOUT_ENABLE_MIC

@@ -24,6 +24,10 @@ __declspec(dllimport) unsigned long __stdcall WaitForSingleObject(void* handle,
                                                                   unsigned long milliseconds);
 __declspec(dllimport) void __stdcall AcquireSRWLockExclusive(SrwLock* lock);
 __declspec(dllimport) void __stdcall ReleaseSRWLockExclusive(SrwLock* lock);
+__declspec(dllimport) unsigned long __stdcall GetEnvironmentVariableA(const char* name,
+                                                                      char* buffer,
+                                                                      unsigned long size);
+__declspec(dllimport) void __stdcall Sleep(unsigned long milliseconds);
 }
 
 // Holds an SRW lock for a scope.
