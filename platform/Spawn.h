@@ -148,6 +148,9 @@ class ChildProcess {
     bool WaitFor(int timeoutMs, ExitStatus* status = nullptr);
     // Asks the child to stop (SIGTERM).
     void Terminate();
+    // Asks the child to end in order (SIGTERM, which it may catch); false where the system has
+    // no such request (Windows, where Terminate ends the child at once).
+    bool AskToEnd();
     // Interrupts the child as Ctrl+C in a terminal does (SIGINT); false where the system has
     // no such request (Windows).
     bool Interrupt();

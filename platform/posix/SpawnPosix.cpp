@@ -367,6 +367,10 @@ void ChildProcess::Terminate() {
         ::kill(pid_, SIGTERM);
 }
 
+bool ChildProcess::AskToEnd() {
+    return pid_ > 0 && !reaped_ && ::kill(pid_, SIGTERM) == 0;
+}
+
 bool ChildProcess::Interrupt() {
     return pid_ > 0 && !reaped_ && ::kill(pid_, SIGINT) == 0;
 }

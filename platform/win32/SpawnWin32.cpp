@@ -360,6 +360,10 @@ void ChildProcess::Terminate() {
         ::TerminateProcess(process_, 1);
 }
 
+bool ChildProcess::AskToEnd() {
+    return false;
+}
+
 bool ChildProcess::Interrupt() {
     return false;
 }
