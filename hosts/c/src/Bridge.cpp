@@ -123,6 +123,12 @@ int Bridge::Start(const quorlane_options& options, std::string* message) {
     pid_ = child_.Pid();
 
     // Keep only the host's ends: end of input then means the bridge has gone.
+    commands.read.Reset();
+    replies.write.Reset();
+    for (platform::Pipe& p : frames)
+        p.write.Reset();
+    controlIn.read.Reset();
+    controlOut.write.Reset();
     {
         platform::MutexLock lock(sendMutex_);
         commands_ = std::move(commands.write);
