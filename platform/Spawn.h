@@ -126,6 +126,11 @@ struct SpawnOptions {
     bool textModeDescriptors = false;
 };
 
+// Resident memory in bytes and user + system processor seconds of a running process named by
+// its ID; -1 once it has ended or when they cannot be read.
+std::int64_t ProcessResidentBytes(int pid);
+double ProcessCpuSeconds(int pid);
+
 // A running (or ended) child. Destruction kills it if it still runs and reaps it.
 class ChildProcess {
   public:

@@ -178,6 +178,10 @@ QUORLANE_API void quorlane_text_release(quorlane_text* text);
 /* Takes the oldest frame of `channel`, or of any channel when channel is -1; as above. */
 QUORLANE_API int quorlane_receive_frame(quorlane_bridge* bridge, int channel, int timeout_ms,
                                         quorlane_frame** frame);
+/* Waits until a text or a frame can be taken (QUORLANE_OK), the bridge has ended and all was
+ * taken (QUORLANE_ENDED), or the time-out (QUORLANE_TIMEOUT): one loop can serve both kinds. */
+QUORLANE_API int quorlane_wait(quorlane_bridge* bridge, int timeout_ms);
+
 /* A frame stays valid until released, also after quorlane_destroy. */
 QUORLANE_API void quorlane_frame_release(quorlane_frame* frame);
 
@@ -198,6 +202,11 @@ QUORLANE_API int quorlane_exit_info(quorlane_bridge* bridge, quorlane_exit* exit
 QUORLANE_API int quorlane_pid(quorlane_bridge* bridge);
 
 QUORLANE_API int quorlane_get_stats(quorlane_bridge* bridge, quorlane_stats* stats);
+
+/* Why a channel's stream lost its framing ("frame 3: payload length 95 for 8x8 (expected 96)");
+ * QUORLANE_OK with the text, or QUORLANE_INVALID_ARGUMENT when the channel is not torn. */
+QUORLANE_API int quorlane_channel_error(quorlane_bridge* bridge, int channel, char* message,
+                                        size_t message_size);
 
 #ifdef __cplusplus
 }

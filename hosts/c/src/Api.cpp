@@ -156,6 +156,12 @@ int quorlane_receive_frame(quorlane_bridge* bridge, int channel, int timeout_ms,
     });
 }
 
+int quorlane_wait(quorlane_bridge* bridge, int timeout_ms) {
+    if (bridge == nullptr)
+        return QUORLANE_INVALID_ARGUMENT;
+    return Guarded([&] { return bridge->bridge.WaitAny(timeout_ms); });
+}
+
 void quorlane_frame_release(quorlane_frame* frame) {
     delete reinterpret_cast<libquorlane::FrameItem*>(frame);
 }
@@ -195,3 +201,14 @@ int quorlane_get_stats(quorlane_bridge* bridge, quorlane_stats* stats) {
 }
 
 }  // extern "C"
+
+extern "C" int quorlane_channel_error(quorlane_bridge* bridge, int channel, char* message,
+                                      size_t message_size) {
+    if (bridge == nullptr || channel < 0 || channel >= QUORLANE_CHANNELS)
+        return QUORLANE_INVALID_ARGUMENT;
+    return Guarded([&] {
+        const std::string why = bridge->bridge.ChannelError(channel);
+        CopyMessage(why, message, message_size);
+        return why.empty() ? QUORLANE_INVALID_ARGUMENT : QUORLANE_OK;
+    });
+}

@@ -295,37 +295,57 @@ void Bridge::ReadControl() {
     }
 }
 
+void Bridge::Tear(int channel, std::string why) {
+    platform::MutexLock lock(mutex_);
+    stats_.torn[channel] = 1;
+    tornWhy_[channel] = std::move(why);
+}
+
 void Bridge::ReadFrames(int channel) {
     const int fd = frames_[channel].Get();
     std::uint8_t header[kFrameHeaderBytes];
     std::uint64_t number = 0;
-    bool torn = false;
-    while (ReadFully(fd, header, sizeof header)) {
-        torn = true;  // until this frame is whole
+    std::string torn;
+    for (;;) {
+        const int first = platform::ReadSome(fd, header, 1);
+        if (first <= 0)
+            break;  // end of input between frames
+        if (!ReadFully(fd, header + 1, sizeof header - 1)) {
+            torn = "stream ended inside the header of frame " + std::to_string(number);
+            break;
+        }
         const std::int32_t width = LittleEndian32(header);
         const std::int32_t height = LittleEndian32(header + 4);
         const std::int32_t length = LittleEndian32(header + 8);
-        const bool possible = width > 0 && height > 0 && width <= kMaxSide && height <= kMaxSide;
-        const std::size_t ySize = possible ? static_cast<std::size_t>(width) * height : 0;
+        const std::string size = std::to_string(width) + "x" + std::to_string(height);
+        if (width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide) {
+            torn = "frame " + std::to_string(number) + ": impossible size " + size;
+            break;
+        }
+        const std::size_t ySize = static_cast<std::size_t>(width) * height;
         const int chromaWidth = (width + 1) / 2;
-        const std::size_t chromaSize =
-            possible ? static_cast<std::size_t>(chromaWidth) * ((height + 1) / 2) : 0;
-        if (!possible || length < 0 || static_cast<std::size_t>(length) != ySize + 2 * chromaSize)
-            break;  // no way to find the next frame: torn
+        const std::size_t chromaSize = static_cast<std::size_t>(chromaWidth) * ((height + 1) / 2);
+        const std::size_t expected = ySize + 2 * chromaSize;
+        if (length < 0 || static_cast<std::size_t>(length) != expected) {
+            torn = "frame " + std::to_string(number) + ": payload length " +
+                   std::to_string(length) + " for " + size + " (expected " +
+                   std::to_string(expected) + ")";
+            break;
+        }
         FramePtr frame(new (std::nothrow) FrameItem);
         if (frame != nullptr)
-            frame->planes.reset(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(length)]);
-        if (frame == nullptr || frame->planes == nullptr) {
-            if (!ReadFully(fd, nullptr, static_cast<std::size_t>(length)))
-                break;
+            frame->planes.reset(new (std::nothrow) std::uint8_t[expected]);
+        const bool kept = frame != nullptr && frame->planes != nullptr;
+        if (!ReadFully(fd, kept ? frame->planes.get() : nullptr, expected)) {
+            torn = "stream ended inside frame " + std::to_string(number);
+            break;
+        }
+        if (!kept) {
             platform::MutexLock lock(mutex_);
             ++stats_.frames_dropped[channel];
             ++number;
-            torn = false;
             continue;
         }
-        if (!ReadFully(fd, frame->planes.get(), static_cast<std::size_t>(length)))
-            break;
         std::uint8_t* planes = frame->planes.get();
         quorlane_frame& f = frame->pub;
         f.channel = channel;
@@ -338,17 +358,14 @@ void Bridge::ReadFrames(int channel) {
         f.u = planes + ySize + (channel == 0 ? 0 : chromaSize);
         f.v = planes + ySize + (channel == 0 ? chromaSize : 0);
         f.number = number++;
-        frame->size = static_cast<std::size_t>(length);
-        torn = false;
+        frame->size = expected;
         PushFrame(channel, std::move(frame));
     }
-    // End of input, or torn: keep draining so that the bridge never blocks on this pipe.
+    if (!torn.empty())
+        Tear(channel, std::move(torn));
+    // Keep draining a torn stream, so that the bridge never blocks on this pipe.
     std::uint8_t scratch[64 * 1024];
     while (platform::ReadSome(fd, scratch, sizeof scratch) > 0) {
-    }
-    if (torn) {
-        platform::MutexLock lock(mutex_);
-        stats_.torn[channel] = 1;
     }
 }
 
@@ -516,6 +533,22 @@ int Bridge::ReceiveFrame(int channel, int timeoutMs, FramePtr* frame) {
     }
 }
 
+int Bridge::WaitAny(int timeoutMs) {
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    platform::MutexLock lock(mutex_);
+    for (;;) {
+        bool any = options_.on_text == nullptr && !texts_.empty();
+        for (const std::deque<FramePtr>& q : frameQueues_)
+            any = any || (options_.on_frame == nullptr && !q.empty());
+        if (any)
+            return QUORLANE_OK;
+        if (ended_)
+            return QUORLANE_ENDED;
+        if (!WaitForChange(timeoutMs, deadline))
+            return QUORLANE_TIMEOUT;
+    }
+}
+
 int Bridge::Close(int graceMs) {
     if (InDeliveryThread())
         return QUORLANE_IN_CALLBACK;
@@ -560,6 +593,11 @@ int Bridge::ExitInfo(quorlane_exit* exit) {
 void Bridge::Stats(quorlane_stats* stats) {
     platform::MutexLock lock(mutex_);
     *stats = stats_;
+}
+
+std::string Bridge::ChannelError(int channel) {
+    platform::MutexLock lock(mutex_);
+    return tornWhy_[channel];
 }
 
 }  // namespace libquorlane

@@ -49,10 +49,13 @@ class Bridge {
     int Send(const char* data, std::size_t size, bool control);
     int ReceiveText(int timeoutMs, TextPtr* text);
     int ReceiveFrame(int channel, int timeoutMs, FramePtr* frame);
+    int WaitAny(int timeoutMs);
     int Close(int graceMs);
     int ExitInfo(quorlane_exit* exit);
     int Pid() const { return pid_; }
     void Stats(quorlane_stats* stats);
+    // Empty while the channel is whole.
+    std::string ChannelError(int channel);
 
   private:
     void ReadTexts();
@@ -64,6 +67,7 @@ class Bridge {
     void DeliverFrames();
     void PushText(std::string bytes, int source);
     void PushFrame(int channel, FramePtr frame);
+    void Tear(int channel, std::string why);
     bool InDeliveryThread() const;
     // Waits for a change until `deadline` (timeoutMs < 0: no limit); false once it has passed.
     bool WaitForChange(int timeoutMs, std::chrono::steady_clock::time_point deadline)
@@ -86,6 +90,7 @@ class Bridge {
     std::deque<TextPtr> texts_ GUARDED_BY(mutex_);
     std::deque<FramePtr> frameQueues_[QUORLANE_CHANNELS] GUARDED_BY(mutex_);
     quorlane_stats stats_ GUARDED_BY(mutex_){};
+    std::string tornWhy_[QUORLANE_CHANNELS] GUARDED_BY(mutex_);
     std::uint64_t arrivals_ GUARDED_BY(mutex_) = 0;
     bool greeted_ GUARDED_BY(mutex_) = false;
     bool textsDone_ GUARDED_BY(mutex_) = false;
