@@ -33,8 +33,7 @@ Started Start(quorlane_options options) {
     options.stdout_path = "/dev/null";
     const std::string dir = ::testing::TempDir();
     options.working_directory = dir.c_str();
-    EXPECT_EQ(quorlane_start(&options, &s.bridge, message, sizeof message), QUORLANE_OK)
-        << message;
+    EXPECT_EQ(quorlane_start(&options, &s.bridge, message, sizeof message), QUORLANE_OK) << message;
     s.message = message;
     return s;
 }
@@ -150,8 +149,7 @@ TEST(CApi, StartFailuresSayWhy) {
     options.executable = "/bin/false";
     EXPECT_EQ(quorlane_start(&options, &bridge, message, sizeof message), QUORLANE_NO_GREETING);
     EXPECT_NE(std::string(message).find("exit code 1"), std::string::npos) << message;
-    EXPECT_EQ(quorlane_start(nullptr, &bridge, message, sizeof message),
-              QUORLANE_INVALID_ARGUMENT);
+    EXPECT_EQ(quorlane_start(nullptr, &bridge, message, sizeof message), QUORLANE_INVALID_ARGUMENT);
     EXPECT_STREQ(quorlane_result_text(QUORLANE_TIMEOUT), "timed out");
 }
 

@@ -42,10 +42,10 @@ BridgeMessage ClassifyMessage(std::string text);
 
 struct BridgeOptions {
     std::string bridgePath;
-    std::string workingDirectory;   // empty: the host's
-    std::string stdoutPath;         // empty: inherited
-    std::string stderrPath;         // empty: inherited
-    bool scripted = false;  // control channel on 10 (requests) and 11 (records, answers)
+    std::string workingDirectory;  // empty: the host's
+    std::string stdoutPath;        // empty: inherited
+    std::string stderrPath;        // empty: inherited
+    bool scripted = false;         // control channel on 10 (requests) and 11 (records, answers)
     std::vector<std::pair<std::string, std::string>> environment;
 };
 

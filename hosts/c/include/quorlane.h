@@ -119,8 +119,8 @@ typedef struct quorlane_stats {
     uint64_t texts_dropped; /* received but dropped unread, the queue being full */
     uint64_t frames_received[QUORLANE_CHANNELS];
     uint64_t frames_dropped[QUORLANE_CHANNELS];
-    uint64_t skipped_bytes;   /* bytes on descriptor 4 outside any JSON text */
-    uint64_t queued_bytes;    /* bytes the queues hold now */
+    uint64_t skipped_bytes;      /* bytes on descriptor 4 outside any JSON text */
+    uint64_t queued_bytes;       /* bytes the queues hold now */
     int torn[QUORLANE_CHANNELS]; /* 1: the channel's stream lost its framing (read, not used) */
 } quorlane_stats;
 

@@ -87,8 +87,7 @@ int quorlane_start(const quorlane_options* options, quorlane_bridge** bridge, ch
         *bridge = nullptr;
     if (options == nullptr || bridge == nullptr || options->executable == nullptr ||
         options->executable[0] == '\0') {
-        CopyMessage("options, bridge and options->executable are required", message,
-                    message_size);
+        CopyMessage("options, bridge and options->executable are required", message, message_size);
         return QUORLANE_INVALID_ARGUMENT;
     }
     std::string why;

@@ -26,10 +26,9 @@ const char kGreetingType[] = "\"DaemonStart\"";
 thread_local const Bridge* deliveringFor = nullptr;
 
 std::int32_t LittleEndian32(const std::uint8_t* b) {
-    const std::uint32_t v = static_cast<std::uint32_t>(b[0]) |
-                            (static_cast<std::uint32_t>(b[1]) << 8) |
-                            (static_cast<std::uint32_t>(b[2]) << 16) |
-                            (static_cast<std::uint32_t>(b[3]) << 24);
+    const std::uint32_t v =
+        static_cast<std::uint32_t>(b[0]) | (static_cast<std::uint32_t>(b[1]) << 8) |
+        (static_cast<std::uint32_t>(b[2]) << 16) | (static_cast<std::uint32_t>(b[3]) << 24);
     std::int32_t result;
     std::memcpy(&result, &v, sizeof result);
     return result;
@@ -80,8 +79,8 @@ int Bridge::Start(const quorlane_options& options, std::string* message) {
     options_.frame_queue_limit = std::max(1, options_.frame_queue_limit);
 
     platform::Pipe commands, replies, frames[QUORLANE_CHANNELS], controlIn, controlOut;
-    bool ok = platform::MakePipe(&commands) && platform::MakePipe(&replies) &&
-              platform::MakePipe(&wake_);
+    bool ok =
+        platform::MakePipe(&commands) && platform::MakePipe(&replies) && platform::MakePipe(&wake_);
     for (platform::Pipe& p : frames)
         ok = ok && platform::MakePipe(&p);
     if (options_.scripted)
@@ -514,8 +513,8 @@ int Bridge::ReceiveFrame(int channel, int timeoutMs, FramePtr* frame) {
     platform::MutexLock lock(mutex_);
     for (;;) {
         std::deque<FramePtr>* from = nullptr;
-        for (int c = channel < 0 ? 0 : channel; c <= (channel < 0 ? QUORLANE_CHANNELS - 1 : channel);
-             ++c) {
+        for (int c = channel < 0 ? 0 : channel;
+             c <= (channel < 0 ? QUORLANE_CHANNELS - 1 : channel); ++c) {
             std::deque<FramePtr>& q = frameQueues_[c];
             if (!q.empty() && (from == nullptr || q.front()->arrival < from->front()->arrival))
                 from = &q;

@@ -101,7 +101,7 @@ class Bridge {
     std::atomic<bool> closing_{false};
     std::atomic<bool> gone_{false};  // the bridge has ended (sends stop waiting)
 
-    platform::Mutex closeMutex_;  // one close at a time; threads below joined under it
+    platform::Mutex closeMutex_;        // one close at a time; threads below joined under it
     std::vector<std::thread> readers_;  // joined by the watcher
     std::thread watcher_, textDelivery_, frameDelivery_;
 };
