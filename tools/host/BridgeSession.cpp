@@ -28,9 +28,9 @@ BridgeMessage ClassifyMessage(std::string text) {
 
 namespace {
 
-// This tool records everything: room for far more than it ever falls behind by.
+// Room for every text, and for about a second of frames per channel if the tool falls behind.
 constexpr int kTextQueueLimit = 1 << 20;
-constexpr int kFrameQueueLimit = 256;
+constexpr int kFrameQueueLimit = 16;
 
 }  // namespace
 
