@@ -305,11 +305,12 @@ void Bridge::ReadFrames(int channel) {
     std::uint8_t header[kFrameHeaderBytes];
     std::uint64_t number = 0;
     std::string torn;
+    const auto pool = std::make_shared<BufferPool>();
     for (;;) {
-        const int first = platform::ReadSome(fd, header, 1);
+        const int first = platform::ReadSome(fd, header, sizeof header);
         if (first <= 0)
             break;  // end of input between frames
-        if (!ReadFully(fd, header + 1, sizeof header - 1)) {
+        if (!ReadFully(fd, header + first, sizeof header - static_cast<std::size_t>(first))) {
             torn = "stream ended inside the header of frame " + std::to_string(number);
             break;
         }
@@ -332,8 +333,11 @@ void Bridge::ReadFrames(int channel) {
             break;
         }
         FramePtr frame(new (std::nothrow) FrameItem);
-        if (frame != nullptr)
-            frame->planes.reset(new (std::nothrow) std::uint8_t[expected]);
+        if (frame != nullptr) {
+            frame->planes = pool->Take(expected);
+            frame->size = expected;
+            frame->pool = pool;
+        }
         const bool kept = frame != nullptr && frame->planes != nullptr;
         if (!ReadFully(fd, kept ? frame->planes.get() : nullptr, expected)) {
             torn = "stream ended inside frame " + std::to_string(number);
@@ -357,7 +361,6 @@ void Bridge::ReadFrames(int channel) {
         f.u = planes + ySize + (channel == 0 ? 0 : chromaSize);
         f.v = planes + ySize + (channel == 0 ? chromaSize : 0);
         f.number = number++;
-        frame->size = expected;
         PushFrame(channel, std::move(frame));
     }
     if (!torn.empty())

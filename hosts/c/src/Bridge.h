@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "hosts/c/include/quorlane.h"
+#include "hosts/c/src/BufferPool.h"
 #include "platform/CondVar.h"
 #include "platform/Mutex.h"
 #include "platform/Spawn.h"
@@ -26,10 +27,19 @@ struct TextItem {
 };
 
 struct FrameItem {
+    FrameItem() = default;
+    FrameItem(const FrameItem&) = delete;
+    FrameItem& operator=(const FrameItem&) = delete;
+    ~FrameItem() {
+        if (pool != nullptr && planes != nullptr)
+            pool->Give(std::move(planes), size);
+    }
+
     quorlane_frame pub{};
     std::unique_ptr<std::uint8_t[]> planes;
     std::size_t size = 0;
     std::uint64_t arrival = 0;  // order across channels
+    std::shared_ptr<BufferPool> pool;
 };
 
 using TextPtr = std::unique_ptr<TextItem>;
