@@ -22,8 +22,9 @@ constexpr int kFramePipeBytes = 1 << 20;
 constexpr int kSendPollMs = 100;
 const char kGreetingType[] = "\"DaemonStart\"";
 
-// The bridge whose delivery thread this is, if any.
-thread_local const Bridge* deliveringFor = nullptr;
+// The bridge whose text or frame delivery thread this is, if any.
+thread_local const Bridge* deliveringTextsFor = nullptr;
+thread_local const Bridge* deliveringFramesFor = nullptr;
 
 std::int32_t LittleEndian32(const std::uint8_t* b) {
     const std::uint32_t v =
@@ -68,7 +69,7 @@ Bridge::~Bridge() {
 }
 
 bool Bridge::InDeliveryThread() const {
-    return deliveringFor == this;
+    return deliveringTextsFor == this || deliveringFramesFor == this;
 }
 
 int Bridge::Start(const quorlane_options& options, std::string* message) {
@@ -420,7 +421,7 @@ platform::ExitStatus Bridge::EndAfterClose(int graceMs) {
 }
 
 void Bridge::DeliverTexts() {
-    deliveringFor = this;
+    deliveringTextsFor = this;
     if (options_.on_text != nullptr) {
         TextPtr text;
         while (ReceiveText(-1, &text) == QUORLANE_OK) {
@@ -440,7 +441,7 @@ void Bridge::DeliverTexts() {
 }
 
 void Bridge::DeliverFrames() {
-    deliveringFor = this;
+    deliveringFramesFor = this;
     FramePtr frame;
     while (ReceiveFrame(-1, -1, &frame) == QUORLANE_OK) {
         options_.on_frame(options_.user_data, &frame->pub);
@@ -489,7 +490,7 @@ bool Bridge::WaitForChange(int timeoutMs, Clock::time_point deadline) {
 }
 
 int Bridge::ReceiveText(int timeoutMs, TextPtr* text) {
-    if (options_.on_text != nullptr && !InDeliveryThread())
+    if (options_.on_text != nullptr && deliveringTextsFor != this)
         return QUORLANE_CALLBACK_MODE;
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     platform::MutexLock lock(mutex_);
@@ -510,7 +511,7 @@ int Bridge::ReceiveText(int timeoutMs, TextPtr* text) {
 int Bridge::ReceiveFrame(int channel, int timeoutMs, FramePtr* frame) {
     if (channel < -1 || channel >= QUORLANE_CHANNELS)
         return QUORLANE_INVALID_ARGUMENT;
-    if (options_.on_frame != nullptr && !InDeliveryThread())
+    if (options_.on_frame != nullptr && deliveringFramesFor != this)
         return QUORLANE_CALLBACK_MODE;
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     platform::MutexLock lock(mutex_);
