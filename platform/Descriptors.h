@@ -31,6 +31,10 @@ bool ReserveDescriptor(int fd);
 // Makes writes to a pipe whose reader has gone fail instead of ending the process.
 void IgnoreBrokenPipe();
 
+// The same for a library inside someone else's process: only where the host has not chosen
+// how broken pipes are handled (SIGPIPE at its default). Windows: nothing to do.
+void IgnoreBrokenPipeIfUnset();
+
 // Closes a descriptor (tools and tests); ignores errors.
 void CloseDescriptor(int fd);
 

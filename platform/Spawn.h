@@ -126,6 +126,11 @@ struct SpawnOptions {
     bool textModeDescriptors = false;
 };
 
+// Resident memory in bytes and user + system processor seconds of a running process named by
+// its ID; -1 once it has ended or when they cannot be read.
+std::int64_t ProcessResidentBytes(int pid);
+double ProcessCpuSeconds(int pid);
+
 // A running (or ended) child. Destruction kills it if it still runs and reaps it.
 class ChildProcess {
   public:
@@ -148,6 +153,9 @@ class ChildProcess {
     bool WaitFor(int timeoutMs, ExitStatus* status = nullptr);
     // Asks the child to stop (SIGTERM).
     void Terminate();
+    // Asks the child to end in order (SIGTERM, which it may catch); false where the system has
+    // no such request (Windows, where Terminate ends the child at once).
+    bool AskToEnd();
     // Interrupts the child as Ctrl+C in a terminal does (SIGINT); false where the system has
     // no such request (Windows).
     bool Interrupt();

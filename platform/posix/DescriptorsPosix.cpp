@@ -65,6 +65,13 @@ void IgnoreBrokenPipe() {
     ::signal(SIGPIPE, SIG_IGN);
 }
 
+void IgnoreBrokenPipeIfUnset() {
+    struct sigaction current;
+    if (::sigaction(SIGPIPE, nullptr, &current) == 0 && current.sa_handler == SIG_DFL &&
+        (current.sa_flags & SA_SIGINFO) == 0)
+        ::signal(SIGPIPE, SIG_IGN);
+}
+
 void CloseDescriptor(int fd) {
     ::close(fd);
 }

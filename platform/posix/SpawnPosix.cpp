@@ -367,6 +367,10 @@ void ChildProcess::Terminate() {
         ::kill(pid_, SIGTERM);
 }
 
+bool ChildProcess::AskToEnd() {
+    return pid_ > 0 && !reaped_ && ::kill(pid_, SIGTERM) == 0;
+}
+
 bool ChildProcess::Interrupt() {
     return pid_ > 0 && !reaped_ && ::kill(pid_, SIGINT) == 0;
 }
@@ -377,9 +381,17 @@ void ChildProcess::Kill() {
 }
 
 std::int64_t ChildProcess::ResidentBytes() const {
-    if (pid_ <= 0 || reaped_)
+    return pid_ <= 0 || reaped_ ? -1 : ProcessResidentBytes(pid_);
+}
+
+double ChildProcess::CpuSeconds() const {
+    return pid_ <= 0 || reaped_ ? -1 : ProcessCpuSeconds(pid_);
+}
+
+std::int64_t ProcessResidentBytes(int pid) {
+    if (pid <= 0)
         return -1;
-    std::ifstream in("/proc/" + std::to_string(pid_) + "/status");
+    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
     std::string line;
     while (std::getline(in, line)) {
         if (line.compare(0, 6, "VmRSS:") == 0) {
@@ -392,10 +404,10 @@ std::int64_t ChildProcess::ResidentBytes() const {
     return -1;
 }
 
-double ChildProcess::CpuSeconds() const {
-    if (pid_ <= 0 || reaped_)
+double ProcessCpuSeconds(int pid) {
+    if (pid <= 0)
         return -1;
-    std::ifstream in("/proc/" + std::to_string(pid_) + "/stat");
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     // The command name may hold blanks and parentheses: fields are counted after the last ')'.
     std::size_t close = text.rfind(')');

@@ -105,6 +105,8 @@ void IgnoreBrokenPipe() {
     ::_set_error_mode(_OUT_TO_STDERR);
 }
 
+void IgnoreBrokenPipeIfUnset() {}
+
 void CloseDescriptor(int fd) {
     ::_close(fd);
 }

@@ -360,6 +360,10 @@ void ChildProcess::Terminate() {
         ::TerminateProcess(process_, 1);
 }
 
+bool ChildProcess::AskToEnd() {
+    return false;
+}
+
 bool ChildProcess::Interrupt() {
     return false;
 }
@@ -368,26 +372,49 @@ void ChildProcess::Kill() {
     Terminate();
 }
 
-std::int64_t ChildProcess::ResidentBytes() const {
-    if (pid_ <= 0 || reaped_)
-        return -1;
+namespace {
+
+std::int64_t ResidentBytesOf(HANDLE process) {
     PROCESS_MEMORY_COUNTERS counters{};
-    if (!::GetProcessMemoryInfo(process_, &counters, sizeof counters))
+    if (!::GetProcessMemoryInfo(process, &counters, sizeof counters))
         return -1;
     return static_cast<std::int64_t>(counters.WorkingSetSize);
 }
 
-double ChildProcess::CpuSeconds() const {
-    if (pid_ <= 0 || reaped_)
-        return -1;
+double CpuSecondsOf(HANDLE process) {
     FILETIME created, ended, kernel, user;
-    if (!::GetProcessTimes(process_, &created, &ended, &kernel, &user))
+    if (!::GetProcessTimes(process, &created, &ended, &kernel, &user))
         return -1;
     auto ticks = [](const FILETIME& t) {
         return static_cast<double>(static_cast<std::uint64_t>(t.dwHighDateTime) << 32 |
                                    t.dwLowDateTime);
     };
     return (ticks(kernel) + ticks(user)) / 1e7;
+}
+
+UniqueHandle OpenForQuery(int pid) {
+    return UniqueHandle(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_VM_READ, FALSE,
+                                      static_cast<DWORD>(pid)));
+}
+
+}  // namespace
+
+std::int64_t ChildProcess::ResidentBytes() const {
+    return pid_ <= 0 || reaped_ ? -1 : ResidentBytesOf(process_);
+}
+
+double ChildProcess::CpuSeconds() const {
+    return pid_ <= 0 || reaped_ ? -1 : CpuSecondsOf(process_);
+}
+
+std::int64_t ProcessResidentBytes(int pid) {
+    UniqueHandle process = OpenForQuery(pid);
+    return process.Get() != nullptr ? ResidentBytesOf(process.Get()) : -1;
+}
+
+double ProcessCpuSeconds(int pid) {
+    UniqueHandle process = OpenForQuery(pid);
+    return process.Get() != nullptr ? CpuSecondsOf(process.Get()) : -1;
 }
 
 }  // namespace platform

@@ -1,8 +1,8 @@
 #include "tools/host/BridgeSession.h"
 
-#include <nlohmann/json.hpp>
+#include <cstring>
 
-using qframer::ObjectFramer;
+#include <nlohmann/json.hpp>
 
 namespace host {
 
@@ -26,251 +26,132 @@ BridgeMessage ClassifyMessage(std::string text) {
     return m;
 }
 
-BridgeSession::BridgeSession(BridgeHandlers handlers)
-    : handlers_(std::move(handlers)), buffer_(1 << 20) {
-    for (int c = 0; c < kChannelCount; ++c)
-        assemblers_.emplace_back(c);
-}
+namespace {
+
+// Room for every text, and for about a second of frames per channel if the tool falls behind.
+constexpr int kTextQueueLimit = 1 << 20;
+constexpr int kFrameQueueLimit = 16;
+
+}  // namespace
+
+BridgeSession::BridgeSession(BridgeHandlers handlers) : handlers_(std::move(handlers)) {}
 
 BridgeSession::~BridgeSession() {
-    if (child_.Started() && !ended_)
-        Stop(200);
+    quorlane_destroy(bridge_);
 }
 
 bool BridgeSession::Start(const BridgeOptions& options, std::string* error) {
-    auto fail = [&](const std::string& text) {
-        if (error != nullptr)
-            *error = text;
-        return false;
-    };
-    platform::Pipe commands, replies, frames[kChannelCount], controlIn, controlOut;
-    bool ok = platform::MakePipe(&commands) && platform::MakePipe(&replies);
-    for (auto& p : frames)
-        ok = ok && platform::MakePipe(&p);
-    if (options.scripted)
-        ok = ok && platform::MakePipe(&controlIn) && platform::MakePipe(&controlOut);
-    if (!ok)
-        return fail("cannot create pipes");
+    std::vector<std::string> environment;
+    for (const auto& [name, value] : options.environment)
+        environment.push_back(name + "=" + value);
+    std::vector<const char*> entries;
+    for (const std::string& e : environment)
+        entries.push_back(e.c_str());
+    entries.push_back(nullptr);
 
-    platform::SpawnOptions spawn;
-    spawn.path = options.bridgePath;
-    spawn.workingDirectory = options.workingDirectory;
-    spawn.stdoutPath = options.stdoutPath;
-    spawn.stderrPath = options.stderrPath;
-    spawn.environment = options.environment;
-    spawn.killWithParent = true;
-    spawn.descriptors = {{3, commands.read.Get()}, {4, replies.write.Get()}};
-    for (int c = 0; c < kChannelCount; ++c) {
-        platform::SetPipeBufferSize(frames[c].write.Get(), options.pipeBufferBytes);
-        spawn.descriptors.emplace_back(5 + c, frames[c].write.Get());
+    quorlane_options o;
+    quorlane_options_init(&o);
+    o.executable = options.bridgePath.c_str();
+    auto orNull = [](const std::string& s) { return s.empty() ? nullptr : s.c_str(); };
+    o.working_directory = orNull(options.workingDirectory);
+    o.stdout_path = orNull(options.stdoutPath);
+    o.stderr_path = orNull(options.stderrPath);
+    o.environment = entries.data();
+    o.scripted = options.scripted ? 1 : 0;
+    o.text_queue_limit = kTextQueueLimit;
+    o.frame_queue_limit = kFrameQueueLimit;
+    char message[512];
+    const int result = quorlane_start(&o, &bridge_, message, sizeof message);
+    if (result == QUORLANE_OK) {
+        pid_ = quorlane_pid(bridge_);
+        return true;
     }
-    if (options.scripted) {
-        spawn.descriptors.emplace_back(10, controlIn.read.Get());
-        spawn.descriptors.emplace_back(11, controlOut.write.Get());
-        spawn.environment.emplace_back("QUORLANE_SIM_CONTROL", "10,11");
-    }
-    if (!child_.Spawn(spawn, error))
-        return false;
-
-    // Keep only the host's ends: end of input then means the bridge is gone.
-    commands_ = std::move(commands.write);
-    replies_ = std::move(replies.read);
-    for (int c = 0; c < kChannelCount; ++c)
-        frames_[c] = std::move(frames[c].read);
-    if (options.scripted) {
-        controlIn_ = std::move(controlIn.write);
-        controlOut_ = std::move(controlOut.read);
-    }
-    for (platform::UniqueFd* fd : {&commands_, &replies_, &controlIn_, &controlOut_}) {
-        if (fd->Valid())
-            platform::SetNonBlocking(fd->Get(), true);
-    }
-    for (auto& fd : frames_)
-        platform::SetNonBlocking(fd.Get(), true);
-    return true;
+    if (error != nullptr)
+        *error = message;
+    return false;
 }
 
 void BridgeSession::SendCommand(const std::string& text) {
-    outCommands_ += text;
-    Flush(commands_, outCommands_);
+    if (bridge_ != nullptr)
+        quorlane_send(bridge_, text.data(), text.size());
 }
 
 void BridgeSession::SendControl(const std::string& line) {
-    if (!controlIn_.Valid())
+    if (bridge_ != nullptr)
+        quorlane_send_control(bridge_, line.c_str());
+}
+
+void BridgeSession::ReportTornAndSkipped() {
+    quorlane_stats stats;
+    if (quorlane_get_stats(bridge_, &stats) != QUORLANE_OK)
         return;
-    outControl_ += line;
-    outControl_ += '\n';
-    Flush(controlIn_, outControl_);
-}
-
-void BridgeSession::Flush(platform::UniqueFd& fd, std::string& pending) {
-    while (!pending.empty() && fd.Valid()) {
-        long n = platform::WriteNonBlocking(fd.Get(), pending.data(), pending.size());
-        if (n == platform::kIoWouldBlock)
-            return;
-        if (n <= 0) {  // the bridge closed its end: nothing more can be delivered
-            pending.clear();
-            fd.Reset();
-            return;
+    for (int c = 0; c < kChannelCount; ++c) {
+        char why[256];
+        if (stats.torn[c] && !torn_[c] &&
+            quorlane_channel_error(bridge_, c, why, sizeof why) == QUORLANE_OK) {
+            torn_[c] = true;
+            if (handlers_.torn)
+                handlers_.torn(c, why);
         }
-        pending.erase(0, static_cast<std::size_t>(n));
     }
-}
-
-bool BridgeSession::ReadReplies() {
-    std::vector<std::string> objects;
-    ObjectFramer::Skipped skipped;
-    for (int i = 0; i < 64; ++i) {
-        long n = platform::ReadNonBlocking(replies_.Get(), buffer_.data(), buffer_.size());
-        if (n == platform::kIoWouldBlock)
-            break;
-        if (n <= 0) {
-            replies_.Reset();
-            break;
-        }
-        framer_.Feed(reinterpret_cast<const char*>(buffer_.data()), static_cast<std::size_t>(n),
-                     objects, &skipped);
-    }
-    if (!skipped.Empty() && handlers_.skipped) {
-        std::string text = skipped.outside;
-        for (const std::string& d : skipped.dropped)
-            text += (text.empty() ? "" : " ") + ("dropped oversized object " + d);
-        handlers_.skipped(text);
-    }
-    for (std::string& o : objects) {
-        if (handlers_.message)
-            handlers_.message(ClassifyMessage(std::move(o)));
-    }
-    return replies_.Valid();
-}
-
-bool BridgeSession::ReadFrames(int channel) {
-    platform::UniqueFd& fd = frames_[channel];
-    FrameAssembler& assembler = assemblers_[channel];
-    auto deliver = [&](Frame& frame) {
-        if (handlers_.frame)
-            handlers_.frame(frame);
-    };
-    // Bounded so one busy channel cannot starve the others within a turn.
-    for (int i = 0; i < 16 && fd.Valid(); ++i) {
-        long n = platform::ReadNonBlocking(fd.Get(), buffer_.data(), buffer_.size());
-        if (n == platform::kIoWouldBlock)
-            break;
-        if (n <= 0) {
-            fd.Reset();
-            if (!assembler.Finish() && handlers_.torn)
-                handlers_.torn(channel, assembler.Error());
-            break;
-        }
-        bool wasTorn = assembler.Torn();
-        if (!assembler.Feed(buffer_.data(), static_cast<std::size_t>(n), deliver) && !wasTorn &&
-            handlers_.torn)
-            handlers_.torn(channel, assembler.Error());
-    }
-    return fd.Valid();
-}
-
-bool BridgeSession::ReadControl() {
-    for (int i = 0; i < 64; ++i) {
-        long n = platform::ReadNonBlocking(controlOut_.Get(), buffer_.data(), buffer_.size());
-        if (n == platform::kIoWouldBlock)
-            break;
-        if (n <= 0) {
-            controlOut_.Reset();
-            break;
-        }
-        controlLine_.append(reinterpret_cast<const char*>(buffer_.data()),
-                            static_cast<std::size_t>(n));
-    }
-    std::size_t start = 0, end;
-    while ((end = controlLine_.find('\n', start)) != std::string::npos) {
-        if (handlers_.control && end > start)
-            handlers_.control(controlLine_.substr(start, end - start));
-        start = end + 1;
-    }
-    controlLine_.erase(0, start);
-    return controlOut_.Valid();
-}
-
-void BridgeSession::Drain() {
-    // The bridge has ended: take what it wrote before, until every pipe reports its end.
-    for (int round = 0; round < 1000; ++round) {
-        bool open = false;
-        if (replies_.Valid())
-            open |= ReadReplies();
-        for (int c = 0; c < kChannelCount; ++c) {
-            if (frames_[c].Valid())
-                open |= ReadFrames(c);
-        }
-        if (controlOut_.Valid())
-            open |= ReadControl();
-        if (!open)
-            break;
-        // A grandchild may still hold a pipe end open; do not wait for it forever.
-        std::vector<platform::PollEntry> entries;
-        for (int fd : {replies_.Get(), frames_[0].Get(), frames_[1].Get(), frames_[2].Get(),
-                       frames_[3].Get(), frames_[4].Get(), controlOut_.Get()}) {
-            platform::PollEntry e;
-            e.fd = fd;
-            entries.push_back(e);
-        }
-        if (platform::PollDescriptors(entries, 100) <= 0)
-            break;
-    }
+    if (stats.skipped_bytes > skippedBytes_ && handlers_.skipped)
+        handlers_.skipped(std::to_string(stats.skipped_bytes - skippedBytes_) + " bytes");
+    skippedBytes_ = stats.skipped_bytes;
 }
 
 bool BridgeSession::Pump(int timeoutMs) {
-    if (ended_)
+    if (ended_ || bridge_ == nullptr)
         return false;
-    std::vector<platform::PollEntry> entries(kChannelCount + 4);
-    entries[0].fd = replies_.Get();
-    for (int c = 0; c < kChannelCount; ++c)
-        entries[1 + c].fd = frames_[c].Get();
-    entries[6].fd = controlOut_.Get();
-    entries[7].fd = outCommands_.empty() ? -1 : commands_.Get();
-    entries[7].wantRead = false;
-    entries[7].wantWrite = true;
-    entries[8].fd = outControl_.empty() ? -1 : controlIn_.Get();
-    entries[8].wantRead = false;
-    entries[8].wantWrite = true;
-    platform::PollDescriptors(entries, timeoutMs);
-
-    auto ready = [&](const platform::PollEntry& e) {
-        return e.fd >= 0 && (e.readable || e.hangup || e.error);
-    };
-    // Frames first: they are what fills pipes fastest.
-    for (int c = 0; c < kChannelCount; ++c) {
-        if (ready(entries[1 + c]))
-            ReadFrames(c);
+    const int waited = quorlane_wait(bridge_, timeoutMs);
+    quorlane_text* text;
+    while (quorlane_receive_text(bridge_, 0, &text) == QUORLANE_OK) {
+        std::string bytes(text->data, text->length);
+        const bool control = text->source == QUORLANE_FROM_CONTROL;
+        quorlane_text_release(text);
+        if (control && handlers_.control)
+            handlers_.control(bytes);
+        else if (!control && handlers_.message)
+            handlers_.message(ClassifyMessage(std::move(bytes)));
     }
-    if (ready(entries[0]))
-        ReadReplies();
-    if (ready(entries[6]))
-        ReadControl();
-    Flush(commands_, outCommands_);
-    Flush(controlIn_, outControl_);
-
-    bool exited = child_.HasExited(&status_);
-    if (!exited && !replies_.Valid()) {
-        // Descriptor 4 closed: the bridge is ending (or closed it, which it never should).
-        exited = child_.WaitFor(2000, &status_);
+    quorlane_frame* received;
+    while (quorlane_receive_frame(bridge_, -1, 0, &received) == QUORLANE_OK) {
+        Frame frame;
+        frame.channel = received->channel;
+        FrameGeometry::Compute(received->width, received->height, &frame.geometry);
+        frame.planes.resize(frame.geometry.PayloadSize());
+        std::uint8_t* out = frame.planes.data();
+        std::memcpy(out, received->y, frame.geometry.ySize);
+        std::memcpy(out + frame.geometry.ySize, received->u, frame.geometry.chromaSize);
+        std::memcpy(out + frame.geometry.ySize + frame.geometry.chromaSize, received->v,
+                    frame.geometry.chromaSize);
+        quorlane_frame_release(received);
+        if (handlers_.frame)
+            handlers_.frame(frame);
     }
-    if (exited) {
-        Drain();
-        ended_ = true;
+    ReportTornAndSkipped();
+    if (waited == QUORLANE_ENDED) {
+        TakeExit();
         return false;
     }
     return true;
 }
 
-void BridgeSession::Stop(int graceMs) {
-    if (!child_.Started() || ended_)
+void BridgeSession::TakeExit() {
+    quorlane_exit exit;
+    if (quorlane_exit_info(bridge_, &exit) != QUORLANE_OK)
         return;
-    stopped_ = true;
-    child_.Terminate();
-    if (!child_.WaitFor(graceMs, &status_))
-        status_ = child_.KillAndWait();
+    status_.exited = exit.exited != 0;
+    status_.signaled = exit.signaled != 0;
+    status_.code = exit.code;
+    status_.signal = exit.signal;
     ended_ = true;
+}
+
+void BridgeSession::Stop(int graceMs) {
+    if (bridge_ == nullptr || ended_)
+        return;
+    quorlane_close(bridge_, graceMs);
+    TakeExit();
 }
 
 }  // namespace host

@@ -1,14 +1,15 @@
-// The host side of a running bridge: starts it with pipes on descriptors 3 to 9 (and the
-// simulated SDK's control channel on 10 and 11 when asked), writes commands, splits the stream
-// of concatenated JSON objects on descriptor 4, and rebuilds frames from descriptors 5 to 9.
+// The host side of a running bridge, over libquorlane: the library starts it with pipes on
+// descriptors 3 to 9 (and the simulated SDK's control channel on 10 and 11 when asked), writes
+// commands, splits descriptor 4 into whole texts and rebuilds the frames of 5 to 9 on its own
+// threads; this class hands what arrived to the handlers on the caller's thread.
 //
 //   BridgeSession session(handlers);
 //   session.Start(options, &error);
 //   session.SendCommand(R"({"type":"OpenMic"})");
 //   while (session.Pump(100)) { ... }   // false once the bridge has ended
 //
-// Single-threaded: Pump polls every descriptor and reads all that is available, so the bridge
-// never stalls on a full pipe while the host waits for something else.
+// The library reads every pipe all the time, so the bridge never stalls on a full pipe while
+// the host waits for something else; its queues are sized so that this tool loses nothing.
 #pragma once
 
 #include <cstdint>
@@ -17,11 +18,10 @@
 #include <utility>
 #include <vector>
 
-#include "framer/ObjectFramer.h"
+#include "hosts/c/include/quorlane.h"
 #include "platform/Spawn.h"
 #include "src/HostChannels.h"
 #include "tools/host/Frame.h"
-#include "tools/host/FrameAssembler.h"
 
 namespace host {
 
@@ -42,11 +42,10 @@ BridgeMessage ClassifyMessage(std::string text);
 
 struct BridgeOptions {
     std::string bridgePath;
-    std::string workingDirectory;   // empty: the host's
-    std::string stdoutPath;         // empty: inherited
-    std::string stderrPath;         // empty: inherited
-    bool scripted = false;          // control channel on 10 (requests) and 11 (records, answers)
-    int pipeBufferBytes = 1 << 20;  // asked for each frame pipe
+    std::string workingDirectory;  // empty: the host's
+    std::string stdoutPath;        // empty: inherited
+    std::string stderrPath;        // empty: inherited
+    bool scripted = false;         // control channel on 10 (requests) and 11 (records, answers)
     std::vector<std::pair<std::string, std::string>> environment;
 };
 
@@ -67,44 +66,34 @@ class BridgeSession {
 
     bool Start(const BridgeOptions& options, std::string* error);
 
-    // Queue bytes for descriptor 3 (a command, as is) or 10 (a control request plus a line end);
-    // written at once as far as the pipe takes them, the rest by Pump.
+    // Writes a command to descriptor 3 as is, or a control request plus a line end to 10.
     void SendCommand(const std::string& text);
     void SendControl(const std::string& line);
 
-    // One turn: waits up to `timeoutMs` for any descriptor, reads everything available, writes
-    // what is queued. Returns false once the bridge has ended (after a last drain).
+    // One turn: waits up to `timeoutMs` for anything received and hands all of it to the
+    // handlers. Returns false once the bridge has ended and everything was handed over.
     bool Pump(int timeoutMs);
 
     bool Ended() const { return ended_; }
     // How the bridge ended; valid once Ended().
     const platform::ExitStatus& Status() const { return status_; }
-    // Ends the bridge: SIGTERM, then SIGKILL after `graceMs`. Reads stop.
-    void Stop(int graceMs = 1000);
+    // Ends the bridge in order: pipes closed, SIGTERM (POSIX), a kill after `graceMs`.
+    void Stop(int graceMs = 5000);
 
-    int Pid() const { return child_.Pid(); }
-    std::int64_t ResidentBytes() const { return child_.ResidentBytes(); }
-    double CpuSeconds() const { return child_.CpuSeconds(); }
-    const FrameAssembler& Channel(int channel) const { return assemblers_[channel]; }
-    std::size_t PendingCommandBytes() const { return outCommands_.size(); }
+    int Pid() const { return pid_; }
+    std::int64_t ResidentBytes() const { return platform::ProcessResidentBytes(pid_); }
+    double CpuSeconds() const { return platform::ProcessCpuSeconds(pid_); }
 
   private:
-    bool ReadReplies();
-    bool ReadFrames(int channel);
-    bool ReadControl();
-    void Flush(platform::UniqueFd& fd, std::string& pending);
-    void Drain();
+    void TakeExit();
+    void ReportTornAndSkipped();
 
     BridgeHandlers handlers_;
-    platform::ChildProcess child_;
-    platform::UniqueFd commands_, replies_, controlIn_, controlOut_;
-    platform::UniqueFd frames_[kChannelCount];
-    std::string outCommands_, outControl_, controlLine_;
-    qframer::ObjectFramer framer_;
-    std::vector<FrameAssembler> assemblers_;
-    std::vector<std::uint8_t> buffer_;
+    quorlane_bridge* bridge_ = nullptr;
+    int pid_ = -1;
+    bool torn_[kChannelCount] = {};
+    std::uint64_t skippedBytes_ = 0;
     bool ended_ = false;
-    bool stopped_ = false;
     platform::ExitStatus status_;
 };
 

@@ -291,6 +291,8 @@ int ScriptRunner::Run() {
 int ScriptRunner::Finish(int code) {
     bool died = session_.Ended();
     session_.Stop();
+    if (!died && session_.Ended())
+        transcript_.Info("the bridge was ended in order: " + session_.Status().Describe());
     PrintFrameCountsIfChanged(true);
     for (ChannelState& ch : channels_)
         ch.writer.Close();
