@@ -73,8 +73,9 @@ test('a host that is killed leaves a bridge that switches everything off and end
   assert.ok(ms < 2000, `the bridge took ${ms} ms to end`);
 
   const logs = path.join(work, 'log');
-  const log = readdirSync(logs)
-    .map((f) => readFileSync(path.join(logs, f), 'latin1'))
+  const log = readdirSync(logs, { withFileTypes: true })
+    .filter((entry) => entry.isFile())
+    .map((entry) => readFileSync(path.join(logs, entry.name), 'latin1'))
     .join('');
   assert.match(log, /host gone \(/);
   // Written once the room is left and the SDK logged out.
