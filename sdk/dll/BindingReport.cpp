@@ -1,9 +1,9 @@
-#include "sdk/vendor/BindingReport.h"
+#include "sdk/dll/BindingReport.h"
 
 #include "logging/Qlog.h"
 #include "platform/Console.h"
 
-namespace vendor {
+namespace dll {
 
 void ReportError(const std::string& text) {
     QLOG(qlog::LOG_ERROR, "%s\r\n", text.c_str());
@@ -13,4 +13,4 @@ void ReportError(const std::string& text) {
     }
 }
 
-}  // namespace vendor
+}  // namespace dll

@@ -2,13 +2,13 @@
 // standard output as well when no console shows the log's error lines there (a host's pipe),
 // so that whoever starts the bridge sees them.
 //
-//   vendor::ReportError("the SDK C:\\app\\zegoliveroom.dll did not load: ...");
+//   dll::ReportError("the SDK C:\\app\\zegoliveroom.dll did not load: ...");
 #pragma once
 
 #include <string>
 
-namespace vendor {
+namespace dll {
 
 void ReportError(const std::string& text);
 
-}  // namespace vendor
+}  // namespace dll

@@ -1,10 +1,10 @@
-#include "sdk/vendor/CallbackAdapters.h"
+#include "sdk/dll/CallbackAdapters.h"
 
 #include <string>
 
-#include "sdk/vendor/BindingReport.h"
+#include "sdk/dll/BindingReport.h"
 
-namespace vendor {
+namespace dll {
 
 namespace {
 
@@ -167,4 +167,4 @@ void* AdapterFor(IZegoVideoRenderCallback* callback) {
     return Attach(renderObject, callback);
 }
 
-}  // namespace vendor
+}  // namespace dll

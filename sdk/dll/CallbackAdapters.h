@@ -20,7 +20,7 @@
 
 #include "LiveRoom.h"
 
-namespace vendor {
+namespace dll {
 
 // An object as the DLL sees it: the vtable pointer first; then, for the adapter alone, the
 // bridge's object that the calls go to.
@@ -155,4 +155,4 @@ void* AdapterFor(ZEGO::LIVEROOM::ILivePlayerCallback* callback);
 void* AdapterFor(ZEGO::AV::IZegoDeviceStateCallback* callback);
 void* AdapterFor(ZEGO::LIVEROOM::IZegoVideoRenderCallback* callback);
 
-}  // namespace vendor
+}  // namespace dll

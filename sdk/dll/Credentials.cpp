@@ -1,8 +1,8 @@
-#include "sdk/vendor/Credentials.h"
+#include "sdk/dll/Credentials.h"
 
 #include "logging/CredentialMask.h"
 
-namespace vendor {
+namespace dll {
 
 namespace {
 
@@ -82,4 +82,4 @@ bool ApplyEnvironment(const char* appIDValue, const char* appSignValue, Credenti
     return true;
 }
 
-}  // namespace vendor
+}  // namespace dll

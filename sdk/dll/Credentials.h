@@ -3,17 +3,17 @@
 // they are set and not empty, the values the bridge passes (built in at configure time)
 // otherwise. A malformed value is refused, never replaced by a default.
 //
-//   vendor::Credentials credentials = builtIn;
-//   vendor::EnvironmentUse use;
+//   dll::Credentials credentials = builtIn;
+//   dll::EnvironmentUse use;
 //   std::string error;
-//   if (!vendor::ApplyEnvironment(idValue, signValue, &credentials, &use, &error)) log(error);
+//   if (!dll::ApplyEnvironment(idValue, signValue, &credentials, &use, &error)) log(error);
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <string>
 
-namespace vendor {
+namespace dll {
 
 constexpr std::size_t kAppSignLength = 32;
 
@@ -43,4 +43,4 @@ struct EnvironmentUse {
 bool ApplyEnvironment(const char* appIDValue, const char* appSignValue, Credentials* credentials,
                       EnvironmentUse* fromEnvironment, std::string* error);
 
-}  // namespace vendor
+}  // namespace dll

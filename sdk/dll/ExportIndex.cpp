@@ -1,10 +1,10 @@
-#include "sdk/vendor/ExportIndex.h"
+#include "sdk/dll/ExportIndex.h"
 
 #include <algorithm>
 
-#include "sdk/vendor/MsDecoration.h"
+#include "sdk/dll/MsDecoration.h"
 
-namespace vendor {
+namespace dll {
 
 namespace {
 
@@ -70,4 +70,4 @@ Resolution ExportIndex::Resolve(const std::string& wanted) const {
     return found;
 }
 
-}  // namespace vendor
+}  // namespace dll

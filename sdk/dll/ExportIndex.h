@@ -4,8 +4,8 @@
 // enumeration where the vendor has int). The exact decoration wins; otherwise the one export of
 // the same qualified name whose return value and parameters are passed the same way.
 //
-//   vendor::ExportIndex index(library.ExportNames());
-//   vendor::Resolution found = index.Resolve("?LoginRoom@LIVEROOM@ZEGO@@YA_NPEBDH0@Z");
+//   dll::ExportIndex index(library.ExportNames());
+//   dll::Resolution found = index.Resolve("?LoginRoom@LIVEROOM@ZEGO@@YA_NPEBDH0@Z");
 //   if (found.exportName.empty()) log(found.problem);
 #pragma once
 
@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-namespace vendor {
+namespace dll {
 
 struct Resolution {
     enum class Kind {
@@ -42,4 +42,4 @@ class ExportIndex {
     std::map<std::string, std::vector<std::string>> byQualifiedName_;
 };
 
-}  // namespace vendor
+}  // namespace dll

@@ -1,6 +1,6 @@
-#include "sdk/vendor/FunctionTable.h"
+#include "sdk/dll/FunctionTable.h"
 
-namespace vendor {
+namespace dll {
 
 namespace {
 
@@ -48,4 +48,4 @@ const char* Decoration(Function function) {
     return kDecorations[static_cast<std::size_t>(function)];
 }
 
-}  // namespace vendor
+}  // namespace dll

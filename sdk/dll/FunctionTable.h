@@ -4,7 +4,7 @@
 
 #include <cstddef>
 
-namespace vendor {
+namespace dll {
 
 enum class Function : int {
     kEnableExternalRender,
@@ -48,4 +48,4 @@ constexpr std::size_t kFunctionCount = static_cast<std::size_t>(Function::kCount
 // The decoration of `function`'s declaration in LiveRoom.h.
 const char* Decoration(Function function);
 
-}  // namespace vendor
+}  // namespace dll

@@ -6,19 +6,19 @@
 #include "LiveRoom.h"
 #include "logging/Qlog.h"
 #include "platform/Process.h"
-#include "sdk/vendor/BindingReport.h"
-#include "sdk/vendor/CallbackAdapters.h"
-#include "sdk/vendor/Credentials.h"
-#include "sdk/vendor/RecordLayouts.h"
-#include "sdk/vendor/VendorLibrary.h"
+#include "sdk/dll/BindingReport.h"
+#include "sdk/dll/CallbackAdapters.h"
+#include "sdk/dll/Credentials.h"
+#include "sdk/dll/RecordLayouts.h"
+#include "sdk/dll/VendorLibrary.h"
 
 namespace ZEGO {
 namespace LIVEROOM {
 
 namespace {
 
-using vendor::BoundFunction;
-using vendor::Function;
+using dll::BoundFunction;
+using dll::Function;
 
 // Calls `function` of the DLL with the declaration's own signature; `failed` when it is missing.
 template <typename Signature, typename Result, typename... Args>
@@ -68,25 +68,25 @@ void SetAudioPrep2(AudioPrepCallback callback, const AVE::ExtPrepSet& settings) 
 }
 
 bool InitSDK(unsigned int appID, const unsigned char* appSignature, int signatureLength) {
-    vendor::Credentials credentials;
+    dll::Credentials credentials;
     credentials.appID = appID;
-    vendor::EnvironmentUse fromEnvironment;
+    dll::EnvironmentUse fromEnvironment;
     std::string error;
-    if (!vendor::ApplyEnvironment(platform::GetEnvironment("QUORLANE_APP_ID"),
-                                  platform::GetEnvironment("QUORLANE_APP_SIGN"), &credentials,
-                                  &fromEnvironment, &error)) {
-        vendor::ReportError(error + "; InitSDK not called");
+    if (!dll::ApplyEnvironment(platform::GetEnvironment("QUORLANE_APP_ID"),
+                               platform::GetEnvironment("QUORLANE_APP_SIGN"), &credentials,
+                               &fromEnvironment, &error)) {
+        dll::ReportError(error + "; InitSDK not called");
         return false;
     }
     if (fromEnvironment.appID || fromEnvironment.appSign) {
         QLOG(qlog::LOG_INFO, "InitSDK: app ID %u from %s, app signature %s from %s\r\n",
              credentials.appID, fromEnvironment.appID ? "QUORLANE_APP_ID" : "the build",
-             fromEnvironment.appSign ? vendor::MaskedAppSign(credentials.appSign).c_str() : "",
+             fromEnvironment.appSign ? dll::MaskedAppSign(credentials.appSign).c_str() : "",
              fromEnvironment.appSign ? "QUORLANE_APP_SIGN" : "the build");
     }
     if (fromEnvironment.appSign) {
         appSignature = credentials.appSign.data();
-        signatureLength = static_cast<int>(vendor::kAppSignLength);
+        signatureLength = static_cast<int>(dll::kAppSignLength);
     }
     return Call<decltype(InitSDK)>(Function::kInitSDK, false, credentials.appID, appSignature,
                                    signatureLength);
@@ -97,27 +97,27 @@ bool UnInitSDK() {
 }
 
 bool SetLivePublisherCallback(ILivePublisherCallback* callback) {
-    return Call<Register>(Function::kSetLivePublisherCallback, false, vendor::AdapterFor(callback));
+    return Call<Register>(Function::kSetLivePublisherCallback, false, dll::AdapterFor(callback));
 }
 
 bool SetLivePlayerCallback(ILivePlayerCallback* callback) {
-    return Call<Register>(Function::kSetLivePlayerCallback, false, vendor::AdapterFor(callback));
+    return Call<Register>(Function::kSetLivePlayerCallback, false, dll::AdapterFor(callback));
 }
 
 bool SetRoomCallback(IRoomCallback* callback) {
-    return Call<Register>(Function::kSetRoomCallback, false, vendor::AdapterFor(callback));
+    return Call<Register>(Function::kSetRoomCallback, false, dll::AdapterFor(callback));
 }
 
 void SetDeviceStateCallback(AV::IZegoDeviceStateCallback* callback) {
-    CallVoid<RegisterVoid>(Function::kSetDeviceStateCallback, vendor::AdapterFor(callback));
+    CallVoid<RegisterVoid>(Function::kSetDeviceStateCallback, dll::AdapterFor(callback));
 }
 
 bool SetIMCallback(IIMCallback* callback) {
-    return Call<Register>(Function::kSetIMCallback, false, vendor::AdapterFor(callback));
+    return Call<Register>(Function::kSetIMCallback, false, dll::AdapterFor(callback));
 }
 
 void SetExternalRenderCallback(IZegoVideoRenderCallback* callback) {
-    CallVoid<RegisterVoid>(Function::kSetExternalRenderCallback, vendor::AdapterFor(callback));
+    CallVoid<RegisterVoid>(Function::kSetExternalRenderCallback, dll::AdapterFor(callback));
 }
 
 bool EnableAux(bool enable) {

@@ -1,8 +1,8 @@
-#include "sdk/vendor/MsDecoration.h"
+#include "sdk/dll/MsDecoration.h"
 
 #include <cstddef>
 
-namespace vendor {
+namespace dll {
 
 namespace {
 
@@ -298,4 +298,4 @@ bool ReadPassingClasses(const std::string& decoration, std::vector<std::string>*
     return false;
 }
 
-}  // namespace vendor
+}  // namespace dll

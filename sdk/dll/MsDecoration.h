@@ -2,15 +2,15 @@
 // "?LoginRoom@LIVEROOM@ZEGO@@YA_NPEBDH0@Z": the qualified name before the "@@" and, after it, the
 // types, each reduced to how the x64 calling convention passes it.
 //
-//   vendor::QualifiedName(decoration)      // "?LoginRoom@LIVEROOM@ZEGO"
-//   vendor::ReadableName(decoration)       // "ZEGO::LIVEROOM::LoginRoom"
-//   vendor::ReadPassingClasses(decoration, &classes)  // {"b", "p", "i4", "p"}
+//   dll::QualifiedName(decoration)      // "?LoginRoom@LIVEROOM@ZEGO"
+//   dll::ReadableName(decoration)       // "ZEGO::LIVEROOM::LoginRoom"
+//   dll::ReadPassingClasses(decoration, &classes)  // {"b", "p", "i4", "p"}
 #pragma once
 
 #include <string>
 #include <vector>
 
-namespace vendor {
+namespace dll {
 
 // The decoration up to its first "@@"; empty when it has none.
 std::string QualifiedName(const std::string& decoration);
@@ -26,4 +26,4 @@ std::string ReadableName(const std::string& decoration);
 // when the decoration is not one of a free function whose types this reader knows.
 bool ReadPassingClasses(const std::string& decoration, std::vector<std::string>* classes);
 
-}  // namespace vendor
+}  // namespace dll

@@ -9,7 +9,7 @@
 
 #include "LiveRoom.h"
 
-namespace vendor {
+namespace dll {
 namespace layout {
 
 using namespace ZEGO::LIVEROOM;
@@ -83,4 +83,4 @@ static_assert(sizeof(ZegoUser) == 1024, "ZegoUser");
 static_assert(offsetof(ZegoUser, szUserName) == 512, "ZegoUser");
 
 }  // namespace layout
-}  // namespace vendor
+}  // namespace dll

@@ -1,12 +1,12 @@
-#include "sdk/vendor/VendorLibrary.h"
+#include "sdk/dll/VendorLibrary.h"
 
 #include "logging/Qlog.h"
 #include "platform/FileSystem.h"
 #include "platform/Process.h"
-#include "sdk/vendor/BindingReport.h"
-#include "sdk/vendor/ExportIndex.h"
+#include "sdk/dll/BindingReport.h"
+#include "sdk/dll/ExportIndex.h"
 
-namespace vendor {
+namespace dll {
 
 namespace {
 
@@ -63,4 +63,4 @@ void VendorLibrary::Load() {
          static_cast<int>(kFunctionCount) - missing, static_cast<int>(kFunctionCount));
 }
 
-}  // namespace vendor
+}  // namespace dll

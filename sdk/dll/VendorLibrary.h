@@ -4,7 +4,7 @@
 // and each function it lacks, is logged once as an error; the calls concerned then fail as a
 // failed SDK call does, and the process goes on.
 //
-//   auto* f = vendor::BoundFunction<bool(int)>(vendor::Function::kSetBusinessType);
+//   auto* f = dll::BoundFunction<bool(int)>(dll::Function::kSetBusinessType);
 //   bool ok = f != nullptr && f(0);
 #pragma once
 
@@ -14,9 +14,9 @@
 
 #include "platform/DynamicLibrary.h"
 #include "platform/Mutex.h"
-#include "sdk/vendor/FunctionTable.h"
+#include "sdk/dll/FunctionTable.h"
 
-namespace vendor {
+namespace dll {
 
 class VendorLibrary {
   public:
@@ -42,4 +42,4 @@ Signature* BoundFunction(Function function) {
     return reinterpret_cast<Signature*>(VendorLibrary::Instance().Address(function));
 }
 
-}  // namespace vendor
+}  // namespace dll

@@ -44,9 +44,9 @@ void InheritNoHostDescriptors() {
 HandRun RunByHand(const std::vector<std::string>& args) {
     InheritNoHostDescriptors();
     static int counter = 0;
-    const fs::path dir = fs::temp_directory_path() /
-                         ("quorlane-hand-" + std::to_string(platform::ProcessId()) + "-" +
-                          std::to_string(counter++));
+    const fs::path dir =
+        fs::temp_directory_path() / ("quorlane-hand-" + std::to_string(platform::ProcessId()) +
+                                     "-" + std::to_string(counter++));
     fs::create_directories(dir / "work");
     platform::SpawnOptions spawn;
     spawn.path = QUORLANE_BINARY;

@@ -1,33 +1,33 @@
 #include <gtest/gtest.h>
 
 #include "logging/CredentialMask.h"
-#include "sdk/vendor/Credentials.h"
+#include "sdk/dll/Credentials.h"
 
-namespace vendortest {
+namespace dlltest {
 namespace {
 
-using vendor::ApplyEnvironment;
-using vendor::Credentials;
-using vendor::EnvironmentUse;
+using dll::ApplyEnvironment;
+using dll::Credentials;
+using dll::EnvironmentUse;
 
 const char kSign[] = "00112233445566778899aabbccddeeff00112233445566778899AABBCCDDEEFF";
 
 TEST(CredentialsTest, AppIDIsAnUnsigned32BitDecimal) {
     std::uint32_t id = 7;
-    EXPECT_TRUE(vendor::ParseAppID("0", &id));
+    EXPECT_TRUE(dll::ParseAppID("0", &id));
     EXPECT_EQ(id, 0u);
-    EXPECT_TRUE(vendor::ParseAppID("4294967295", &id));
+    EXPECT_TRUE(dll::ParseAppID("4294967295", &id));
     EXPECT_EQ(id, 4294967295u);
     for (const char* bad :
          {"", "4294967296", "99999999999", "-1", "+1", " 1", "1 ", "0x10", "1e3"}) {
-        EXPECT_FALSE(vendor::ParseAppID(bad, &id)) << bad;
+        EXPECT_FALSE(dll::ParseAppID(bad, &id)) << bad;
         EXPECT_EQ(id, 4294967295u) << bad;
     }
 }
 
 TEST(CredentialsTest, AppSignIs64HexDigits) {
-    std::array<unsigned char, vendor::kAppSignLength> sign{};
-    ASSERT_TRUE(vendor::ParseAppSign(kSign, &sign));
+    std::array<unsigned char, dll::kAppSignLength> sign{};
+    ASSERT_TRUE(dll::ParseAppSign(kSign, &sign));
     EXPECT_EQ(sign[0], 0x00);
     EXPECT_EQ(sign[1], 0x11);
     EXPECT_EQ(sign[15], 0xff);
@@ -35,10 +35,10 @@ TEST(CredentialsTest, AppSignIs64HexDigits) {
     const std::string good = kSign;
     for (const std::string& bad : {good.substr(1), good + "0", good.substr(0, 63) + "g",
                                    " " + good.substr(1), std::string()})
-        EXPECT_FALSE(vendor::ParseAppSign(bad, &sign)) << bad;
+        EXPECT_FALSE(dll::ParseAppSign(bad, &sign)) << bad;
     EXPECT_EQ(sign[1], 0x11);
     // Shown masked: enough to tell signatures apart, never the secret.
-    EXPECT_EQ(vendor::MaskedAppSign(sign), "0011...eeff");
+    EXPECT_EQ(dll::MaskedAppSign(sign), "0011...eeff");
     const unsigned char shortSecret[] = {1, 2, 3, 4, 5, 6, 7};
     EXPECT_EQ(qlog::MaskCredential(shortSecret, sizeof shortSecret), "...");
 }
@@ -74,4 +74,4 @@ TEST(CredentialsTest, EnvironmentReplacesWhatIsSetAndRefusesWhatIsMalformed) {
 }
 
 }  // namespace
-}  // namespace vendortest
+}  // namespace dlltest

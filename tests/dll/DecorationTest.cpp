@@ -1,13 +1,13 @@
 #include <gtest/gtest.h>
 
-#include "sdk/vendor/MsDecoration.h"
+#include "sdk/dll/MsDecoration.h"
 
-namespace vendortest {
+namespace dlltest {
 namespace {
 
-using vendor::QualifiedName;
-using vendor::ReadableName;
-using vendor::ReadPassingClasses;
+using dll::QualifiedName;
+using dll::ReadableName;
+using dll::ReadPassingClasses;
 using Classes = std::vector<std::string>;
 
 Classes ClassesOf(const std::string& decoration) {
@@ -65,4 +65,4 @@ TEST(DecorationTest, WhatIsNotAKnownFreeFunctionIsRefused) {
 }
 
 }  // namespace
-}  // namespace vendortest
+}  // namespace dlltest

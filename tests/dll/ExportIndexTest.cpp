@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
-#include "sdk/vendor/ExportIndex.h"
+#include "sdk/dll/ExportIndex.h"
 
-namespace vendortest {
+namespace dlltest {
 namespace {
 
-using vendor::ExportIndex;
-using vendor::Resolution;
+using dll::ExportIndex;
+using dll::Resolution;
 
 const char kWanted[] = "?LoginRoom@LIVEROOM@ZEGO@@YA_NPEBDH0@Z";
 const char kNonConst[] = "?LoginRoom@LIVEROOM@ZEGO@@YA_NPEADHPEAD@Z";
@@ -52,4 +52,4 @@ TEST(ExportIndexTest, MissingMismatchedAndAmbiguousExportsAreRefusedWithTheCandi
 }
 
 }  // namespace
-}  // namespace vendortest
+}  // namespace dlltest

@@ -1,7 +1,7 @@
 // Compiled for x64 Microsoft targets only, by clang, to dump the vtable layouts of the callback
 // interfaces and to hold the records to Microsoft's layout. Each interface is used once so that
 // its vtable is laid out.
-#include "sdk/vendor/RecordLayouts.h"
+#include "sdk/dll/RecordLayouts.h"
 
 void UseEveryInterface(ZEGO::LIVEROOM::IRoomCallback* room, ZEGO::LIVEROOM::IIMCallback* im,
                        ZEGO::LIVEROOM::ILivePublisherCallback* publisher,

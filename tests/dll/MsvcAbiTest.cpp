@@ -11,12 +11,12 @@
 #include <sstream>
 #include <string>
 
-#include "sdk/vendor/CallbackAdapters.h"
-#include "sdk/vendor/ExportIndex.h"
-#include "sdk/vendor/FunctionTable.h"
-#include "sdk/vendor/MsDecoration.h"
+#include "sdk/dll/CallbackAdapters.h"
+#include "sdk/dll/ExportIndex.h"
+#include "sdk/dll/FunctionTable.h"
+#include "sdk/dll/MsDecoration.h"
 
-namespace vendortest {
+namespace dlltest {
 namespace {
 
 std::string ReadFile(const char* path) {
@@ -33,7 +33,7 @@ std::set<std::string> ClangDecorations() {
     std::set<std::string> names;
     for (std::sregex_iterator it(dump.begin(), dump.end(), mangled), end; it != end; ++it) {
         const std::string name = (*it)[1];
-        const std::string qualified = vendor::QualifiedName(name);
+        const std::string qualified = dll::QualifiedName(name);
         const bool inLiveRoom =
             qualified.size() > 14 &&
             qualified.compare(qualified.size() - 14, 14, "@LIVEROOM@ZEGO") == 0 &&
@@ -48,16 +48,16 @@ TEST(MsvcAbiTest, TheFunctionTableHoldsTheDecorationsOfLiveRoomH) {
     const std::set<std::string> clang = ClangDecorations();
     ASSERT_GE(clang.size(), 30u) << "no decorations read from " << QUORLANE_DECORATION_DUMP;
     std::set<std::string> table;
-    for (std::size_t i = 0; i < vendor::kFunctionCount; ++i)
-        table.insert(vendor::Decoration(static_cast<vendor::Function>(i)));
+    for (std::size_t i = 0; i < dll::kFunctionCount; ++i)
+        table.insert(dll::Decoration(static_cast<dll::Function>(i)));
     EXPECT_EQ(table, clang);
 
     // Each can be compared with a decoration that differs, and is found among clang's names.
-    const vendor::ExportIndex index(std::vector<std::string>(clang.begin(), clang.end()));
+    const dll::ExportIndex index(std::vector<std::string>(clang.begin(), clang.end()));
     for (const std::string& name : table) {
         std::vector<std::string> classes;
-        EXPECT_TRUE(vendor::ReadPassingClasses(name, &classes)) << name;
-        EXPECT_EQ(index.Resolve(name).kind, vendor::Resolution::Kind::kExact) << name;
+        EXPECT_TRUE(dll::ReadPassingClasses(name, &classes)) << name;
+        EXPECT_EQ(index.Resolve(name).kind, dll::Resolution::Kind::kExact) << name;
     }
 }
 
@@ -88,7 +88,7 @@ TEST(MsvcAbiTest, AdapterSlotsSitWhereMicrosoftsLayoutPutsThem) {
     const std::map<std::string, std::size_t> clang = ClangSlots();
     std::map<std::string, std::size_t> ours;
 #define QUORLANE_SLOT(interface, slots, member, name) \
-    ours[#interface "::" name] = offsetof(vendor::ms::slots, member) / sizeof(void*)
+    ours[#interface "::" name] = offsetof(dll::ms::slots, member) / sizeof(void*)
 #define QUORLANE_SLOTS(interface, slots, member) QUORLANE_SLOT(interface, slots, member, #member)
     QUORLANE_SLOTS(IRoomCallback, RoomSlots, OnInitSDK);
     QUORLANE_SLOTS(IRoomCallback, RoomSlots, OnLoginRoom);
@@ -144,4 +144,4 @@ TEST(MsvcAbiTest, AdapterSlotsSitWhereMicrosoftsLayoutPutsThem) {
 }
 
 }  // namespace
-}  // namespace vendortest
+}  // namespace dlltest

@@ -30,7 +30,7 @@
 // vendor's header may, so its decoration is not the one the bridge looks for first. Built with
 // QUORLANE_STANDIN_WITHOUT_ENABLE_MIC, the DLL lacks EnableMic.
 #include "LiveRoom.h"
-#include "tests/vendor/standin/Win32Api.h"
+#include "tests/dll/standin/Win32Api.h"
 
 #define STANDIN_EXPORT __declspec(dllexport)
 
