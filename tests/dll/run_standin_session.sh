@@ -1,5 +1,5 @@
 #!/bin/sh
-# Runs standin_session.js with Windows Node.js under Wine and passes when its result file ends in
+# Runs standin-session.js with Windows Node.js under Wine and passes when its result file ends in
 # PASS; prints the transcript either way. In mode full the bridge runs from a folder of its own
 # with the stand-in beside it, as an application ships it.
 #     run_standin_session.sh WINE NODE_EXE SCRIPT BRIDGE_EXE STANDIN_FOLDER WORK_FOLDER MODE

@@ -1,5 +1,5 @@
 #!/bin/sh
-# Runs a Node.js host script (node_session.js, node_host_gone.js) with Windows Node.js under
+# Runs a Node.js host script (node-session.js, node-host-gone.js) with Windows Node.js under
 # Wine and passes when its result file ends in PASS; prints the transcript either way.
 #     run_node_session.sh WINE NODE_EXE SCRIPT BRIDGE_EXE WORK_FOLDER MODE
 set -eu
