@@ -43,39 +43,30 @@ class FixedText {
         return AddDecimal(static_cast<std::uint64_t>(value));
     }
     // At least `digits` decimal digits, zeros in front.
-    FixedText& AddPadded(std::uint64_t value, int digits) {
-        char reversed[20];
-        int count = 0;
-        do {
-            reversed[count++] = static_cast<char>('0' + value % 10);
-            value /= 10;
-        } while (value != 0);
-        for (int i = count; i < digits; ++i)
-            Put('0');
-        while (count > 0)
-            Put(reversed[--count]);
-        return *this;
-    }
+    FixedText& AddPadded(std::uint64_t value, int digits) { return AddDigits(value, 10, digits); }
     // "0x" and lower-case hexadecimal digits, at least `digits` of them.
     FixedText& AddHex(std::uint64_t value, int digits = 1) {
         Add("0x");
-        char reversed[16];
-        int count = 0;
-        do {
-            reversed[count++] = "0123456789abcdef"[value & 0xF];
-            value >>= 4;
-        } while (value != 0);
-        for (int i = count; i < digits; ++i)
-            Put('0');
-        while (count > 0)
-            Put(reversed[--count]);
-        return *this;
+        return AddDigits(value, 16, digits);
     }
 
     const char* Data() const { return data_; }
     std::size_t Size() const { return size_; }
 
   private:
+    FixedText& AddDigits(std::uint64_t value, unsigned base, int digits) {
+        char reversed[64];
+        int count = 0;
+        do {
+            reversed[count++] = "0123456789abcdef"[value % base];
+            value /= base;
+        } while (value != 0);
+        for (int i = count; i < digits; ++i)
+            Put('0');
+        while (count > 0)
+            Put(reversed[--count]);
+        return *this;
+    }
     void Put(char c) {
         if (size_ + 1 >= capacity_)
             return;
