@@ -1,5 +1,6 @@
 import assert from 'node:assert/strict';
 import { test } from 'node:test';
+import { existsSync } from 'node:fs';
 import {
   Bridge,
   BridgeExitError,
@@ -207,12 +208,15 @@ test('crashes past the limit end in a crash loop; close() never restarts', async
   crash(bridge);
   await restored;
   const exited = next<ExitInfo>(bridge, 'exit', 30000);
-  crash(bridge);
-  await exited;
+  // A real fault this time, on a thread of the simulated SDK: the end names the bridge's report.
+  bridge.sim.request({ op: 'crash' }).catch(() => undefined);
+  const exit = await exited;
   assert.deepEqual(
     crashes.map((c) => c.restarting),
     [true, false],
   );
+  assert.ok(exit.report && existsSync(exit.report), `a crash report: ${exit.report}`);
+  assert.equal(crashes[1].report, exit.report);
   await assert.rejects(bridge.openMic(), (e: BridgeExitError) => {
     assert.equal(e.code, 'crash-loop');
     assert.match(e.message, /ended unexpectedly 2 times within 600000 ms/);
