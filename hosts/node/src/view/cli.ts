@@ -2,8 +2,10 @@ import { existsSync, mkdtempSync, readFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { basename, join, resolve, sep } from 'node:path';
 import { Bridge } from '../bridge';
+import { BridgeExitError } from '../errors';
 import { SDK_BUILDS, type SdkBuild } from '../prebuilt-bridge';
-import { demoSession } from './demo-session';
+import { demoCommands } from './demo-commands';
+import { loadDemoSession } from './demo-session';
 import { parseSessionScript, type SessionScript } from './session-script';
 import type { SessionOffer } from './sessions';
 import { ViewServer } from './view-server';
@@ -93,11 +95,19 @@ export async function startView(options: ViewOptions): Promise<RunningView> {
     options.executable ||
     process.env['QUORLANE_EXECUTABLE'] ||
     (options.sdk === undefined ? repositoryBuild() : undefined);
-  const bridge = await Bridge.start({
-    ...(executable ? { executable } : { sdk: options.sdk ?? 'sim' }),
-    cwd: options.cwd ?? mkdtempSync(join(tmpdir(), 'quorlane-view-')),
-    scripted,
-  });
+  let bridge: Bridge;
+  try {
+    bridge = await Bridge.start({
+      ...(executable ? { executable } : { sdk: options.sdk ?? 'sim' }),
+      cwd: options.cwd ?? mkdtempSync(join(tmpdir(), 'quorlane-view-')),
+      scripted,
+    });
+  } catch (error) {
+    // The package's message speaks to programs (options.executable); this is a command line.
+    if (error instanceof BridgeExitError && error.code === 'no-executable')
+      error.message = error.message.replace('options.executable', '--executable');
+    throw error;
+  }
   const sessions: SessionOffer[] = [];
   if (script && options.scriptFile)
     sessions.push({
@@ -110,8 +120,8 @@ export async function startView(options: ViewOptions): Promise<RunningView> {
     sessions.push({
       name: 'demo',
       label: 'Run the demo session',
-      hint: 'logs in, enters the demo room, plays its streams, previews and publishes',
-      script: demoSession,
+      hint: 'tools/demo.qhs: logs in, enters the demo room, plays its streams, previews, publishes, leaves',
+      script: loadDemoSession(),
     });
   const about = `bridge ${basename(bridge.executable)}, pid ${bridge.pid}${scripted ? ', simulated SDK in scripted mode' : ''}`;
   let view: ViewServer;
@@ -121,6 +131,8 @@ export async function startView(options: ViewOptions): Promise<RunningView> {
       about,
       sessions,
       runOnFirstPage: script && !options.atOnce ? 'script' : undefined,
+      // In scripted mode the simulated SDK answers only the script: the demo buttons would do nothing.
+      buttons: scripted ? [] : demoCommands,
     });
   } catch (error) {
     await bridge.close();
