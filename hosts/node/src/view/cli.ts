@@ -6,8 +6,9 @@ import { BridgeExitError } from '../errors';
 import { SDK_BUILDS, type SdkBuild } from '../prebuilt-bridge';
 import { demoCommands } from './demo-commands';
 import { loadDemoSession } from './demo-session';
-import { parseSessionScript, type SessionScript } from './session-script';
+import { parseSessionScript, ScriptError, type SessionScript } from './session-script';
 import type { SessionOffer } from './sessions';
+import { viewError } from './view-error';
 import { ViewServer } from './view-server';
 
 const usage = `usage: quorlane-view [options]
@@ -43,14 +44,14 @@ function repositoryBuild(): string | undefined {
   return existsSync(built) ? built : undefined;
 }
 
-/** Reads the command line; throws an Error with a message for the user on anything unknown. */
+/** Reads the command line; throws a 'bad-option' error with a message for the user on anything unknown. */
 export function parseArguments(args: readonly string[]): ViewOptions | 'help' {
   const options: ViewOptions = { scripted: false, port: 0 };
   for (let i = 0; i < args.length; i++) {
     const arg = args[i]!;
     const value = (): string => {
       const next = args[++i];
-      if (next === undefined) throw new Error(`${arg} needs a value`);
+      if (next === undefined) throw viewError(`${arg} needs a value`, 'bad-option');
       return next;
     };
     if (arg === '--help' || arg === '-h') return 'help';
@@ -58,7 +59,7 @@ export function parseArguments(args: readonly string[]): ViewOptions | 'help' {
     else if (arg === '--sdk') {
       const sdk = value();
       if (!SDK_BUILDS.includes(sdk as SdkBuild))
-        throw new Error(`--sdk takes sim or vendor, not ${sdk}`);
+        throw viewError(`--sdk takes sim or vendor, not ${sdk}`, 'bad-option');
       options.sdk = sdk as SdkBuild;
     } else if (arg === '--script') options.scriptFile = resolve(value());
     else if (arg === '--at-once') options.atOnce = true;
@@ -67,9 +68,9 @@ export function parseArguments(args: readonly string[]): ViewOptions | 'help' {
     else if (arg === '--port') {
       const port = Number(value());
       if (!Number.isInteger(port) || port < 0 || port > 65535)
-        throw new Error(`bad port ${args[i]}`);
+        throw viewError(`bad port ${args[i]}`, 'bad-option');
       options.port = port;
-    } else throw new Error(`unknown option ${arg}`);
+    } else throw viewError(`unknown option ${arg}`, 'bad-option');
   }
   return options;
 }
@@ -87,9 +88,16 @@ export interface RunningView {
  * connected (or at once); without one, the page offers the demo session. */
 export async function startView(options: ViewOptions): Promise<RunningView> {
   let script: SessionScript | undefined;
-  if (options.scriptFile) script = parseSessionScript(readFileSync(options.scriptFile, 'utf8'));
+  if (options.scriptFile) {
+    try {
+      script = parseSessionScript(readFileSync(options.scriptFile, 'utf8'));
+    } catch (error) {
+      if (error instanceof ScriptError) error.message = `${options.scriptFile}: ${error.message}`;
+      throw error;
+    }
+  }
   if (options.executable !== undefined && !existsSync(options.executable))
-    throw new Error(`no bridge at ${options.executable} (see --executable)`);
+    throw viewError(`no bridge at ${options.executable} (see --executable)`, 'no-bridge');
   const scripted = options.scripted || (script?.scripted ?? false);
   const executable =
     options.executable ||

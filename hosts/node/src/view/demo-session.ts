@@ -1,6 +1,7 @@
 import { existsSync, readFileSync } from 'node:fs';
 import { dirname, join } from 'node:path';
 import { parseSessionScript, type SessionScript } from './session-script';
+import { viewError } from './view-error';
 
 /** Where the demo session is: beside this module in the package (the build copies it there),
  * else tools/demo.qhs of the repository this module was built in. */
@@ -11,7 +12,10 @@ export function demoSessionFile(): string {
     const file = join(folder, 'tools', 'demo.qhs');
     if (existsSync(file)) return file;
   }
-  throw new Error(`no demo.qhs beside ${__dirname} nor in a tools/ folder above it`);
+  throw viewError(
+    `no demo.qhs beside ${__dirname} nor in a tools/ folder above it`,
+    'no-demo-session',
+  );
 }
 
 /**

@@ -5,7 +5,7 @@ import { get as httpGet } from 'node:http';
 import { join } from 'node:path';
 import { test } from 'node:test';
 import { WebSocket } from 'ws';
-import { startView } from '../../src/view/cli';
+import { parseArguments, startView } from '../../src/view/cli';
 import { TextSender, type TextSocket } from '../../src/view/text-sender';
 import { Transcript } from '../../src/view/transcript';
 import { commandMark, eventFold, replyMark } from '../../src/view/transcript-marks';
@@ -136,7 +136,7 @@ test('the view refuses other sites, other Host names and sockets without its sec
   }
 });
 
-test('the transcript marks unknown commands and failed replies, and folds quality updates', async () => {
+test('the view marks unknown commands and failed replies, folds quality updates, and names its options', async () => {
   assert.match(
     commandMark({ type: 'OpenCamra' }) ?? '',
     /unknown command.*did you mean OpenCamera/,
@@ -173,7 +173,11 @@ test('the transcript marks unknown commands and failed replies, and folds qualit
     ],
   );
 
-  // A missing bridge names the command line's option, not the package's.
+  // A command-line mistake is coded; a missing bridge names the command line's option.
+  assert.throws(() => parseArguments(['--port', 'x']), {
+    code: 'bad-option',
+    message: 'bad port x',
+  });
   const saved = process.env['QUORLANE_EXECUTABLE'];
   delete process.env['QUORLANE_EXECUTABLE'];
   try {
