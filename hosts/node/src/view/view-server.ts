@@ -166,6 +166,8 @@ export class ViewServer {
 
   // A socket is refused before it opens, so a foreign page learns nothing from it.
   private upgrade(request: IncomingMessage, socket: Duplex, head: Buffer): void {
+    // A client that resets the connection must not end the view.
+    socket.on('error', () => socket.destroy());
     const path = (request.url ?? '/').split('?')[0];
     const refusal =
       path === '/socket'
