@@ -154,7 +154,8 @@ bool ParseScript(const std::string& text, Script* script, std::string* error,
                  int defaultTimeoutMs) {
     Script result;
     int timeout = defaultTimeoutMs;
-    std::istringstream in(text);
+    // A byte-order mark (as some Windows editors write) is no part of the first line.
+    std::istringstream in(text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? text.substr(3) : text);
     std::string raw;
     int lineNumber = 0;
     auto fail = [&](const std::string& what) {

@@ -13,7 +13,8 @@ import { ViewServer } from './view-server';
 
 const usage = `usage: quorlane-view [options]
 Starts the bridge (the simulated SDK's demo room unless a script says \`scripted\`), serves a live
-view of its five channels on 127.0.0.1 and prints the address.
+view of its five channels on 127.0.0.1 and prints its address, which carries a per-run token:
+open that whole address (the view refuses other sites, other host names and a missing token).
   --executable PATH   the bridge (default: $QUORLANE_EXECUTABLE, else the installed prebuilt one)
   --sdk sim|vendor    the prebuilt build to start (default: sim, the simulated SDK)
   --script FILE       run a session script (quorlane-host's language) once the first page connects

@@ -97,6 +97,9 @@ function parseInteger(text: string | undefined): number | undefined {
   return value >= -2147483647 && value <= 2147483647 ? value : undefined;
 }
 
+// Spaces are the ASCII ones only, as quorlane-host takes them.
+const trimSpace = (text: string): string => text.replace(/^[ \t\r\v\f]+|[ \t\r\v\f]+$/g, '');
+
 /** The step as quorlane-host's transcript describes it: "wait reply Login code 1 within 3000ms". */
 export function describeStep(step: Step): string {
   switch (step.kind) {
@@ -118,66 +121,70 @@ export function parseSessionScript(text: string, defaultTimeoutMs = 10_000): Ses
   const steps: Step[] = [];
   let scripted = false;
   let timeout = defaultTimeoutMs;
-  text.split('\n').forEach((raw, index) => {
-    const line = index + 1;
-    const trimmed = raw.trim();
-    if (trimmed === '' || trimmed.startsWith('#')) return;
-    const fail = (what: string): never => {
-      throw new ScriptError(`line ${line}: ${what}`);
-    };
-    const duration = (value: string): number =>
-      parseDuration(value) ??
-      fail(
-        /^\d+(\.\d+)?$/.test(value)
-          ? `duration '${value}' needs a unit (${value}s or ${value}ms)`
-          : `bad duration '${value}'`,
-      );
-    const object = (json: string): object => {
-      let value: unknown;
-      try {
-        value = JSON.parse(json);
-      } catch {
-        return fail(`not JSON: ${json}`);
-      }
-      if (typeof value !== 'object' || value === null || Array.isArray(value))
-        fail('expected a JSON object');
-      return value as object;
-    };
-    if (trimmed.startsWith('{')) {
-      steps.push({ line, kind: 'send', text: trimmed, object: object(trimmed) });
-      return;
-    }
-    const keyword = trimmed.split(/\s/, 1)[0]!;
-    const rest = trimmed.slice(keyword.length).trim();
-    switch (keyword) {
-      case 'send':
-      case 'control': {
-        const parsed = object(rest);
-        if (keyword === 'control' && !scripted)
-          fail('control needs `scripted` at the top of the script');
-        steps.push({ line, kind: keyword, text: rest, object: parsed });
+  // A byte-order mark (as some Windows editors write) is no part of the first line.
+  text
+    .replace(/^\ufeff/, '')
+    .split('\n')
+    .forEach((raw, index) => {
+      const line = index + 1;
+      const trimmed = trimSpace(raw);
+      if (trimmed === '' || trimmed.startsWith('#')) return;
+      const fail = (what: string): never => {
+        throw new ScriptError(`line ${line}: ${what}`);
+      };
+      const duration = (value: string): number =>
+        parseDuration(value) ??
+        fail(
+          /^\d+(\.\d+)?$/.test(value)
+            ? `duration '${value}' needs a unit (${value}s or ${value}ms)`
+            : `bad duration '${value}'`,
+        );
+      const object = (json: string): object => {
+        let value: unknown;
+        try {
+          value = JSON.parse(json);
+        } catch {
+          return fail(`not JSON: ${json}`);
+        }
+        if (typeof value !== 'object' || value === null || Array.isArray(value))
+          fail('expected a JSON object');
+        return value as object;
+      };
+      if (trimmed.startsWith('{')) {
+        steps.push({ line, kind: 'send', text: trimmed, object: object(trimmed) });
         return;
       }
-      case 'scripted':
-        if (steps.length > 0) fail('`scripted` must come before every step');
-        scripted = true;
-        return;
-      case 'timeout':
-        timeout = duration(rest);
-        return;
-      case 'pause':
-        steps.push({ line, kind: 'pause', ms: duration(rest) });
-        return;
-      case 'note':
-        steps.push({ line, kind: 'note', text: rest });
-        return;
-      case 'wait':
-        steps.push(parseWait(rest, line, timeout, scripted, fail, duration));
-        return;
-      default:
-        fail(`unknown step '${keyword}'`);
-    }
-  });
+      const keyword = trimmed.split(/[ \t]/, 1)[0]!;
+      const rest = trimSpace(trimmed.slice(keyword.length));
+      switch (keyword) {
+        case 'send':
+        case 'control': {
+          const parsed = object(rest);
+          if (keyword === 'control' && !scripted)
+            fail('control needs `scripted` at the top of the script');
+          steps.push({ line, kind: keyword, text: rest, object: parsed });
+          return;
+        }
+        case 'scripted':
+          if (steps.length > 0) fail('`scripted` must come before every step');
+          scripted = true;
+          return;
+        case 'timeout':
+          timeout = duration(rest);
+          return;
+        case 'pause':
+          steps.push({ line, kind: 'pause', ms: duration(rest) });
+          return;
+        case 'note':
+          steps.push({ line, kind: 'note', text: rest });
+          return;
+        case 'wait':
+          steps.push(parseWait(rest, line, timeout, scripted, fail, duration));
+          return;
+        default:
+          fail(`unknown step '${keyword}'`);
+      }
+    });
   return { scripted, steps };
 }
 
@@ -189,7 +196,7 @@ function parseWait(
   fail: (what: string) => never,
   duration: (value: string) => number,
 ): Step {
-  const words = rest.split(/\s+/).filter((word) => word !== '');
+  const words = rest.split(/[ \t\r\v\f]+/).filter((word) => word !== '');
   let ms = timeout;
   // A trailing "within DURATION" overrides the default limit.
   if (words.length >= 2 && words[words.length - 2] === 'within') {
