@@ -68,7 +68,7 @@ void Handle(const std::string& text, bool scripted) {
     if (type == "Frames") {
         WriteFrames(param);
     } else if (type == "Event") {
-        WriteText(4, "{\"type\":\"Ping\",\"param\":{\"n\":1}}");
+        WriteText(4, "{\"type\":\"KickOut\",\"param\":{\"n\":1}}");
     } else if (type == "Die") {
         std::fputs("fake bridge dying\n", stderr);
         std::fflush(stderr);

@@ -15,12 +15,12 @@ TEST(HostTool, RunsScriptRecordsChannelsAndWritesPictures) {
     hosttest::HostRun run = RunHost(
         "timeout 5s\n"
         "wait reply DaemonStart code 0\n"
-        "{\"type\":\"Echo\"}\n"
-        "send {\"type\":\"Echo\",\"param\":{\"code\":7}}\n"
-        "wait reply Echo code 1\n"
-        "wait reply Echo code 7\n"
+        "{\"type\":\"OpenMic\"}\n"
+        "send {\"type\":\"OpenMic\",\"param\":{\"code\":7}}\n"
+        "wait reply OpenMic code 1\n"
+        "wait reply OpenMic code 7\n"
         "{\"type\":\"Event\"}\n"
-        "wait event Ping\n"
+        "wait event KickOut\n"
         "{\"type\":\"RequestView\",\"param\":[\"alpha\",\"\",\"beta\"]}\n"
         "{\"type\":\"Frames\",\"param\":{\"channel\":0,\"count\":3,\"width\":64,\"height\":48,"
         "\"y\":81,\"u\":90,\"v\":240}}\n"
@@ -33,9 +33,10 @@ TEST(HostTool, RunsScriptRecordsChannelsAndWritesPictures) {
     ASSERT_EQ(run.exitCode, 0) << run.transcript;
     const std::string& t = run.transcript;
     EXPECT_NE(t.find("reply   DaemonStart code 0"), std::string::npos) << t;
-    EXPECT_NE(t.find("send    {\"type\":\"Echo\",\"param\":{\"code\":7}}"), std::string::npos);
-    EXPECT_NE(t.find("reply   Echo code 7"), std::string::npos);
-    EXPECT_NE(t.find("event   Ping {\"type\":\"Ping\",\"param\":{\"n\":1}}"), std::string::npos);
+    EXPECT_NE(t.find("send    {\"type\":\"OpenMic\",\"param\":{\"code\":7}}"), std::string::npos);
+    EXPECT_NE(t.find("reply   OpenMic code 7"), std::string::npos);
+    EXPECT_NE(t.find("event   KickOut {\"type\":\"KickOut\",\"param\":{\"n\":1}}"),
+              std::string::npos);
     EXPECT_NE(t.find("note    done"), std::string::npos);
     EXPECT_NE(t.find("frames  ch0 3  ch1 0  ch2 2  ch3 0  ch4 0"), std::string::npos) << t;
     EXPECT_NE(t.find("beta"), std::string::npos);   // channel 2 is named after its stream
@@ -83,28 +84,28 @@ TEST(HostTool, KeepsDrainingLargeFramesWhileWaitingForAReply) {
         "\"height\":720}}\n"
         "{\"type\":\"Frames\",\"param\":{\"channel\":3,\"count\":40,\"width\":1280,"
         "\"height\":720}}\n"
-        "{\"type\":\"After\"}\n"
-        "wait reply After within 30s\n"
+        "{\"type\":\"CloseMic\"}\n"
+        "wait reply CloseMic within 30s\n"
         "wait frames 1 40 within 5s\n"
         "wait frames 3 40 within 5s\n",
         kFake, {"--no-record", "--no-pictures"});
     EXPECT_EQ(run.exitCode, 0) << run.transcript;
-    EXPECT_NE(run.transcript.find("reply   After code 1"), std::string::npos) << run.transcript;
+    EXPECT_NE(run.transcript.find("reply   CloseMic code 1"), std::string::npos) << run.transcript;
     EXPECT_FALSE(hosttest::FileExists(run.out + "/channel-1.y4m"));
     EXPECT_FALSE(hosttest::FileExists(run.out + "/contact-sheet.png"));
 }
 
 TEST(HostTool, FailsClearlyOnTimeoutsAndWrongCodes) {
     hosttest::HostRun run =
-        RunHost("{\"type\":\"Silence\"}\nwait reply Silence within 200ms\n", kFake);
+        RunHost("{\"type\":\"Silence\"}\nwait reply Login within 200ms\n", kFake);
     EXPECT_EQ(run.exitCode, 1) << run.transcript;
-    EXPECT_NE(run.transcript.find("FAILED: line 2: timed out: wait reply Silence within 200ms"),
+    EXPECT_NE(run.transcript.find("FAILED: line 2: timed out: wait reply Login within 200ms"),
               std::string::npos)
         << run.transcript;
 
-    run = RunHost("{\"type\":\"Echo\"}\nwait reply Echo code 0\n", kFake);
+    run = RunHost("{\"type\":\"OpenMic\"}\nwait reply OpenMic code 0\n", kFake);
     EXPECT_EQ(run.exitCode, 1) << run.transcript;
-    EXPECT_NE(run.transcript.find("reply Echo came with code 1, expected 0"), std::string::npos)
+    EXPECT_NE(run.transcript.find("reply OpenMic came with code 1, expected 0"), std::string::npos)
         << run.transcript;
 
     run = RunHost("wait frames 4 1 within 100ms\n", kFake);
@@ -112,13 +113,14 @@ TEST(HostTool, FailsClearlyOnTimeoutsAndWrongCodes) {
     EXPECT_NE(run.transcript.find("(channel 4 has 0 new frames)"), std::string::npos);
 
     // A reply satisfies one wait only.
-    run = RunHost("{\"type\":\"Echo\"}\nwait reply Echo\nwait reply Echo within 200ms\n", kFake);
+    run = RunHost("{\"type\":\"OpenMic\"}\nwait reply OpenMic\nwait reply OpenMic within 200ms\n",
+                  kFake);
     EXPECT_EQ(run.exitCode, 1) << run.transcript;
 }
 
 TEST(HostTool, ReportsADyingBridgeWithItsStandardError) {
-    hosttest::HostRun run =
-        RunHost("wait reply DaemonStart\n{\"type\":\"Die\"}\nwait reply Never within 20s\n", kFake);
+    hosttest::HostRun run = RunHost(
+        "wait reply DaemonStart\n{\"type\":\"Die\"}\nwait reply Logout within 20s\n", kFake);
     EXPECT_EQ(run.exitCode, 2) << run.transcript;
     // An abort: signal 6 on POSIX, exit code 3 from the Windows runtime.
     EXPECT_TRUE(run.transcript.find("the bridge ended (killed by signal 6") != std::string::npos ||
@@ -135,7 +137,7 @@ TEST(HostTool, ReportsTornFrames) {
     hosttest::HostRun run = RunHost(
         "{\"type\":\"Frames\",\"param\":{\"channel\":1,\"count\":1,\"width\":8,\"height\":8,"
         "\"length\":95}}\n"
-        "{\"type\":\"Echo\"}\nwait reply Echo\npause 100ms\n",
+        "{\"type\":\"OpenMic\"}\nwait reply OpenMic\npause 100ms\n",
         kFake);
     EXPECT_EQ(run.exitCode, 4) << run.transcript;
     EXPECT_NE(run.transcript.find("channel 1 torn: frame 0: payload length 95 for 8x8 "
@@ -160,9 +162,24 @@ TEST(HostTool, TalksToTheControlChannelInScriptedMode) {
 }
 
 TEST(HostTool, RejectsBadScriptsAndOptions) {
+    // Each is refused before the bridge starts: nothing of it is sent.
     hosttest::HostRun run = RunHost("wait frames 9 1\n", kFake);
     EXPECT_EQ(run.exitCode, 3);
     EXPECT_NE(run.transcript.find("line 1: channel must be 0 to 4"), std::string::npos);
+    run = RunHost("{\"type\":\"Login\"}\nwait event StreamList\n", kFake);
+    EXPECT_EQ(run.exitCode, 3);
+    EXPECT_NE(run.transcript.find("line 2: unknown event 'StreamList' (did you mean StreamsList?)"),
+              std::string::npos)
+        << run.transcript;
+    EXPECT_EQ(run.transcript.find("send"), std::string::npos) << run.transcript;
+    run = RunHost("{\"type\":\"Login\"\n", kFake);
+    EXPECT_EQ(run.exitCode, 3);
+    EXPECT_NE(run.transcript.find("line 1: not JSON"), std::string::npos) << run.transcript;
+    run = RunHost("timeout 10\n", kFake);
+    EXPECT_EQ(run.exitCode, 3);
+    EXPECT_NE(run.transcript.find("needs a unit (10s or 10ms)"), std::string::npos);
+    run = RunHost("pause 1ms\n", kFake, {"--timeout", "10"});
+    EXPECT_EQ(run.exitCode, 3);
     run = RunHost("pause 1ms\n", kFake, {"--fps", "zero"});
     EXPECT_EQ(run.exitCode, 3);
     run = RunHost("pause 1ms\n", kFake, {"--frobnicate"});

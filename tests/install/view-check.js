@@ -1,6 +1,7 @@
-// Opens a quorlane-view page in headless Chromium as a new user would, runs the demo session from
-// its button, and checks a screenshot: channels 1 to 3 show the demo room's streams in their
-// colours, channel 0 the camera preview, and their frame counts keep rising.
+// Opens a quorlane-view page in headless Chromium as a new user would, from the address it printed
+// (with its token), runs the demo session from its button, and checks a screenshot: channels 1 to 3
+// show the demo room's streams in their colours, channel 0 the camera preview; the session ends
+// with Logout, so the tiles then show they stopped, and a second run brings them back to life.
 //     node view-check.js PLAYWRIGHT_CORE_DIR URL SCREENSHOT.png
 'use strict';
 const [playwrightDir, url, screenshotFile] = process.argv.slice(2);
@@ -47,8 +48,12 @@ function medianColour(page, png, box) {
   );
 }
 
-const framesOf = (page, channel) =>
-  page.evaluate((c) => Number(document.getElementById(`channel-${c}`).dataset.frames), channel);
+const channelsIn = (page, state) =>
+  Promise.all(
+    [0, 1, 2, 3].map((c) =>
+      page.locator(`#channel-${c}[data-state="${state}"]`).waitFor({ timeout: 60_000 }),
+    ),
+  );
 
 async function main() {
   const browser = await chromium.launch({
@@ -60,7 +65,8 @@ async function main() {
   try {
     const page = await browser.newPage({ viewport: { width: 1400, height: 820 } });
     await page.goto(url);
-    await page.getByRole('button', { name: 'Run the demo session', exact: true }).click();
+    const run = page.getByRole('button', { name: 'Run the demo session', exact: true });
+    await run.click();
     // Failure guards only: a loaded machine draws with software WebGL slowly.
     await page.locator('#session-demo[data-status="passed"]').waitFor({ timeout: 120_000 });
     await page.waitForFunction(
@@ -71,7 +77,8 @@ async function main() {
       undefined,
       { timeout: 120_000 },
     );
-    const before = await Promise.all([0, 1, 2, 3].map((c) => framesOf(page, c)));
+    await channelsIn(page, 'stopped');
+    console.log('after the Logout that ends the session, every tile shows it stopped');
     const png = await page.screenshot({ path: screenshotFile });
     for (const [channel, stream] of [
       [1, 'demo-1'],
@@ -89,15 +96,10 @@ async function main() {
       if (!fits)
         failures.push(`channel ${channel} shows ${colour}, expected ${expected ?? 'blue-ish'}`);
     }
-    await page.waitForFunction(
-      (before) =>
-        before.every(
-          (count, c) => Number(document.getElementById(`channel-${c}`).dataset.frames) > count,
-        ),
-      before,
-      { timeout: 60_000 },
-    );
-    console.log('every channel is live: its frame count keeps rising');
+    await run.click();
+    await channelsIn(page, 'live');
+    await page.locator('#session-demo[data-status="passed"]').waitFor({ timeout: 120_000 });
+    console.log('the demo session runs again: every channel came back to life');
   } finally {
     await browser.close();
   }

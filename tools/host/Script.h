@@ -15,7 +15,9 @@
 //   note any text                  printed in the transcript
 //
 // Each reply, event, control answer, call record and frame satisfies at most one wait, so
-// `send A` `send A` `wait reply A` `wait reply A` needs two replies.
+// `send A` `send A` `wait reply A` `wait reply A` needs two replies. A duration has its unit; a
+// send or control line is a JSON object; a wait for a reply or event names a known one. The
+// view's session scripts read the same language: tests/scripts holds the cases both parse alike.
 #pragma once
 
 #include <string>
@@ -55,7 +57,7 @@ struct Script {
 bool ParseScript(const std::string& text, Script* script, std::string* error,
                  int defaultTimeoutMs = 10000);
 
-// "500ms", "2s", "1.5s", "250" (milliseconds). False for anything else or a negative value.
+// "500ms", "2s", "1.5s". False for anything else: a bare number, a negative value, past a day.
 bool ParseDuration(const std::string& text, int* milliseconds);
 
 // Short description of a step for the transcript: "wait reply Login code 1".

@@ -1,4 +1,5 @@
 import { framePlanes, planeSizes, type YuvFrame } from './yuv-frame';
+import { rendererError } from './renderer-error';
 
 /**
  * One frame as one ArrayBuffer, to cross a WebSocket as a binary message or a MessagePort as a
@@ -46,8 +47,11 @@ export function encodeFrameMessage(channel: number, frame: YuvFrame): ArrayBuffe
  */
 export function decodeFrameMessage(buffer: ArrayBuffer): FrameMessage {
   if (buffer.byteLength < HEADER_BYTES) {
-    throw new RangeError(
-      `a frame message has at least ${HEADER_BYTES} bytes, got ${buffer.byteLength}`,
+    throw rendererError(
+      new RangeError(
+        `a frame message has at least ${HEADER_BYTES} bytes, got ${buffer.byteLength}`,
+      ),
+      'bad-frame-message',
     );
   }
   const header = new DataView(buffer, 0, HEADER_BYTES);
@@ -57,13 +61,19 @@ export function decodeFrameMessage(buffer: ArrayBuffer): FrameMessage {
   const payloadBytes = header.getInt32(12, true);
   const payload = new Uint8Array(buffer, HEADER_BYTES);
   if (payloadBytes !== payload.length) {
-    throw new RangeError(
-      `frame message announces ${payloadBytes} payload bytes, carries ${payload.length}`,
+    throw rendererError(
+      new RangeError(
+        `frame message announces ${payloadBytes} payload bytes, carries ${payload.length}`,
+      ),
+      'bad-frame-message',
     );
   }
   const frame = framePlanes(width, height, payload, 'uv');
   if (frame.y.length + frame.u.length + frame.v.length !== payloadBytes) {
-    throw new RangeError(`a ${width}x${height} frame does not take ${payloadBytes} bytes`);
+    throw rendererError(
+      new RangeError(`a ${width}x${height} frame does not take ${payloadBytes} bytes`),
+      'bad-frame-message',
+    );
   }
   return { channel, frame };
 }

@@ -15,3 +15,4 @@ export {
   type PayloadFrame,
   type TransferredFrame,
 } from './frame-transfer';
+export type { RendererErrorCode } from './renderer-error';

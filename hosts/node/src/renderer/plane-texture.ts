@@ -1,4 +1,5 @@
 import type { GL } from './gl-program';
+import { rendererError } from './renderer-error';
 
 function isWebGl2(gl: GL): gl is WebGL2RenderingContext {
   return typeof WebGL2RenderingContext !== 'undefined' && gl instanceof WebGL2RenderingContext;
@@ -19,7 +20,8 @@ export class PlaneTexture {
     private readonly unit: number,
   ) {
     const texture = gl.createTexture();
-    if (!texture) throw new Error('createTexture failed (context lost?)');
+    if (!texture)
+      throw rendererError(new Error('createTexture failed (context lost?)'), 'context-lost');
     this.texture = texture;
     gl.activeTexture(gl.TEXTURE0 + unit);
     gl.bindTexture(gl.TEXTURE_2D, texture);

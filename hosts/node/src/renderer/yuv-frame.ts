@@ -1,3 +1,5 @@
+import { rendererError } from './renderer-error';
+
 /**
  * A planar YUV 4:2:0 picture as the bridge sends it: a full-size luma plane and two chroma
  * planes of ((width + 1) / 2) x ((height + 1) / 2) samples.
@@ -56,12 +58,18 @@ export function framePlanes(
   order: ChromaOrder,
 ): YuvFrame {
   if (!Number.isInteger(width) || !Number.isInteger(height) || width <= 0 || height <= 0) {
-    throw new RangeError(`impossible frame size ${width}x${height}`);
+    throw rendererError(
+      new RangeError(`impossible frame size ${width}x${height}`),
+      'bad-frame-size',
+    );
   }
   const sizes = planeSizes(width, height);
   if (payload.length < sizes.payloadBytes) {
-    throw new RangeError(
-      `a ${width}x${height} frame needs ${sizes.payloadBytes} bytes, got ${payload.length}`,
+    throw rendererError(
+      new RangeError(
+        `a ${width}x${height} frame needs ${sizes.payloadBytes} bytes, got ${payload.length}`,
+      ),
+      'short-plane',
     );
   }
   const y = payload.subarray(0, sizes.lumaBytes);

@@ -2,6 +2,7 @@ import { createQuad, linkProgram, type GL } from './gl-program';
 import { PlaneTexture } from './plane-texture';
 import { fragmentShaderGl1, fragmentShaderGl2, vertexShaderGl1, vertexShaderGl2 } from './shaders';
 import { planeSizes, type YuvFrame } from './yuv-frame';
+import { rendererError } from './renderer-error';
 
 export type WebGlVersion = 'webgl2' | 'webgl';
 
@@ -58,7 +59,11 @@ export class YuvRenderer {
       this.api = 'webgl2';
     } else {
       if (api !== 'webgl2') gl = canvas.getContext('webgl', attributes);
-      if (!gl) throw new Error(`this canvas offers no ${api === 'auto' ? 'WebGL' : api} context`);
+      if (!gl)
+        throw rendererError(
+          new Error(`this canvas offers no ${api === 'auto' ? 'WebGL' : api} context`),
+          'no-webgl',
+        );
       this.api = 'webgl';
     }
     this.gl = gl;
@@ -84,7 +89,7 @@ export class YuvRenderer {
    * RangeError for a frame whose planes are shorter than its size and strides need.
    */
   draw(frame: YuvFrame): boolean {
-    if (this.disposed) throw new Error('the renderer is disposed');
+    if (this.disposed) throw rendererError(new Error('the renderer is disposed'), 'disposed');
     checkFrame(frame);
     this.lastFrame = frame;
     if (!this.pipeline || this.gl.isContextLost()) return false;
@@ -163,7 +168,10 @@ export class YuvRenderer {
 function checkFrame(frame: YuvFrame): void {
   const { width, height } = frame;
   if (!Number.isInteger(width) || !Number.isInteger(height) || width <= 0 || height <= 0) {
-    throw new RangeError(`impossible frame size ${width}x${height}`);
+    throw rendererError(
+      new RangeError(`impossible frame size ${width}x${height}`),
+      'bad-frame-size',
+    );
   }
   const { chromaWidth, chromaHeight } = planeSizes(width, height);
   checkPlane('y', frame.y, width, height, frame.yStride ?? width);
@@ -179,12 +187,18 @@ function checkPlane(
   stride: number,
 ): void {
   if (!Number.isInteger(stride) || stride < width) {
-    throw new RangeError(`plane ${name}: stride ${stride} is shorter than a row of ${width}`);
+    throw rendererError(
+      new RangeError(`plane ${name}: stride ${stride} is shorter than a row of ${width}`),
+      'bad-stride',
+    );
   }
   const needed = stride * (rows - 1) + width;
   if (plane.length < needed) {
-    throw new RangeError(
-      `plane ${name}: ${rows} rows of ${width} need ${needed} bytes, got ${plane.length}`,
+    throw rendererError(
+      new RangeError(
+        `plane ${name}: ${rows} rows of ${width} need ${needed} bytes, got ${plane.length}`,
+      ),
+      'short-plane',
     );
   }
 }

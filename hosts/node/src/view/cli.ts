@@ -1,15 +1,19 @@
 import { existsSync, readFileSync } from 'node:fs';
 import { basename, resolve, sep } from 'node:path';
 import { Bridge } from '../bridge';
+import { BridgeExitError } from '../errors';
 import { SDK_BUILDS, type SdkBuild } from '../prebuilt-bridge';
-import { demoSession } from './demo-session';
-import { parseSessionScript, type SessionScript } from './session-script';
+import { demoCommands } from './demo-commands';
+import { loadDemoSession } from './demo-session';
+import { parseSessionScript, ScriptError, type SessionScript } from './session-script';
 import type { SessionOffer } from './sessions';
+import { viewError } from './view-error';
 import { ViewServer } from './view-server';
 
 const usage = `usage: quorlane-view [options]
 Starts the bridge (the simulated SDK's demo room unless a script says \`scripted\`), serves a live
-view of its five channels on 127.0.0.1 and prints the address.
+view of its five channels on 127.0.0.1 and prints its address, which carries a per-run token:
+open that whole address (the view refuses other sites, other host names and a missing token).
   --executable PATH   the bridge (default: $QUORLANE_EXECUTABLE, else the installed prebuilt one)
   --sdk sim|vendor    the prebuilt build to start (default: sim, the simulated SDK)
   --script FILE       run a session script (quorlane-host's language) once the first page connects
@@ -41,14 +45,14 @@ function repositoryBuild(): string | undefined {
   return existsSync(built) ? built : undefined;
 }
 
-/** Reads the command line; throws an Error with a message for the user on anything unknown. */
+/** Reads the command line; throws a 'bad-option' error with a message for the user on anything unknown. */
 export function parseArguments(args: readonly string[]): ViewOptions | 'help' {
   const options: ViewOptions = { scripted: false, port: 0 };
   for (let i = 0; i < args.length; i++) {
     const arg = args[i]!;
     const value = (): string => {
       const next = args[++i];
-      if (next === undefined) throw new Error(`${arg} needs a value`);
+      if (next === undefined) throw viewError(`${arg} needs a value`, 'bad-option');
       return next;
     };
     if (arg === '--help' || arg === '-h') return 'help';
@@ -56,7 +60,7 @@ export function parseArguments(args: readonly string[]): ViewOptions | 'help' {
     else if (arg === '--sdk') {
       const sdk = value();
       if (!SDK_BUILDS.includes(sdk as SdkBuild))
-        throw new Error(`--sdk takes sim or vendor, not ${sdk}`);
+        throw viewError(`--sdk takes sim or vendor, not ${sdk}`, 'bad-option');
       options.sdk = sdk as SdkBuild;
     } else if (arg === '--script') options.scriptFile = resolve(value());
     else if (arg === '--at-once') options.atOnce = true;
@@ -65,9 +69,9 @@ export function parseArguments(args: readonly string[]): ViewOptions | 'help' {
     else if (arg === '--port') {
       const port = Number(value());
       if (!Number.isInteger(port) || port < 0 || port > 65535)
-        throw new Error(`bad port ${args[i]}`);
+        throw viewError(`bad port ${args[i]}`, 'bad-option');
       options.port = port;
-    } else throw new Error(`unknown option ${arg}`);
+    } else throw viewError(`unknown option ${arg}`, 'bad-option');
   }
   return options;
 }
@@ -85,19 +89,34 @@ export interface RunningView {
  * connected (or at once); without one, the page offers the demo session. */
 export async function startView(options: ViewOptions): Promise<RunningView> {
   let script: SessionScript | undefined;
-  if (options.scriptFile) script = parseSessionScript(readFileSync(options.scriptFile, 'utf8'));
+  if (options.scriptFile) {
+    try {
+      script = parseSessionScript(readFileSync(options.scriptFile, 'utf8'));
+    } catch (error) {
+      if (error instanceof ScriptError) error.message = `${options.scriptFile}: ${error.message}`;
+      throw error;
+    }
+  }
   if (options.executable !== undefined && !existsSync(options.executable))
-    throw new Error(`no bridge at ${options.executable} (see --executable)`);
+    throw viewError(`no bridge at ${options.executable} (see --executable)`, 'no-bridge');
   const scripted = options.scripted || (script?.scripted ?? false);
   const executable =
     options.executable ||
     process.env['QUORLANE_EXECUTABLE'] ||
     (options.sdk === undefined ? repositoryBuild() : undefined);
-  const bridge = await Bridge.start({
-    ...(executable ? { executable } : { sdk: options.sdk ?? 'sim' }),
-    cwd: options.cwd,
-    scripted,
-  });
+  let bridge: Bridge;
+  try {
+    bridge = await Bridge.start({
+      ...(executable ? { executable } : { sdk: options.sdk ?? 'sim' }),
+      cwd: options.cwd,
+      scripted,
+    });
+  } catch (error) {
+    // The package's message speaks to programs (options.executable); this is a command line.
+    if (error instanceof BridgeExitError && error.code === 'no-executable')
+      error.message = error.message.replace('options.executable', '--executable');
+    throw error;
+  }
   const sessions: SessionOffer[] = [];
   if (script && options.scriptFile)
     sessions.push({
@@ -110,8 +129,8 @@ export async function startView(options: ViewOptions): Promise<RunningView> {
     sessions.push({
       name: 'demo',
       label: 'Run the demo session',
-      hint: 'logs in, enters the demo room, plays its streams, previews and publishes',
-      script: demoSession,
+      hint: 'tools/demo.qhs: logs in, enters the demo room, plays its streams, previews, publishes, leaves',
+      script: loadDemoSession(),
     });
   const about = `bridge ${basename(bridge.executable)}, pid ${bridge.pid}${scripted ? ', simulated SDK in scripted mode' : ''}`;
   let view: ViewServer;
@@ -121,6 +140,8 @@ export async function startView(options: ViewOptions): Promise<RunningView> {
       about,
       sessions,
       runOnFirstPage: script && !options.atOnce ? 'script' : undefined,
+      // In scripted mode the simulated SDK answers only the script: the demo buttons would do nothing.
+      buttons: scripted ? [] : demoCommands,
     });
   } catch (error) {
     await bridge.close();

@@ -1,42 +1,27 @@
-import { demoCommands } from './page/demo-commands';
+import { existsSync, readFileSync } from 'node:fs';
+import { dirname, join } from 'node:path';
 import { parseSessionScript, type SessionScript } from './session-script';
+import { viewError } from './view-error';
 
-function send(label: string): string {
-  const button = demoCommands.find((candidate) => candidate.label === label);
-  if (button === undefined) throw new Error(`no demo command "${label}"`);
-  return JSON.stringify(button.command);
+/** Where the demo session is: beside this module in the package (the build copies it there),
+ * else tools/demo.qhs of the repository this module was built in. */
+export function demoSessionFile(): string {
+  const packaged = join(__dirname, 'demo.qhs');
+  if (existsSync(packaged)) return packaged;
+  for (let folder = __dirname; folder !== dirname(folder); folder = dirname(folder)) {
+    const file = join(folder, 'tools', 'demo.qhs');
+    if (existsSync(file)) return file;
+  }
+  throw viewError(
+    `no demo.qhs beside ${__dirname} nor in a tools/ folder above it`,
+    'no-demo-session',
+  );
 }
 
 /**
- * The demo session, the view's one action for the simulated SDK's demo room: logs in, enters the
- * room, plays its three streams, turns camera and microphone on, previews, publishes and says
- * hello; the room then stays live for the buttons.
+ * The demo session, quorlane-host's tools/demo.qhs: logs in, enters the simulated SDK's demo
+ * room, plays its three streams, previews, publishes, says hello, watches, leaves and logs out.
  */
-export const demoSession: SessionScript = parseSessionScript(
-  [
-    'timeout 10s',
-    'note Logging in and entering the demo room',
-    send('Login'),
-    'wait reply Login code 1',
-    send('EnterRoom'),
-    'wait reply EnterRoom code 0',
-    'wait event StreamsList',
-    "note Viewing the room's streams on channels 1 to 3",
-    send('RequestView demo-1..3'),
-    'wait frames 1 1',
-    'note Turning on camera and microphone, previewing on channel 0',
-    send('OpenCamera'),
-    'wait reply OpenCamera code 1',
-    send('OpenMic'),
-    'wait reply OpenMic code 1',
-    send('StartPreview'),
-    'wait reply StartPreview code 1',
-    'wait frames 0 1',
-    'note Publishing our own stream and saying hello to the room',
-    send('StartPushRtmp'),
-    'wait event PublishStateUpdate',
-    send('SendRoomMessage'),
-    'wait event SendRoomMessage',
-    'note The demo room is live: the buttons send single commands',
-  ].join('\n'),
-);
+export function loadDemoSession(): SessionScript {
+  return parseSessionScript(readFileSync(demoSessionFile(), 'utf8'));
+}

@@ -34,6 +34,9 @@ export const pageHtml = `<!doctype html>
   .command .kind { color: #7cb7ff; } .reply .kind { color: #8fd18f; } .event .kind { color: #e5c07b; }
   .note .text { font-weight: bold; } .failure .kind, .protocolError .kind, .exit .kind { color: #ef6b73; }
   .stderr .text { color: #7d8590; }
+  .marked .text, .mark { color: #ef6b73; } .repeats { color: #7d8590; }
+  .channel[data-state="stopped"] figcaption { color: #ef6b73; }
+  #buttons[hidden] { display: none; }
 </style>
 </head>
 <body>

@@ -2,6 +2,7 @@ import { EventEmitter } from 'node:events';
 import type { SessionState, SessionStatus } from './page/messages';
 import { runSession, type SessionHost } from './session-runner';
 import type { SessionScript } from './session-script';
+import { viewError } from './view-error';
 
 /** A session the view offers: a script, its name for the page and a line on what it does. */
 export interface SessionOffer {
@@ -50,7 +51,7 @@ export class Sessions extends EventEmitter<{ change: [] }> {
   /** Settles when the session `name` has run for the first time: true when every step passed. */
   firstRun(name: string): Promise<boolean> {
     const entry = this.entries.get(name);
-    if (entry === undefined) throw new Error(`no session "${name}"`);
+    if (entry === undefined) throw viewError(`no session "${name}"`, 'no-session');
     return entry.firstRun;
   }
 

@@ -1,5 +1,6 @@
 import { createServer, type IncomingMessage, type Server, type ServerResponse } from 'node:http';
 import type { AddressInfo } from 'node:net';
+import type { Duplex } from 'node:stream';
 import { WebSocketServer, type RawData, type WebSocket } from 'ws';
 import type { Bridge } from '../bridge';
 import { CHANNELS } from '../channels';
@@ -8,10 +9,12 @@ import { encodeFrameMessage } from '../renderer/frame-message';
 import { browserModuleScript, compiledRoot } from './browser-modules';
 import { FrameSender } from './frame-sender';
 import { pageHtml } from './page-html';
-import type { PageMessage, ServerMessage, TranscriptEntry } from './page/messages';
+import { PageAccess } from './page-access';
+import type { CommandButton, PageMessage, ServerMessage, TranscriptEntry } from './page/messages';
 import { Sessions, type SessionOffer } from './sessions';
 import { TextSender } from './text-sender';
 import { Transcript } from './transcript';
+import { commandMark, eventFold, replyMark } from './transcript-marks';
 
 export interface ViewServerOptions {
   /** Port on 127.0.0.1; 0 (default) takes a free one. */
@@ -22,7 +25,24 @@ export interface ViewServerOptions {
   readonly sessions?: readonly SessionOffer[];
   /** The session to run once the first page has connected, so that it sees all of it. */
   readonly runOnFirstPage?: string;
+  /** The page's buttons, each a command (none by default). */
+  readonly buttons?: readonly CommandButton[];
 }
+
+// A channel that had frames and got none for this long shows as stopped.
+const STOPPED_AFTER_MS = 2000;
+
+// The channels each command stops; a later frame on one shows it live again.
+const STOPS: Readonly<Record<string, readonly number[]>> = {
+  StopPreview: [0],
+  CloseCamera: [0],
+  StopPushRtmp: [0],
+  ExitRoom: [1, 2, 3, 4],
+  Logout: [0, 1, 2, 3, 4],
+};
+
+// The page holds its secret in its address: it goes to no other site, nor into a frame of one.
+const PAGE_HEADERS = { 'referrer-policy': 'no-referrer', 'x-frame-options': 'DENY' };
 
 // What one connected page is sent: frames per channel, and texts, each with a bound.
 interface Page {
@@ -33,16 +53,20 @@ interface Page {
 /**
  * Serves the view page for a running bridge on 127.0.0.1 and relays the bridge to every page
  * connected on /socket: frames as binary messages, the transcript and counters as JSON texts,
- * and the commands and sessions the page asks for.
+ * and the commands and sessions the page asks for. Only its own page gets in: see PageAccess.
  */
 export class ViewServer {
   readonly transcript = new Transcript();
   readonly sessions: Sessions;
   private readonly http: Server;
   private readonly sockets: WebSocketServer;
+  private readonly access = new PageAccess();
   private readonly pages = new Map<WebSocket, Page>();
   private readonly statsTimer: NodeJS.Timeout;
   private moduleScript: string | undefined;
+  // When each channel last had a frame, and when a command last stopped it (ms, Date.now()).
+  private readonly lastFrame = new Array<number>(CHANNELS).fill(0);
+  private readonly stoppedAt = new Array<number>(CHANNELS).fill(0);
   private runOnFirstPage: string | undefined;
 
   private constructor(
@@ -55,11 +79,15 @@ export class ViewServer {
     );
     this.runOnFirstPage = options.runOnFirstPage;
     this.http = createServer((request, response) => this.serve(request, response));
-    this.sockets = new WebSocketServer({ server: this.http, path: '/socket' });
-    this.sockets.on('connection', (socket) => this.welcome(socket));
+    this.sockets = new WebSocketServer({ noServer: true });
+    this.http.on('upgrade', (request, socket, head) => this.upgrade(request, socket, head));
     bridge.on('frame', (frame) => this.relay(frame));
-    bridge.on('reply', (reply) => this.transcript.add('reply', JSON.stringify(reply)));
-    bridge.on('event', (event) => this.transcript.add('event', JSON.stringify(event)));
+    bridge.on('reply', (reply) =>
+      this.transcript.add('reply', JSON.stringify(reply), { mark: replyMark(reply) }),
+    );
+    bridge.on('event', (event) =>
+      this.transcript.add('event', JSON.stringify(event), { fold: eventFold(event) }),
+    );
     bridge.on('protocolError', (error) =>
       this.transcript.add('protocolError', `${error.message}: ${error.bytes.toString('latin1')}`),
     );
@@ -81,14 +109,21 @@ export class ViewServer {
     return view;
   }
 
+  /** The page's address, with the secret its socket needs. */
   get url(): string {
-    const { port } = this.http.address() as AddressInfo;
-    return `http://127.0.0.1:${port}/`;
+    return this.access.pageUrl(this.port);
+  }
+
+  get port(): number {
+    return (this.http.address() as AddressInfo).port;
   }
 
   /** Sends a command to the bridge and writes it into the transcript. */
   async send(command: object): Promise<void> {
-    this.transcript.add('command', JSON.stringify(command));
+    this.transcript.add('command', JSON.stringify(command), { mark: commandMark(command) });
+    const type = (command as { type?: unknown }).type;
+    for (const channel of (typeof type === 'string' && STOPS[type]) || [])
+      this.stoppedAt[channel] = Date.now();
     try {
       await this.bridge.send(command);
     } catch (error) {
@@ -106,10 +141,15 @@ export class ViewServer {
 
   private serve(request: IncomingMessage, response: ServerResponse): void {
     const path = (request.url ?? '/').split('?')[0];
-    if (request.method !== 'GET') {
+    const refusal = this.access.refuseRequest(request, this.port);
+    if (refusal !== undefined) {
+      response.writeHead(403, { 'content-type': 'text/plain' }).end(refusal);
+    } else if (request.method !== 'GET') {
       response.writeHead(405).end();
     } else if (path === '/') {
-      response.writeHead(200, { 'content-type': 'text/html; charset=utf-8' }).end(pageHtml);
+      response
+        .writeHead(200, { 'content-type': 'text/html; charset=utf-8', ...PAGE_HEADERS })
+        .end(pageHtml);
     } else if (path === '/modules.js') {
       this.moduleScript ??= browserModuleScript(compiledRoot, [
         'channels.js',
@@ -124,6 +164,27 @@ export class ViewServer {
     }
   }
 
+  // A socket is refused before it opens, so a foreign page learns nothing from it.
+  private upgrade(request: IncomingMessage, socket: Duplex, head: Buffer): void {
+    // A client that resets the connection must not end the view.
+    socket.on('error', () => socket.destroy());
+    const path = (request.url ?? '/').split('?')[0];
+    const refusal =
+      path === '/socket'
+        ? this.access.refuseSocket(request, this.port)
+        : { status: 404, text: 'not found' };
+    if (refusal !== undefined) {
+      const { status, text } =
+        typeof refusal === 'string' ? { status: 403, text: refusal } : refusal;
+      const reason = status === 403 ? 'Forbidden' : 'Not Found';
+      socket.end(
+        `HTTP/1.1 ${status} ${reason}\r\nContent-Type: text/plain\r\nContent-Length: ${Buffer.byteLength(text)}\r\nConnection: close\r\n\r\n${text}`,
+      );
+      return;
+    }
+    this.sockets.handleUpgrade(request, socket, head, (ws) => this.welcome(ws));
+  }
+
   private welcome(socket: WebSocket): void {
     const page: Page = {
       frames: Array.from({ length: CHANNELS }, () => new FrameSender(socket)),
@@ -131,7 +192,7 @@ export class ViewServer {
     };
     this.pages.set(socket, page);
     const welcome: ServerMessage[] = [
-      { kind: 'hello', about: this.options.about ?? '' },
+      { kind: 'hello', about: this.options.about ?? '', buttons: this.options.buttons ?? [] },
       { kind: 'sessions', sessions: this.sessions.list() },
       ...this.transcript.history().map((entry) => ({ kind: 'transcript' as const, entry })),
     ];
@@ -166,17 +227,24 @@ export class ViewServer {
   }
 
   private relay(frame: Frame): void {
+    this.lastFrame[frame.channel] = Date.now();
     if (this.pages.size === 0) return;
     const message = encodeFrameMessage(frame.channel, frame);
     for (const page of this.pages.values()) page.frames[frame.channel]?.offer(message);
   }
 
   private sendStats(): void {
+    const now = Date.now();
+    const stopped = this.lastFrame.map(
+      (last, channel) =>
+        last > 0 && (now - last > STOPPED_AFTER_MS || this.stoppedAt[channel]! >= last),
+    );
     for (const page of this.pages.values()) {
       const channels = this.bridge.channels.map((channel, index) => ({
         frames: channel.counters.frames,
         bytes: channel.counters.bytes,
         skipped: page.frames[index]?.skipped ?? 0,
+        stopped: stopped[index]!,
       }));
       // Counters come again a second later: a page that missed these needs no notice.
       page.texts.offer(JSON.stringify({ kind: 'stats', channels } satisfies ServerMessage), false);

@@ -1,6 +1,12 @@
 import assert from 'node:assert/strict';
 import { after, before, test } from 'node:test';
 import type { Browser, Page } from 'playwright-core';
+import {
+  decodeFrameMessage,
+  encodeFrameMessage,
+  framePlanes,
+  type RendererErrorCode,
+} from '../../src/renderer';
 import { browserModuleScript, compiledRoot } from '../../src/view/browser-modules';
 import { chromiumMissing, launchChromium } from './chromium';
 import {
@@ -175,7 +181,8 @@ test('refuses planes shorter than the frame needs', { skip, timeout }, async () 
         renderer.draw(frame);
         return 'drawn';
       } catch (error) {
-        return `${(error as Error).name}: ${(error as Error).message}`;
+        const { name, message, code } = error as Error & { code?: string };
+        return `${name} ${code}: ${message}`;
       }
     };
     const plane = (n: number): Uint8Array => new Uint8Array(n);
@@ -189,11 +196,23 @@ test('refuses planes shorter than the frame needs', { skip, timeout }, async () 
     ];
   });
   assert.equal(messages[0], 'drawn');
-  assert.match(messages[1]!, /^RangeError: plane y/);
-  assert.match(messages[2]!, /^RangeError: plane v/);
-  assert.match(messages[3]!, /^RangeError: plane y: stride 4/);
-  assert.match(messages[4]!, /^RangeError: plane y: 3 rows of 5 need 19 bytes/);
-  assert.match(messages[5]!, /^RangeError: impossible frame size/);
+  assert.match(messages[1]!, /^RangeError short-plane: plane y/);
+  assert.match(messages[2]!, /^RangeError short-plane: plane v/);
+  assert.match(messages[3]!, /^RangeError bad-stride: plane y: stride 4/);
+  assert.match(messages[4]!, /^RangeError short-plane: plane y: 3 rows of 5 need 19 bytes/);
+  assert.match(messages[5]!, /^RangeError bad-frame-size: impossible frame size/);
+});
+
+test('refuses frame messages and payloads that do not make a frame, each with its code', () => {
+  const message = encodeFrameMessage(2, framePlanes(4, 2, new Uint8Array(12), 'uv'));
+  assert.equal(decodeFrameMessage(message).frame.width, 4);
+  const cases: [() => unknown, RendererErrorCode][] = [
+    [() => decodeFrameMessage(message.slice(0, 10)), 'bad-frame-message'],
+    [() => decodeFrameMessage(message.slice(0, message.byteLength - 1)), 'bad-frame-message'],
+    [() => framePlanes(4, 0, new Uint8Array(12), 'uv'), 'bad-frame-size'],
+    [() => framePlanes(4, 2, new Uint8Array(11), 'uv'), 'short-plane'],
+  ];
+  for (const [attempt, code] of cases) assert.throws(attempt, { name: 'RangeError', code });
 });
 
 test(

@@ -1,36 +1,15 @@
 import assert from 'node:assert/strict';
 import { writeFileSync } from 'node:fs';
+import { once } from 'node:events';
+import { get as httpGet } from 'node:http';
 import { join } from 'node:path';
 import { test } from 'node:test';
-import { startView } from '../../src/view/cli';
-import { parseSessionScript } from '../../src/view/session-script';
+import { WebSocket } from 'ws';
+import { parseArguments, startView } from '../../src/view/cli';
 import { TextSender, type TextSocket } from '../../src/view/text-sender';
+import { Transcript } from '../../src/view/transcript';
+import { commandMark, eventFold, replyMark } from '../../src/view/transcript-marks';
 import { executable, scratchDir } from '../helpers';
-
-test('session scripts: mistakes are reported with their line', () => {
-  const cases: [string, RegExp][] = [
-    ['{"type":"Login"}\nfly away', /^line 2: unknown step 'fly'/],
-    ['control {"op":"sync","id":1}', /^line 1: control needs `scripted`/],
-    ['{"type":"Login"}\nscripted', /^line 2: `scripted` must come before every step/],
-    ['pause soon', /^line 1: bad duration 'soon'/],
-    ['wait frames 5 1', /^line 1: channel must be 0 to 4/],
-    ['wait frames 1 0', /^line 1: frame count must be at least 1/],
-    ['wait reply Login code one', /^line 1: bad code 'one'/],
-    ['wait call LoginRoom', /^line 1: wait call needs `scripted`/],
-    ['{"type":', /^line 1: not JSON/],
-    ['send [1,2]', /^line 1: expected a JSON object/],
-  ];
-  for (const [text, message] of cases)
-    assert.throws(() => parseSessionScript(text), { name: 'ScriptError', message }, text);
-  const script = parseSessionScript(
-    '# demo\ntimeout 2s\nwait reply Login code 1\nwait event StreamsList within 250ms\npause 1.5s',
-  );
-  assert.deepEqual(script.steps, [
-    { line: 3, kind: 'wait', what: 'reply', name: 'Login', code: 1, ms: 2000 },
-    { line: 4, kind: 'wait', what: 'event', name: 'StreamsList', ms: 250 },
-    { line: 5, kind: 'pause', ms: 1500 },
-  ]);
-});
 
 test('quorlane-view runs a scripted session against the bridge and stops at a failed wait', async () => {
   const file = join(scratchDir(), 'session.qhs');
@@ -100,4 +79,113 @@ test('a page that stops reading holds a bounded backlog and later learns what it
   for (const done of written.splice(0)) done();
   texts.offer('entry 0500');
   assert.deepEqual(sent.slice(100), ['missed 400', 'entry 0500']);
+});
+
+test('the view refuses other sites, other Host names and sockets without its secret', async () => {
+  const running = await startView({ executable, scripted: true, port: 0 });
+  const calls: string[] = [];
+  running.bridge.sim.on('call', (record) => calls.push(record.call));
+  try {
+    const { port } = running.view;
+    const token = new URL(running.view.url).searchParams.get('token')!;
+    assert.match(token, /^[\w-]{32}$/);
+    const own = `127.0.0.1:${port}`;
+    // Each tries to enter a room: the SDK call LoginRoom must never happen.
+    const attempt = (path: string, host: string, origin: string | undefined) =>
+      new Promise<number>((resolve, reject) => {
+        const headers: Record<string, string> = { host };
+        if (origin !== undefined) headers['origin'] = origin;
+        const socket = new WebSocket(`ws://127.0.0.1:${port}${path}`, { headers });
+        socket.on('open', () => {
+          socket.send(JSON.stringify({ kind: 'command', command: enterRoom }));
+          reject(new Error(`${host} ${origin} ${path} was let in`));
+        });
+        socket.on('unexpected-response', (_request, response) => resolve(response.statusCode!));
+        socket.on('error', reject);
+      });
+    const enterRoom = { type: 'EnterRoom', param: { RoomName: 'R', RoomID: 'r', role: 1 } };
+    const refused: [string, string, string | undefined][] = [
+      [`/socket?token=${token}`, own, 'https://evil.example'],
+      [`/socket?token=${token}`, `rebind.example:${port}`, `http://rebind.example:${port}`],
+      ['/socket', own, `http://${own}`],
+      [`/socket?token=${token.slice(1)}x`, own, `http://${own}`],
+      [`/socket?token=${token}`, own, undefined],
+    ];
+    for (const [path, host, origin] of refused)
+      assert.equal(await attempt(path, host, origin), 403, `${host} ${origin} ${path}`);
+    const status = await new Promise<number>((resolve) =>
+      httpGet({ port, path: '/', headers: { host: `rebind.example:${port}` } }, (response) =>
+        resolve(response.statusCode!),
+      ),
+    );
+    assert.equal(status, 403);
+
+    // The page's own socket gets in, and its command is the first to reach the SDK.
+    const page = new WebSocket(`ws://localhost:${port}/socket?token=${token}`, {
+      origin: `http://localhost:${port}`,
+    });
+    await once(page, 'open');
+    page.send(JSON.stringify({ kind: 'command', command: enterRoom }));
+    await new Promise<void>((resolve) =>
+      running.bridge.sim.on('call', (record) => record.call === 'LoginRoom' && resolve()),
+    );
+    assert.equal(calls.filter((call) => call === 'LoginRoom').length, 1, calls.join(' '));
+    page.close();
+  } finally {
+    await running.close();
+  }
+});
+
+test('the view marks unknown commands and failed replies, folds quality updates, and names its options', async () => {
+  assert.match(
+    commandMark({ type: 'OpenCamra' }) ?? '',
+    /unknown command.*did you mean OpenCamera/,
+  );
+  assert.equal(commandMark({ type: 'OpenCamera' }), undefined);
+  assert.match(replyMark({ type: 'OpenCamera', code: 0 }) ?? '', /failed/);
+  assert.match(replyMark({ type: 'EnterRoom', code: 52 }) ?? '', /failed.*52/);
+  for (const reply of [
+    { type: 'OpenCamera', code: 1 },
+    { type: 'EnterRoom', code: 0 },
+    { type: 'Logout', code: 0 },
+  ])
+    assert.equal(replyMark(reply), undefined, reply.type);
+
+  const transcript = new Transcript();
+  const quality = (stream: string) => ({
+    type: 'PlayQualityUpdate',
+    param: { StreamID: stream, publishQuality: [] },
+  });
+  for (const event of [
+    quality('s1'),
+    quality('s2'),
+    quality('s1'),
+    { type: 'KickOut' },
+    quality('s1'),
+  ])
+    transcript.add('event', JSON.stringify(event), { fold: eventFold(event) });
+  assert.deepEqual(
+    transcript.history().map((entry) => [JSON.parse(entry.text).type, entry.repeats]),
+    [
+      ['PlayQualityUpdate', 3],
+      ['PlayQualityUpdate', undefined],
+      ['KickOut', undefined],
+    ],
+  );
+
+  // A command-line mistake is coded; a missing bridge names the command line's option.
+  assert.throws(() => parseArguments(['--port', 'x']), {
+    code: 'bad-option',
+    message: 'bad port x',
+  });
+  const saved = process.env['QUORLANE_EXECUTABLE'];
+  delete process.env['QUORLANE_EXECUTABLE'];
+  try {
+    await assert.rejects(startView({ sdk: 'sim', scripted: false, port: 0 }), {
+      code: 'no-executable',
+      message: /as --executable or/,
+    });
+  } finally {
+    if (saved !== undefined) process.env['QUORLANE_EXECUTABLE'] = saved;
+  }
 });

@@ -94,6 +94,9 @@ test(
         return [canvas.width, canvas.height];
       });
       assert.deepEqual(canvasSize, [161, 91]);
+      // The simulated SDK answers only the script in scripted mode: no demo buttons.
+      assert.equal(await page.locator('#buttons').isHidden(), true);
+      assert.equal(await page.locator('#buttons button').count(), 0);
     } finally {
       await running.close();
     }
@@ -185,10 +188,22 @@ test(
     const demo = await startView({ executable, scripted: false, port: 0 });
     try {
       const page = await openView(demo);
-      await page.getByRole('button', { name: 'Run the demo session', exact: true }).click();
+      const run = page.getByRole('button', { name: 'Run the demo session', exact: true });
+      await run.click();
       await drawn(page, [1, 2, 3, 0], 3);
-      await page.locator('#session-demo[data-status="passed"]').waitFor({ timeout: 30_000 });
+      await page.locator('#session-demo[data-status="passed"]').waitFor({ timeout: 60_000 });
       assert.match((await page.locator('header').textContent()) ?? '', /done.*bridge Quorlane/);
+      // The session ends with Logout: every tile it played shows that it stopped.
+      for (const channel of [0, 1, 2, 3])
+        await page
+          .locator(`#channel-${channel}[data-state="stopped"]`)
+          .waitFor({ timeout: 30_000 });
+      // A finished session runs again, and its channels come back to life.
+      await run.click();
+      await page.locator('#session-demo[data-status="running"]').waitFor({ timeout: 30_000 });
+      for (const channel of [0, 1, 2, 3])
+        await page.locator(`#channel-${channel}[data-state="live"]`).waitFor({ timeout: 60_000 });
+      await page.locator('#session-demo[data-status="passed"]').waitFor({ timeout: 60_000 });
       const screenshotFile = process.env['QUORLANE_VIEW_SCREENSHOT'];
       if (screenshotFile) {
         await page.waitForTimeout(1500);

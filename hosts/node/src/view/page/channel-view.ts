@@ -36,13 +36,18 @@ export class ChannelView {
   }
 
   showStats(stats: ChannelStats | undefined): void {
+    // Stopped: the canvas keeps its last frame, the caption says it is not live.
+    this.element.dataset['state'] = stats?.stopped ? 'stopped' : this.drawn > 0 ? 'live' : 'idle';
     this.showCaption(stats);
   }
 
   private showCaption(stats?: ChannelStats): void {
     const name = this.index === 0 ? 'channel 0 (preview)' : `channel ${this.index}`;
+    const now = performance.now();
+    this.recentDraws = this.recentDraws.filter((time) => now - time < 2000);
     const fps = (this.recentDraws.length / 2).toFixed(1);
     const details = [name, this.size || 'no frames yet', `${fps} fps`, `${this.drawn} drawn`];
+    if (stats?.stopped) details.splice(1, 0, 'stopped');
     if (stats) details.push(`${stats.skipped} skipped`);
     this.caption.textContent = details.join(' · ');
     this.caption.title = `${stats?.frames ?? 0} frames and ${stats?.bytes ?? 0} bytes received; drawn with ${this.renderer.api}`;

@@ -1,8 +1,7 @@
 import { CHANNELS } from '../../channels';
 import { decodeFrameMessage } from '../../renderer/frame-message';
 import { ChannelView } from './channel-view';
-import { demoCommands } from './demo-commands';
-import type { PageMessage, ServerMessage } from './messages';
+import type { CommandButton, PageMessage, ServerMessage } from './messages';
 import { SessionBar } from './session-bar';
 import { TranscriptView } from './transcript-view';
 
@@ -19,7 +18,9 @@ export function start(): void {
   const transcript = new TranscriptView(byId('transcript'));
   const status = byId('status');
 
-  const socket = new WebSocket(`ws://${location.host}/socket`);
+  // The secret of the printed address opens the socket; the view refuses one without it.
+  const token = new URLSearchParams(location.search).get('token') ?? '';
+  const socket = new WebSocket(`ws://${location.host}/socket?token=${encodeURIComponent(token)}`);
   socket.binaryType = 'arraybuffer';
   const send = (message: PageMessage): void => {
     if (socket.readyState === WebSocket.OPEN) socket.send(JSON.stringify(message));
@@ -28,7 +29,12 @@ export function start(): void {
     send({ kind: 'run', session }),
   );
   socket.addEventListener('open', () => (status.textContent = 'connected'));
-  socket.addEventListener('close', () => (status.textContent = 'disconnected'));
+  socket.addEventListener('close', () => {
+    status.textContent =
+      token === ''
+        ? 'not connected: open the whole address that quorlane-view printed (with its token)'
+        : 'disconnected';
+  });
   socket.addEventListener('message', (event: MessageEvent<ArrayBuffer | string>) => {
     if (typeof event.data !== 'string') {
       const { channel, frame } = decodeFrameMessage(event.data);
@@ -39,17 +45,25 @@ export function start(): void {
     if (message.kind === 'transcript') transcript.add(message.entry);
     else if (message.kind === 'stats')
       channels.forEach((channel, index) => channel.showStats(message.channels[index]));
-    else if (message.kind === 'hello') sessions.showAbout(message.about);
-    else sessions.show(message.sessions);
+    else if (message.kind === 'hello') {
+      sessions.showAbout(message.about);
+      showButtons(message.buttons);
+    } else sessions.show(message.sessions);
   });
 
+  // The view's buttons; in scripted mode there are none, and their row is hidden.
   const buttons = byId('buttons');
-  for (const { label, command } of demoCommands) {
-    const button = document.createElement('button');
-    button.textContent = label;
-    button.addEventListener('click', () => send({ kind: 'command', command }));
-    buttons.append(button);
-  }
+  const showButtons = (list: readonly CommandButton[]): void => {
+    buttons.hidden = list.length === 0;
+    buttons.replaceChildren(
+      ...list.map(({ label, command }) => {
+        const button = document.createElement('button');
+        button.textContent = label;
+        button.addEventListener('click', () => send({ kind: 'command', command }));
+        return button;
+      }),
+    );
+  };
 
   const form = byId('custom') as HTMLFormElement;
   const input = form.querySelector('input') as HTMLInputElement;

@@ -2,7 +2,7 @@ import type { SessionState, SessionStatus } from './messages';
 
 const STATUS_TEXT: Record<Exclude<SessionStatus, 'ready'>, string> = {
   running: 'running…',
-  passed: 'done',
+  passed: 'done: press it to run it again',
   failed: 'stopped: see the transcript',
 };
 
@@ -30,8 +30,8 @@ export class SessionBar {
         const button = document.createElement('button');
         button.className = 'primary';
         button.textContent = session.label;
-        // A session that passed has done its work on this bridge.
-        button.disabled = busy || session.status === 'passed';
+        // One session at a time; a finished one may run again.
+        button.disabled = busy;
         button.addEventListener('click', () => this.run(session.name));
         const note = document.createElement('span');
         note.className = 'note';
