@@ -28,9 +28,10 @@ BridgeMessage ClassifyMessage(std::string text) {
 
 namespace {
 
-// Room for every text, and for about a second of frames per channel if the tool falls behind.
+// Room for every text, and for about four seconds of frames per channel at 15 a second (or a
+// burst of large ones) if the tool falls behind, as it does in a sanitizer build.
 constexpr int kTextQueueLimit = 1 << 20;
-constexpr int kFrameQueueLimit = 16;
+constexpr int kFrameQueueLimit = 64;
 
 }  // namespace
 
