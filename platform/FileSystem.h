@@ -51,8 +51,4 @@ bool IsWritableDirectory(const std::string& path);
 // The current working directory with a trailing separator; empty when it cannot be read.
 std::string WorkingDirectory();
 
-// The value of an environment variable as UTF-8 (on Windows read as wide characters, so that
-// paths with any characters survive); empty when it is not set.
-std::string EnvironmentText(const char* name);
-
 }  // namespace platform

@@ -30,6 +30,10 @@ void SleepMilliseconds(int milliseconds);
 // Value of an environment variable, or null.
 const char* GetEnvironment(const char* name);
 
+// The value of an environment variable as UTF-8 (on Windows read as wide characters, so that
+// paths with any characters survive); empty when it is not set.
+std::string EnvironmentText(const char* name);
+
 // Sets an environment variable of this process (tests and tools); false on failure.
 bool SetEnvironment(const char* name, const char* value);
 

@@ -104,9 +104,4 @@ std::string WorkingDirectory() {
     return text;
 }
 
-std::string EnvironmentText(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr ? value : "";
-}
-
 }  // namespace platform

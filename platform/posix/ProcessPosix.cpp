@@ -66,4 +66,9 @@ bool SetEnvironment(const char* name, const char* value) {
     return ::setenv(name, value, 1) == 0;
 }
 
+std::string EnvironmentText(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? value : "";
+}
+
 }  // namespace platform

@@ -137,17 +137,4 @@ std::string WorkingDirectory() {
     return text;
 }
 
-std::string EnvironmentText(const char* name) {
-    const std::wstring wideName = Widen(name);
-    const DWORD size = ::GetEnvironmentVariableW(wideName.c_str(), nullptr, 0);
-    if (size == 0)
-        return std::string();
-    std::wstring value(size, L'\0');
-    const DWORD length = ::GetEnvironmentVariableW(wideName.c_str(), &value[0], size);
-    if (length == 0 || length >= size)
-        return std::string();
-    value.resize(length);
-    return Narrow(value);
-}
-
 }  // namespace platform

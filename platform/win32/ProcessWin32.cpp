@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/Process.h"
+#include "platform/win32/TextWin32.h"
 
 namespace platform {
 
@@ -85,6 +86,19 @@ const char* GetEnvironment(const char* name) {
 
 bool SetEnvironment(const char* name, const char* value) {
     return ::_putenv_s(name, value) == 0;
+}
+
+std::string EnvironmentText(const char* name) {
+    const std::wstring wideName = Widen(name);
+    const DWORD size = ::GetEnvironmentVariableW(wideName.c_str(), nullptr, 0);
+    if (size == 0)
+        return std::string();
+    std::wstring value(size, L'\0');
+    const DWORD length = ::GetEnvironmentVariableW(wideName.c_str(), &value[0], size);
+    if (length == 0 || length >= size)
+        return std::string();
+    value.resize(length);
+    return Narrow(value);
 }
 
 }  // namespace platform

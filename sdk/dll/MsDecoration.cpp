@@ -15,7 +15,7 @@ class SignatureReader {
     explicit SignatureReader(const std::string& text) : text_(text) {}
 
     // The part after "@@" of a free function: class 'Y', calling convention, return type,
-    // parameters, exception specification.
+    // parameters, throw list.
     bool ReadFreeFunction(std::vector<std::string>* classes) {
         if (!Take('Y') || !TakeCallingConvention())
             return false;
@@ -41,7 +41,7 @@ class SignatureReader {
         return true;
     }
 
-    // Return type, parameter list and exception specification.
+    // Return type, parameter list and throw list.
     bool ReadFunctionType(std::vector<std::string>* classes) {
         if (Take('?') && !TakeQualifier())
             return false;
